@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what is missing, builds everything under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test.
+set -eu
+cd "$(dirname "$0")/.."
+if [ "$(id -u)" = 0 ]; then
+    apt-get update -qq
+    apt-get install -y -qq cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev \
+        libjpeg62-turbo-dev libgtest-dev libbenchmark-dev \
+        xvfb xauth openbox xdotool fonts-dejavu-core
+fi
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
+cmake --build build/test -j"$(nproc)"
+cd build/test
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 900
