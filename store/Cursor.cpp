@@ -1,0 +1,480 @@
+#include "Cursor.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "Database.h"
+#include "EDBEngineError.h"
+#include "SqliteStatement.h"
+#include "Utf8.h"
+
+namespace quorvel {
+
+namespace {
+
+using sqlite::ResetGuard;
+using sqlite::Transaction;
+
+// The table stores an empty text as a field without a value, so that a search for "%%" finds
+// exactly the rows whose field holds something.
+std::optional<std::string> stored(const std::optional<std::string>& value) {
+    if (!value || value->empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+[[noreturn]] void fail(EngineCode code, const std::string& detail = {}) {
+    std::vector<EngineErrorEntry> entries;
+    if (!detail.empty()) {
+        entries.push_back({code, 0, detail});
+    }
+    throw EDBEngineError(code, std::move(entries));
+}
+
+}  // namespace
+
+Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive) : database_(database) {
+    for (int column : select.columns) {
+        const TableColumn& definition = schema::columns[column];
+        fields_.push_back({definition.fieldName, definition.type, definition.size, false, false,
+                           column});
+    }
+    live_ = requestLive && !select.orderColumn;
+    const bool indexedOrder =
+        select.orderColumn && database_.hasSortIndex(*select.orderColumn);
+    numbered_ = !select.conditionSql.empty() || (select.orderColumn && !indexedOrder);
+    if (numbered_) {
+        materialize(select);
+    } else if (select.orderColumn) {
+        idOrder_ = false;
+        sortColumn_ = *select.orderColumn;
+    }
+}
+
+Cursor::~Cursor() {
+    for (std::int64_t id : locked_) {
+        database_.rowLocks().unlock(id);
+    }
+}
+
+void Cursor::materialize(const ParsedSelect& select) {
+    const bool joinMemo =
+        select.conditionUsesMemo || select.orderColumn == std::optional<int>(schema::memoColumn);
+    std::string sql = "SELECT qv.id FROM main.qv";
+    if (joinMemo) {
+        sql += " LEFT JOIN mb.memo ON memo.id = qv.id";
+    }
+    if (!select.conditionSql.empty()) {
+        sql += " WHERE " + select.conditionSql;
+    }
+    sql += " ORDER BY ";
+    if (select.orderColumn) {
+        sql += schema::sortExpression(*select.orderColumn) + ", ";
+    }
+    sql += "qv.id";
+    // Prepared for this result only: the condition differs with every search.
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    sqlite::Statement statement(database_.handle(), sql);
+    for (std::size_t i = 0; i < select.parameters.size(); ++i) {
+        statement.bind(static_cast<int>(i) + 1, select.parameters[i]);
+    }
+    while (statement.step()) {
+        ids_.push_back(statement.integer(0));
+    }
+    statement.reset();
+    transaction.commit();
+}
+
+std::string Cursor::rowSelect() const {
+    std::string sql =
+        "SELECT qv.id, qv.version, qv.vytisk, qv.cislo, qv.nejzajimavejsi_casti, "
+        "EXISTS(SELECT 1 FROM mb.memo WHERE memo.id = qv.id), ";
+    sql += idOrder_ ? "''" : schema::sortExpression(sortColumn_);
+    return sql + " FROM main.qv";
+}
+
+RowData Cursor::rowFrom(const sqlite::Statement& statement) const {
+    RowData row;
+    row.id = statement.integer(0);
+    row.version = statement.integer(1);
+    for (int c = 0; c < schema::stringColumnCount; ++c) {
+        row.strings[c] = statement.text(2 + c);
+    }
+    row.memoStored = statement.integer(5) != 0;
+    row.sortKey = statement.text(6).value_or("");
+    return row;
+}
+
+std::vector<RowData> Cursor::query(const std::string& where, const std::string& order,
+                                   const std::vector<SqlValue>& values, std::size_t count,
+                                   std::size_t skip) {
+    std::vector<RowData> rows;
+    if (count == 0) {
+        return rows;
+    }
+    std::string sql = rowSelect();
+    if (!where.empty()) {
+        sql += " WHERE " + where;
+    }
+    sql += " ORDER BY " + order + " LIMIT ? OFFSET ?";
+    sqlite::Statement& statement = database_.statement(sql);
+    ResetGuard guard(statement);
+    int index = 1;
+    for (const SqlValue& value : values) {
+        statement.bind(index++, value);
+    }
+    statement.bind(index++, static_cast<std::int64_t>(count));
+    statement.bind(index, static_cast<std::int64_t>(skip));
+    while (statement.step()) {
+        rows.push_back(rowFrom(statement));
+    }
+    return rows;
+}
+
+std::optional<RowData> Cursor::readById(std::int64_t id) {
+    std::vector<RowData> rows = query("qv.id = ?", "qv.id", {static_cast<long long>(id)}, 1, 0);
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    return rows.front();
+}
+
+std::vector<RowData> Cursor::readPositions(std::int64_t from, std::int64_t to) {
+    std::vector<RowData> rows;
+    from = std::max<std::int64_t>(from, 0);
+    to = std::min<std::int64_t>(to, rowCount());
+    for (std::int64_t position = from; position < to; ++position) {
+        // A row deleted by another running copy since the result was made is left out.
+        if (std::optional<RowData> row = readById(ids_[position])) {
+            row->recNo = position + 1;
+            rows.push_back(std::move(*row));
+        }
+    }
+    return rows;
+}
+
+std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
+    const std::int64_t guess = row.recNo - 1;
+    if (guess >= 0 && guess < rowCount() && ids_[guess] == row.id) {
+        return guess;
+    }
+    if (idOrder_) {
+        const auto found = std::lower_bound(ids_.begin(), ids_.end(), row.id);
+        if (found != ids_.end() && *found == row.id) {
+            return found - ids_.begin();
+        }
+        return std::nullopt;
+    }
+    const auto found = std::find(ids_.begin(), ids_.end(), row.id);
+    if (found != ids_.end()) {
+        return found - ids_.begin();
+    }
+    return std::nullopt;
+}
+
+std::vector<RowData> Cursor::readFirst(std::size_t count) {
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::vector<RowData> rows;
+    if (numbered_) {
+        rows = readPositions(0, static_cast<std::int64_t>(count));
+    } else {
+        const std::string order =
+            idOrder_ ? "qv.id" : schema::sortExpression(sortColumn_) + ", qv.id";
+        rows = query({}, order, {}, count, 0);
+    }
+    transaction.commit();
+    return rows;
+}
+
+std::vector<RowData> Cursor::readLast(std::size_t count) {
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::vector<RowData> rows;
+    if (numbered_) {
+        rows = readPositions(rowCount() - static_cast<std::int64_t>(count), rowCount());
+    } else {
+        const std::string order =
+            idOrder_ ? "qv.id DESC" : schema::sortExpression(sortColumn_) + " DESC, qv.id DESC";
+        rows = query({}, order, {}, count, 0);
+        std::reverse(rows.begin(), rows.end());
+    }
+    transaction.commit();
+    return rows;
+}
+
+std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, std::size_t skip) {
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::vector<RowData> rows;
+    if (numbered_) {
+        // A row no longer in the result left a gap where the row after it now stands.
+        const std::int64_t start =
+            positionOf(row).has_value() ? *positionOf(row) + 1 : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::int64_t from = start + static_cast<std::int64_t>(skip);
+        rows = readPositions(from, from + static_cast<std::int64_t>(count));
+    } else if (idOrder_) {
+        rows = query("qv.id > ?", "qv.id", {static_cast<long long>(row.id)}, count, skip);
+    } else {
+        // Rows with an equal sort value come in id order, then the greater values.
+        const std::string key = schema::sortExpression(sortColumn_);
+        rows = query(key + " = ? AND qv.id > ?", "qv.id",
+                     {row.sortKey, static_cast<long long>(row.id)}, count + skip, 0);
+        const std::size_t equal = rows.size();
+        rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
+        if (rows.size() < count) {
+            std::vector<RowData> greater = query(key + " > ?", key + ", qv.id", {row.sortKey},
+                                                 count - rows.size(), skip > equal ? skip - equal : 0);
+            rows.insert(rows.end(), greater.begin(), greater.end());
+        }
+    }
+    transaction.commit();
+    return rows;
+}
+
+std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, std::size_t skip) {
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::vector<RowData> rows;
+    if (numbered_) {
+        const std::int64_t end =
+            positionOf(row).has_value() ? *positionOf(row) : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::int64_t to = end - static_cast<std::int64_t>(skip);
+        rows = readPositions(to - static_cast<std::int64_t>(count), to);
+    } else {
+        if (idOrder_) {
+            rows = query("qv.id < ?", "qv.id DESC", {static_cast<long long>(row.id)}, count, skip);
+        } else {
+            const std::string key = schema::sortExpression(sortColumn_);
+            rows = query(key + " = ? AND qv.id < ?", "qv.id DESC",
+                         {row.sortKey, static_cast<long long>(row.id)}, count + skip, 0);
+            const std::size_t equal = rows.size();
+            rows.erase(rows.begin(),
+                       rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
+            if (rows.size() < count) {
+                std::vector<RowData> less =
+                    query(key + " < ?", key + " DESC, qv.id DESC", {row.sortKey},
+                          count - rows.size(), skip > equal ? skip - equal : 0);
+                rows.insert(rows.end(), less.begin(), less.end());
+            }
+        }
+        std::reverse(rows.begin(), rows.end());
+    }
+    transaction.commit();
+    return rows;
+}
+
+std::optional<RowData> Cursor::readRow(const RowData& row) {
+    if (row.id == 0) {
+        return std::nullopt;
+    }
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::optional<RowData> fresh;
+    if (numbered_) {
+        if (const std::optional<std::int64_t> position = positionOf(row)) {
+            fresh = readById(row.id);
+            if (fresh) {
+                fresh->recNo = *position + 1;
+            }
+        }
+    } else {
+        fresh = readById(row.id);
+    }
+    transaction.commit();
+    return fresh;
+}
+
+std::optional<RowData> Cursor::readNumber(std::int64_t recNo) {
+    if (!numbered_ || recNo < 1 || recNo > rowCount()) {
+        return std::nullopt;
+    }
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    std::vector<RowData> rows = readPositions(recNo - 1, recNo);
+    transaction.commit();
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    return rows.front();
+}
+
+std::optional<std::string> Cursor::readMemo(std::int64_t id) {
+    sqlite::Statement& statement = database_.statement("SELECT obsah FROM mb.memo WHERE id = ?");
+    ResetGuard guard(statement);
+    statement.bind(1, id);
+    if (!statement.step()) {
+        return std::nullopt;
+    }
+    return stored(statement.text(0));
+}
+
+void Cursor::requireLive() const {
+    if (!live_) {
+        fail(engine_code::readOnlyCursor);
+    }
+}
+
+void Cursor::checkSizes(const RowData& row) const {
+    for (int c = 0; c < schema::stringColumnCount; ++c) {
+        const std::optional<std::string>& value = row.strings[c];
+        if (value && utf8::length(*value) > static_cast<std::size_t>(schema::columns[c].size)) {
+            fail(engine_code::valueTooLarge,
+                 std::string("Field: ") + schema::columns[c].fieldName);
+        }
+    }
+}
+
+RowData Cursor::lockRow(const RowData& row) {
+    requireLive();
+    if (!database_.rowLocks().tryLock(row.id)) {
+        fail(engine_code::recordLocked);
+    }
+    const bool heldBefore = !locked_.insert(row.id).second;
+    std::optional<RowData> fresh;
+    try {
+        fresh = readRow(row);
+        if (!fresh && !numbered_) {
+            fail(engine_code::recordNotFound);
+        }
+        if (!fresh) {
+            // Still in the table, maybe, but no longer among this result's rows.
+            fresh = readById(row.id);
+            if (!fresh) {
+                fail(engine_code::recordNotFound);
+            }
+            fresh->recNo = row.recNo;
+        }
+    } catch (...) {
+        if (!heldBefore) {
+            unlockRow(row);
+        }
+        throw;
+    }
+    return *fresh;
+}
+
+void Cursor::unlockRow(const RowData& row) {
+    if (locked_.erase(row.id) != 0) {
+        database_.rowLocks().unlock(row.id);
+    }
+}
+
+RowData Cursor::newRow() const { return RowData{}; }
+
+void Cursor::writeMemo(const RowData& row) {
+    sqlite::Statement& remove = database_.statement("DELETE FROM mb.memo WHERE id = ?");
+    {
+        ResetGuard guard(remove);
+        remove.bind(1, row.id);
+        remove.step();
+    }
+    if (std::optional<std::string> text = stored(row.memo)) {
+        sqlite::Statement& insert =
+            database_.statement("INSERT INTO mb.memo(id, obsah) VALUES(?, ?)");
+        ResetGuard guard(insert);
+        insert.bind(1, row.id);
+        insert.bind(2, text);
+        insert.step();
+    }
+}
+
+RowData Cursor::insertRow(const RowData& row) {
+    requireLive();
+    checkSizes(row);
+    Transaction transaction(database_.handle(), Transaction::Kind::Write);
+    RowData written = row;
+    {
+        sqlite::Statement& insert = database_.statement(
+            "INSERT INTO main.qv(vytisk, cislo, nejzajimavejsi_casti) VALUES(?, ?, ?)");
+        ResetGuard guard(insert);
+        for (int c = 0; c < schema::stringColumnCount; ++c) {
+            insert.bind(c + 1, stored(row.strings[c]));
+        }
+        insert.step();
+        written.id = sqlite3_last_insert_rowid(database_.handle());
+    }
+    if (row.memoChanged) {
+        writeMemo(written);
+    }
+    std::optional<RowData> fresh = readById(written.id);
+    assert(fresh.has_value());
+    transaction.commit();
+    if (numbered_) {
+        ids_.push_back(written.id);
+        fresh->recNo = rowCount();
+    }
+    fresh->memo = stored(row.memo);
+    fresh->memoLoaded = row.memoLoaded || row.memoChanged;
+    return *fresh;
+}
+
+RowData Cursor::modifyRow(const RowData& row) {
+    requireLive();
+    checkSizes(row);
+    Transaction transaction(database_.handle(), Transaction::Kind::Write);
+    {
+        sqlite::Statement& update = database_.statement(
+            "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
+            "version = version + 1 WHERE id = ? AND version = ?");
+        ResetGuard guard(update);
+        for (int c = 0; c < schema::stringColumnCount; ++c) {
+            update.bind(c + 1, stored(row.strings[c]));
+        }
+        update.bind(4, row.id);
+        update.bind(5, row.version);
+        update.step();
+    }
+    if (sqlite3_changes(database_.handle()) == 0) {
+        fail(readById(row.id) ? engine_code::recordChanged : engine_code::recordNotFound);
+    }
+    if (row.memoChanged) {
+        writeMemo(row);
+    }
+    std::optional<RowData> fresh = readById(row.id);
+    assert(fresh.has_value());
+    transaction.commit();
+    unlockRow(row);
+    fresh->recNo = row.recNo;
+    if (row.memoLoaded || row.memoChanged) {
+        fresh->memo = stored(row.memo);
+        fresh->memoLoaded = true;
+    }
+    return *fresh;
+}
+
+void Cursor::deleteRow(const RowData& row) {
+    requireLive();
+    const bool heldBefore = locked_.count(row.id) != 0;
+    if (!database_.rowLocks().tryLock(row.id)) {
+        fail(engine_code::recordLocked);
+    }
+    locked_.insert(row.id);
+    try {
+        Transaction transaction(database_.handle(), Transaction::Kind::Write);
+        sqlite::Statement& remove = database_.statement("DELETE FROM main.qv WHERE id = ?");
+        {
+            ResetGuard guard(remove);
+            remove.bind(1, row.id);
+            remove.step();
+        }
+        const bool found = sqlite3_changes(database_.handle()) != 0;
+        if (found) {
+            RowData withoutMemo = row;
+            withoutMemo.memo.reset();
+            writeMemo(withoutMemo);
+            transaction.commit();
+        }
+        unlockRow(row);
+        if (numbered_) {
+            if (const std::optional<std::int64_t> position = positionOf(row)) {
+                ids_.erase(ids_.begin() + *position);
+            }
+        }
+        if (!found) {
+            fail(engine_code::recordNotFound);
+        }
+    } catch (const EDBEngineError& error) {
+        if (!error.isNotFound() && !heldBefore) {
+            unlockRow(row);
+        }
+        throw;
+    }
+}
+
+}  // namespace quorvel

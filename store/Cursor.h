@@ -1,0 +1,99 @@
+// The result of one statement, read a few rows at a time. The cursor keeps no SQLite statement
+// or transaction open between two calls: every call reads what it needs in one short
+// transaction and lets go. Rows are found again by their key (the row id, and the sort value
+// for a sorted result), so reading the last rows of a large result never reads the rows before
+// them.
+//
+// A result numbers its rows (recNo, rowCount) when the engine has to go through the whole
+// table to make it anyway: a result with a where condition, or one sorted on a field without
+// an index. It then keeps the ids of its rows, in order, from its opening. A result of the
+// whole table, in stored order or sorted by an indexed field, doesn't number its rows.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "RowData.h"
+#include "SqlDialect.h"
+
+namespace quorvel {
+
+class Database;
+namespace sqlite {
+class Statement;
+}
+
+class Cursor {
+public:
+    // Runs the statement; throws EDBEngineError.
+    Cursor(Database& database, ParsedSelect select, bool requestLive);
+    ~Cursor();  // releases every row lock this cursor holds
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
+    const std::vector<FieldDesc>& fields() const { return fields_; }
+    // Rows can be added, changed and deleted through this result.
+    bool isLive() const { return live_; }
+    bool numbersRows() const { return numbered_; }
+    // Number of rows; numbering results only.
+    std::int64_t rowCount() const { return static_cast<std::int64_t>(ids_.size()); }
+
+    // Reading. Each returns rows in result order. A row handed back need not still be in the
+    // table: reading after or before a deleted row reads from where it stood.
+    std::vector<RowData> readFirst(std::size_t count);
+    std::vector<RowData> readLast(std::size_t count);
+    // The count rows after row, skipping the first skip of them.
+    std::vector<RowData> readAfter(const RowData& row, std::size_t count, std::size_t skip = 0);
+    // The count rows before row (the nearest last), skipping the skip nearest.
+    std::vector<RowData> readBefore(const RowData& row, std::size_t count, std::size_t skip = 0);
+    // row read anew; nullopt when it is no longer in the table (or the result).
+    std::optional<RowData> readRow(const RowData& row);
+    // The row numbered recNo (1-based); numbering results only; nullopt outside 1..rowCount.
+    std::optional<RowData> readNumber(std::int64_t recNo);
+    // The whole memo text of row id; nullopt when it has none.
+    std::optional<std::string> readMemo(std::int64_t id);
+
+    // Writing, live results only (else readOnlyCursor).
+    // Locks row for writing and reads it anew: recordLocked when another copy holds it,
+    // recordNotFound when it is gone.
+    RowData lockRow(const RowData& row);
+    void unlockRow(const RowData& row);
+    // An empty new row; the table supplies no values of its own.
+    RowData newRow() const;
+    // Adds row; returns it as stored. The new row stands at the end of the result.
+    RowData insertRow(const RowData& row);
+    // Replaces the locked row and releases its lock; recordChanged when the stored row is not
+    // the version that was locked, recordNotFound when it is gone. Returns the row as stored.
+    RowData modifyRow(const RowData& row);
+    // Deletes row (and its memo); recordLocked when another copy is editing it,
+    // recordNotFound (category 0x22) when it is gone already.
+    void deleteRow(const RowData& row);
+
+private:
+    std::string rowSelect() const;
+    std::vector<RowData> query(const std::string& where, const std::string& order,
+                               const std::vector<SqlValue>& values, std::size_t count,
+                               std::size_t skip);
+    RowData rowFrom(const sqlite::Statement& statement) const;
+    std::optional<RowData> readById(std::int64_t id);
+    std::vector<RowData> readPositions(std::int64_t from, std::int64_t to);
+    std::optional<std::int64_t> positionOf(const RowData& row) const;
+    void materialize(const ParsedSelect& select);
+    void requireLive() const;
+    void writeMemo(const RowData& row);
+    void checkSizes(const RowData& row) const;
+
+    Database& database_;
+    std::vector<FieldDesc> fields_;
+    bool live_ = false;
+    bool numbered_ = false;
+    bool idOrder_ = true;       // ordered by id (else by sortColumn_)
+    int sortColumn_ = -1;       // the order by column of a keyset-sorted result
+    std::vector<std::int64_t> ids_;  // numbering results: the ids in result order
+    std::set<std::int64_t> locked_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,58 @@
+#include "Engine.h"
+
+#include <sqlite3.h>
+
+#include "Database.h"
+#include "EDBEngineError.h"
+
+namespace quorvel {
+
+namespace {
+
+// 3.35 brought the row values, expression indexes and RETURNING-era planner we rely on.
+constexpr int leastSqliteVersion = 3035000;
+
+}  // namespace
+
+EngineLibrary sqliteLibrary() {
+    return {
+        [] {
+            if (sqlite3_libversion_number() < leastSqliteVersion) {
+                return engine_code::libraryTooOld;
+            }
+            return sqlite3_initialize() == SQLITE_OK ? engine_code::ok
+                                                     : engine_code::libraryNotFound;
+        },
+        // SQLite stays loaded with the program; other connections of this process (a second
+        // engine in the tests) may still be open, so nothing is shut down here.
+        [] {},
+    };
+}
+
+Engine::Engine(std::filesystem::path directory, EngineLibrary library)
+    : directory_(std::move(directory)), library_(std::move(library)) {}
+
+Engine::~Engine() {
+    database_.reset();
+    if (sessionActive_ && library_.shutdown) {
+        library_.shutdown();
+    }
+}
+
+Database& Engine::database() {
+    if (!sessionActive_) {
+        const EngineCode code =
+            library_.initialize ? library_.initialize() : engine_code::libraryNotFound;
+        if (code != engine_code::ok && code != engine_code::alreadyInitialized) {
+            throw EDBEngineError(code, {}, false);
+        }
+        sessionActive_ = true;
+    }
+    if (!database_) {
+        database_ = std::make_unique<Database>(directory_.empty() ? std::filesystem::current_path()
+                                                                  : directory_);
+    }
+    return *database_;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,45 @@
+// The database engine as the record set meets it: a session that is initialised when the first
+// record set opens and ended when the engine goes, and the one database connection, opened on
+// first use in the directory the engine was given (the working directory by default).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "EngineCodes.h"
+
+namespace quorvel {
+
+class Database;
+
+// The library behind the engine: how it is started and stopped. initialize gives an engine
+// code: 0, or alreadyInitialized, is success.
+struct EngineLibrary {
+    std::function<EngineCode()> initialize;
+    std::function<void()> shutdown;
+};
+
+// SQLite, linked into the program: fails with libraryTooOld below the version we rely on.
+EngineLibrary sqliteLibrary();
+
+class Engine {
+public:
+    explicit Engine(std::filesystem::path directory = {}, EngineLibrary library = sqliteLibrary());
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Initialises the session and opens the connection if that hasn't happened yet. Throws
+    // EDBEngineError; before the session is active its message is the initialisation message.
+    Database& database();
+    bool sessionActive() const { return sessionActive_; }
+
+private:
+    std::filesystem::path directory_;
+    EngineLibrary library_;
+    bool sessionActive_ = false;
+    std::unique_ptr<Database> database_;
+};
+
+}  // namespace quorvel
