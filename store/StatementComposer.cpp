@@ -1,5 +1,7 @@
 #include "StatementComposer.h"
 
+#include "RecordSet.h"
+
 namespace quorvel {
 
 std::string searchClause(SearchField field, const std::string& text) {
@@ -26,6 +28,14 @@ bool allowsEditing(SortOrder order) { return order == SortOrder::Unsorted; }
 
 std::vector<std::string> statementLines(const StatementClauses& clauses) {
     return {clauses.BaseClause, clauses.FilterClause, clauses.OrderClause};
+}
+
+void RunQuery(RecordSet& recordSet, const StatementClauses& clauses) {
+    recordSet.ClearSQL();
+    for (const std::string& line : statementLines(clauses)) {
+        recordSet.AddSQL(line);
+    }
+    recordSet.Open();
 }
 
 }  // namespace quorvel
