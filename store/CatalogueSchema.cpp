@@ -33,7 +33,9 @@ std::string sortExpression(int column) {
     return std::string("coalesce(qv.") + columns[column].sqlName + ", '')";
 }
 
-std::string sortIndexName(int column) { return std::string("qv_by_") + columns[column].sqlName; }
+std::string sortIndexName(int column) {
+    return std::string("qv_by_") + columns[column].sqlName;
+}
 
 namespace {
 
@@ -49,8 +51,8 @@ std::string pairingToken() {
 
 void build(sqlite3* db, const std::filesystem::path& memoPath) {
     using sqlite::execute;
-    execute(db, ("ATTACH " + std::string("'") + sqlite::fileUri(memoPath, "rw") + "' AS mb")
-                    .c_str());
+    execute(db,
+            ("ATTACH " + std::string("'") + sqlite::fileUri(memoPath, "rw") + "' AS mb").c_str());
     execute(db, "PRAGMA main.journal_mode=DELETE");
     execute(db, "PRAGMA mb.journal_mode=DELETE");
     execute(db, "BEGIN IMMEDIATE");
@@ -107,8 +109,8 @@ void createTable(const std::filesystem::path& directory) {
         created.push_back(path);
     }
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(rowsPath.c_str(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+    const int rc =
+        sqlite3_open_v2(rowsPath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
     try {
         if (rc != SQLITE_OK) {
             sqlite::raise(db, rc, "File: " + rowsPath.string());

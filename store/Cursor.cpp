@@ -37,12 +37,11 @@ std::optional<std::string> stored(const std::optional<std::string>& value) {
 Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive) : database_(database) {
     for (int column : select.columns) {
         const TableColumn& definition = schema::columns[column];
-        fields_.push_back({definition.fieldName, definition.type, definition.size, false, false,
-                           column});
+        fields_.push_back(
+            {definition.fieldName, definition.type, definition.size, false, false, column});
     }
     live_ = requestLive && !select.orderColumn;
-    const bool indexedOrder =
-        select.orderColumn && database_.hasSortIndex(*select.orderColumn);
+    const bool indexedOrder = select.orderColumn && database_.hasSortIndex(*select.orderColumn);
     numbered_ = !select.conditionSql.empty() || (select.orderColumn && !indexedOrder);
     if (numbered_) {
         materialize(select);
@@ -207,8 +206,9 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
     std::vector<RowData> rows;
     if (numbered_) {
         // A row no longer in the result left a gap where the row after it now stands.
-        const std::int64_t start =
-            positionOf(row).has_value() ? *positionOf(row) + 1 : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::int64_t start = positionOf(row).has_value()
+                                       ? *positionOf(row) + 1
+                                       : std::max<std::int64_t>(row.recNo - 1, 0);
         const std::int64_t from = start + static_cast<std::int64_t>(skip);
         rows = readPositions(from, from + static_cast<std::int64_t>(count));
     } else if (idOrder_) {
@@ -221,8 +221,9 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
         const std::size_t equal = rows.size();
         rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
         if (rows.size() < count) {
-            std::vector<RowData> greater = query(key + " > ?", key + ", qv.id", {row.sortKey},
-                                                 count - rows.size(), skip > equal ? skip - equal : 0);
+            std::vector<RowData> greater =
+                query(key + " > ?", key + ", qv.id", {row.sortKey}, count - rows.size(),
+                      skip > equal ? skip - equal : 0);
             rows.insert(rows.end(), greater.begin(), greater.end());
         }
     }
@@ -234,8 +235,9 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
     if (numbered_) {
-        const std::int64_t end =
-            positionOf(row).has_value() ? *positionOf(row) : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::int64_t end = positionOf(row).has_value()
+                                     ? *positionOf(row)
+                                     : std::max<std::int64_t>(row.recNo - 1, 0);
         const std::int64_t to = end - static_cast<std::int64_t>(skip);
         rows = readPositions(to - static_cast<std::int64_t>(count), to);
     } else {
@@ -314,8 +316,7 @@ void Cursor::checkSizes(const RowData& row) const {
     for (int c = 0; c < schema::stringColumnCount; ++c) {
         const std::optional<std::string>& value = row.strings[c];
         if (value && utf8::length(*value) > static_cast<std::size_t>(schema::columns[c].size)) {
-            fail(engine_code::valueTooLarge,
-                 std::string("Field: ") + schema::columns[c].fieldName);
+            fail(engine_code::valueTooLarge, std::string("Field: ") + schema::columns[c].fieldName);
         }
     }
 }
@@ -355,7 +356,9 @@ void Cursor::unlockRow(const RowData& row) {
     }
 }
 
-RowData Cursor::newRow() const { return RowData{}; }
+RowData Cursor::newRow() const {
+    return RowData{};
+}
 
 void Cursor::writeMemo(const RowData& row) {
     sqlite::Statement& remove = database_.statement("DELETE FROM mb.memo WHERE id = ?");

@@ -27,7 +27,7 @@ class Statement;
 }
 
 class Cursor {
-public:
+  public:
     // Runs the statement; throws EDBEngineError.
     Cursor(Database& database, ParsedSelect select, bool requestLive);
     ~Cursor();  // releases every row lock this cursor holds
@@ -72,7 +72,7 @@ public:
     // recordNotFound (category 0x22) when it is gone already.
     void deleteRow(const RowData& row);
 
-private:
+  private:
     std::string rowSelect() const;
     std::vector<RowData> query(const std::string& where, const std::string& order,
                                const std::vector<SqlValue>& values, std::size_t count,
@@ -90,8 +90,8 @@ private:
     std::vector<FieldDesc> fields_;
     bool live_ = false;
     bool numbered_ = false;
-    bool idOrder_ = true;       // ordered by id (else by sortColumn_)
-    int sortColumn_ = -1;       // the order by column of a keyset-sorted result
+    bool idOrder_ = true;            // ordered by id (else by sortColumn_)
+    int sortColumn_ = -1;            // the order by column of a keyset-sorted result
     std::vector<std::int64_t> ids_;  // numbering results: the ids in result order
     std::set<std::int64_t> locked_;
 };

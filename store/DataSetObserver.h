@@ -7,7 +7,7 @@ namespace quorvel {
 class Field;
 
 class DataSetObserver {
-public:
+  public:
     virtual ~DataSetObserver() = default;
     // State changed (to or from inactive, or between browse, edit and insert).
     virtual void stateChanged() {}

@@ -6,9 +6,13 @@
 
 namespace quorvel {
 
-DataSource::DataSource(RecordSet* dataSet) { SetDataSet(dataSet); }
+DataSource::DataSource(RecordSet* dataSet) {
+    SetDataSet(dataSet);
+}
 
-DataSource::~DataSource() { SetDataSet(nullptr); }
+DataSource::~DataSource() {
+    SetDataSet(nullptr);
+}
 
 void DataSource::SetDataSet(RecordSet* dataSet) {
     if (dataSet_ != nullptr) {
@@ -20,7 +24,9 @@ void DataSource::SetDataSet(RecordSet* dataSet) {
     }
 }
 
-void DataSource::addObserver(DataSetObserver* observer) { observers_.push_back(observer); }
+void DataSource::addObserver(DataSetObserver* observer) {
+    observers_.push_back(observer);
+}
 
 void DataSource::removeObserver(DataSetObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());

@@ -11,7 +11,7 @@ namespace quorvel {
 class RecordSet;
 
 class DataSource {
-public:
+  public:
     explicit DataSource(RecordSet* dataSet = nullptr);
     ~DataSource();
     DataSource(const DataSource&) = delete;
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     RecordSet* dataSet_ = nullptr;
     std::vector<DataSetObserver*> observers_;
 };

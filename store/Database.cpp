@@ -44,13 +44,15 @@ int authorize(void*, int action, const char* first, const char*, const char*, co
         case SQLITE_READ:
         case SQLITE_FUNCTION:
         case SQLITE_TRANSACTION:
-        case SQLITE_SAVEPOINT: return SQLITE_OK;
+        case SQLITE_SAVEPOINT:
+            return SQLITE_OK;
         case SQLITE_INSERT:
         case SQLITE_UPDATE:
         case SQLITE_DELETE:
             return table == "qv" || table == "memo" || table == "sqlite_sequence" ? SQLITE_OK
                                                                                   : SQLITE_DENY;
-        default: return SQLITE_DENY;
+        default:
+            return SQLITE_DENY;
     }
 }
 
@@ -95,9 +97,8 @@ void Database::configure() {
     sqlite::execute(db_, "PRAGMA case_sensitive_like=ON");
     sqlite::Statement likeCheck(db_, "SELECT 'a' LIKE 'A'");
     if (!likeCheck.step() || likeCheck.integer(0) != 0) {
-        throw EDBEngineError(
-            engine_code::libraryTooOld,
-            {{engine_code::libraryTooOld, 0, "LIKE can't be made case-sensitive."}});
+        throw EDBEngineError(engine_code::libraryTooOld, {{engine_code::libraryTooOld, 0,
+                                                           "LIKE can't be made case-sensitive."}});
     }
 }
 
@@ -117,13 +118,13 @@ void Database::checkFiles() {
     for (const FileCheck& check : checks) {
         const std::string file = "File: " + check.path.string();
         try {
-            sqlite::Statement id(db_, std::string("PRAGMA ") + check.schemaName +
-                                          ".application_id");
+            sqlite::Statement id(db_,
+                                 std::string("PRAGMA ") + check.schemaName + ".application_id");
             if (!id.step() || id.integer(0) != check.applicationId) {
                 failFile(check.foreign, check.path);
             }
-            sqlite::Statement version(db_, std::string("PRAGMA ") + check.schemaName +
-                                               ".user_version");
+            sqlite::Statement version(db_,
+                                      std::string("PRAGMA ") + check.schemaName + ".user_version");
             if (!version.step() || version.integer(0) > schema::formatVersion) {
                 failFile(engine_code::unknownFormatVersion, check.path);
             }

@@ -19,7 +19,7 @@ namespace quorvel {
 class Cursor;
 
 class Database {
-public:
+  public:
     // Throws EDBEngineError: a file missing, foreign, newer, damaged, or the pair mismatched.
     explicit Database(const std::filesystem::path& directory);
     ~Database();
@@ -37,7 +37,7 @@ public:
     bool hasSortIndex(int column) const;
     const std::filesystem::path& directory() const { return directory_; }
 
-private:
+  private:
     void configure();
     void checkFiles();
 

@@ -20,7 +20,7 @@ struct EngineErrorEntry {
 };
 
 class EDBEngineError : public EDatabaseError {
-public:
+  public:
     // sessionActive false gives the initialisation message.
     EDBEngineError(EngineCode code, std::vector<EngineErrorEntry> entries,
                    bool sessionActive = true);
@@ -36,7 +36,7 @@ public:
     static std::string buildMessage(EngineCode code, const std::vector<EngineErrorEntry>& entries,
                                     bool sessionActive);
 
-private:
+  private:
     EngineCode code_;
     std::vector<EngineErrorEntry> entries_;
 };

@@ -24,7 +24,7 @@ struct EngineLibrary {
 EngineLibrary sqliteLibrary();
 
 class Engine {
-public:
+  public:
     explicit Engine(std::filesystem::path directory = {}, EngineLibrary library = sqliteLibrary());
     ~Engine();
     Engine(const Engine&) = delete;
@@ -35,7 +35,7 @@ public:
     Database& database();
     bool sessionActive() const { return sessionActive_; }
 
-private:
+  private:
     std::filesystem::path directory_;
     EngineLibrary library_;
     bool sessionActive_ = false;

@@ -70,7 +70,9 @@ inline constexpr EngineCode internalError = 0x2F01;
 }  // namespace engine_code
 
 // The category of a code: its high byte.
-inline constexpr std::uint8_t engineCategory(EngineCode code) { return code >> 8; }
+inline constexpr std::uint8_t engineCategory(EngineCode code) {
+    return code >> 8;
+}
 inline constexpr std::uint8_t notFoundCategory = 0x22;
 
 // The engine's own text for a code, empty for a code it doesn't know.

@@ -9,7 +9,9 @@ namespace quorvel {
 Field::Field(RecordSet& dataSet, FieldDesc description, int index)
     : dataSet_(dataSet), description_(std::move(description)), index_(index) {}
 
-bool Field::CanModify() const { return !ReadOnly() && dataSet_.CanModify(); }
+bool Field::CanModify() const {
+    return !ReadOnly() && dataSet_.CanModify();
+}
 
 std::string Field::AsString() const {
     RowData* row = dataSet_.currentRow();

@@ -13,7 +13,7 @@ namespace quorvel {
 class RecordSet;
 
 class Field {
-public:
+  public:
     Field(RecordSet& dataSet, FieldDesc description, int index);
 
     const std::string& FieldName() const { return description_.name; }
@@ -39,7 +39,7 @@ public:
     std::string textIn(const RowData& row) const;
     bool hasValueIn(const RowData& row) const;
 
-private:
+  private:
     RecordSet& dataSet_;
     FieldDesc description_;
     int index_;

@@ -22,7 +22,9 @@ RecordSet::~RecordSet() {
     }
 }
 
-void RecordSet::raise(const std::string& text) const { throw EDatabaseError(name_ + ": " + text); }
+void RecordSet::raise(const std::string& text) const {
+    throw EDatabaseError(name_ + ": " + text);
+}
 
 template <typename Notice>
 void RecordSet::notify(Notice notice) {
@@ -31,7 +33,9 @@ void RecordSet::notify(Notice notice) {
     }
 }
 
-void RecordSet::addDataSource(DataSource* dataSource) { dataSources_.push_back(dataSource); }
+void RecordSet::addDataSource(DataSource* dataSource) {
+    dataSources_.push_back(dataSource);
+}
 
 void RecordSet::removeDataSource(DataSource* dataSource) {
     dataSources_.erase(std::remove(dataSources_.begin(), dataSources_.end(), dataSource),
@@ -279,20 +283,26 @@ void RecordSet::SetBufferCount(int count) {
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
-bool RecordSet::IsFirst() const { return current_ <= 0 && atStart_; }
+bool RecordSet::IsFirst() const {
+    return current_ <= 0 && atStart_;
+}
 
 bool RecordSet::IsLast() const {
     return current_ == static_cast<int>(rows_.size()) - 1 && atEnd_;
 }
 
-bool RecordSet::NumbersRows() const { return cursor_ && cursor_->numbersRows(); }
+bool RecordSet::NumbersRows() const {
+    return cursor_ && cursor_->numbersRows();
+}
 
 std::int64_t RecordSet::RecNo() const {
     const RowData* row = currentRow();
     return NumbersRows() && row != nullptr ? row->recNo : 0;
 }
 
-std::int64_t RecordSet::RecordCount() const { return NumbersRows() ? cursor_->rowCount() : 0; }
+std::int64_t RecordSet::RecordCount() const {
+    return NumbersRows() ? cursor_->rowCount() : 0;
+}
 
 RowData* RecordSet::currentRow() {
     return current_ < 0 ? nullptr : &rows_[static_cast<std::size_t>(current_)];
@@ -304,8 +314,8 @@ const RowData* RecordSet::currentRow() const {
 
 std::optional<std::string> RecordSet::memoOf(RowData& row) {
     if (!row.memoLoaded) {
-        row.memo = row.id != 0 && row.memoStored && cursor_ ? cursor_->readMemo(row.id)
-                                                           : std::nullopt;
+        row.memo =
+            row.id != 0 && row.memoStored && cursor_ ? cursor_->readMemo(row.id) : std::nullopt;
         row.memoLoaded = true;
     }
     return row.memo;

@@ -26,7 +26,7 @@ class Engine;
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
 class RecordSet {
-public:
+  public:
     RecordSet(Engine& engine, std::string name = "Query1");
     ~RecordSet();
     RecordSet(const RecordSet&) = delete;
@@ -100,7 +100,7 @@ public:
     void fieldWritten(const Field& field);
     [[noreturn]] void raise(const std::string& text) const;  // "Query1: text"
 
-private:
+  private:
     template <typename Notice>
     void notify(Notice notice);
     void setState(DataSetState state);

@@ -31,15 +31,17 @@ RowLocks::RowLocks(const std::filesystem::path& rowsFile)
     : fd_(::open(rowsFile.c_str(), O_RDWR | O_CLOEXEC)) {
     if (fd_ < 0) {
         const int error = errno;
-        const EngineCode code = error == ENOENT                    ? engine_code::tableNotFound
+        const EngineCode code = error == ENOENT                       ? engine_code::tableNotFound
                                 : (error == EACCES || error == EROFS) ? engine_code::readOnlyFile
                                                                       : engine_code::ioError;
-        throw EDBEngineError(code, {{code, 0, std::strerror(error)},
-                                    {code, 0, "File: " + rowsFile.string()}});
+        throw EDBEngineError(
+            code, {{code, 0, std::strerror(error)}, {code, 0, "File: " + rowsFile.string()}});
     }
 }
 
-RowLocks::~RowLocks() { ::close(fd_); }
+RowLocks::~RowLocks() {
+    ::close(fd_);
+}
 
 bool RowLocks::tryLock(std::int64_t id) {
     if (setLock(fd_, id, F_WRLCK)) {
@@ -49,10 +51,11 @@ bool RowLocks::tryLock(std::int64_t id) {
         return false;
     }
     const int error = errno;
-    throw EDBEngineError(engine_code::ioError,
-                         {{engine_code::ioError, 0, std::strerror(error)}});
+    throw EDBEngineError(engine_code::ioError, {{engine_code::ioError, 0, std::strerror(error)}});
 }
 
-void RowLocks::unlock(std::int64_t id) { setLock(fd_, id, F_UNLCK); }
+void RowLocks::unlock(std::int64_t id) {
+    setLock(fd_, id, F_UNLCK);
+}
 
 }  // namespace quorvel

@@ -11,7 +11,7 @@
 namespace quorvel {
 
 class RowLocks {
-public:
+  public:
     // Opens rowsFile for reading and writing; throws EDBEngineError when it can't.
     explicit RowLocks(const std::filesystem::path& rowsFile);
     ~RowLocks();
@@ -23,7 +23,7 @@ public:
     bool tryLock(std::int64_t id);
     void unlock(std::int64_t id);
 
-private:
+  private:
     int fd_;
 };
 

@@ -29,7 +29,7 @@ struct Token {
 }
 
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view text) : text_(text) {}
 
     Token next() {
@@ -42,14 +42,14 @@ public:
         const char c = text_[pos_];
         if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             token.kind = TokenKind::Word;
-            while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) ||
-                                           text_[pos_] == '_')) {
+            while (pos_ < text_.size() &&
+                   (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_')) {
                 token.text += text_[pos_++];
             }
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
             token.kind = TokenKind::Number;
-            while (pos_ < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[pos_])) ||
-                                           text_[pos_] == '.')) {
+            while (pos_ < text_.size() &&
+                   (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.')) {
                 token.text += text_[pos_++];
             }
         } else if (c == '"' || c == '\'') {
@@ -68,7 +68,7 @@ public:
         return token;
     }
 
-private:
+  private:
     void skipBlanks() {
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
             if (text_[pos_] == '\n') {
@@ -109,7 +109,7 @@ private:
 };
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : lexer_(text) { advance(); }
 
     ParsedSelect parse() {
@@ -155,7 +155,7 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     void advance() { current_ = lexer_.next(); }
     bool isWord(const char* word) const {
         return current_.kind == TokenKind::Word && utf8::equalsIgnoringCase(current_.text, word);
@@ -188,10 +188,10 @@ private:
         }
         const std::optional<int> column = schema::findColumn(current_.text);
         if (!column) {
-            throw EDBEngineError(engine_code::unknownField,
-                                 {{engine_code::unknownField, 0, "Field: " + current_.text},
-                                  {engine_code::unknownField, 0,
-                                   "Line Number: " + std::to_string(current_.line)}});
+            throw EDBEngineError(
+                engine_code::unknownField,
+                {{engine_code::unknownField, 0, "Field: " + current_.text},
+                 {engine_code::unknownField, 0, "Line Number: " + std::to_string(current_.line)}});
         }
         advance();
         return *column;
@@ -294,7 +294,8 @@ private:
             case TokenKind::Number: {
                 sql() += "?";
                 if (current_.text.find('.') == std::string::npos) {
-                    result_.parameters.emplace_back(std::strtoll(current_.text.c_str(), nullptr, 10));
+                    result_.parameters.emplace_back(
+                        std::strtoll(current_.text.c_str(), nullptr, 10));
                 } else {
                     result_.parameters.emplace_back(std::strtod(current_.text.c_str(), nullptr));
                 }
@@ -317,6 +318,8 @@ private:
 
 }  // namespace
 
-ParsedSelect parseSelect(std::string_view text) { return Parser(text).parse(); }
+ParsedSelect parseSelect(std::string_view text) {
+    return Parser(text).parse();
+}
 
 }  // namespace quorvel

@@ -10,19 +10,30 @@ EngineCode engineCodeFor(int rc) {
     namespace c = engine_code;
     switch (rc & 0xFF) {
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return c::tableBusy;
-        case SQLITE_CORRUPT: return c::corruptFile;
-        case SQLITE_NOTADB: return c::notATableFile;
-        case SQLITE_FULL: return c::diskFull;
-        case SQLITE_IOERR: return c::ioError;
-        case SQLITE_NOMEM: return c::outOfMemory;
-        case SQLITE_READONLY: return c::readOnlyFile;
+        case SQLITE_LOCKED:
+            return c::tableBusy;
+        case SQLITE_CORRUPT:
+            return c::corruptFile;
+        case SQLITE_NOTADB:
+            return c::notATableFile;
+        case SQLITE_FULL:
+            return c::diskFull;
+        case SQLITE_IOERR:
+            return c::ioError;
+        case SQLITE_NOMEM:
+            return c::outOfMemory;
+        case SQLITE_READONLY:
+            return c::readOnlyFile;
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-        case SQLITE_AUTH: return c::accessDenied;
-        case SQLITE_TOOBIG: return c::valueTooLarge;
-        case SQLITE_NOTFOUND: return c::recordNotFound;
-        default: return c::internalError;
+        case SQLITE_AUTH:
+            return c::accessDenied;
+        case SQLITE_TOOBIG:
+            return c::valueTooLarge;
+        case SQLITE_NOTFOUND:
+            return c::recordNotFound;
+        default:
+            return c::internalError;
     }
 }
 
@@ -53,7 +64,9 @@ Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
     }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 void Statement::bind(int index, const std::optional<std::string>& text) {
     const int rc = text ? sqlite3_bind_text(stmt_, index, text->data(),
@@ -101,7 +114,9 @@ void Statement::reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
 std::optional<std::string> Statement::text(int column) const {
     if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) {

@@ -27,7 +27,7 @@ EngineCode engineCodeFor(int rc);
 void execute(sqlite3* db, const char* sql);
 
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, std::string_view sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -47,20 +47,20 @@ public:
     std::optional<std::string> text(int column) const;
     bool isNull(int column) const;
 
-private:
+  private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
 // Resets a statement when the scope that used it ends, however it ends.
 class ResetGuard {
-public:
+  public:
     explicit ResetGuard(Statement& statement) : statement_(statement) {}
     ~ResetGuard() { statement_.reset(); }
     ResetGuard(const ResetGuard&) = delete;
     ResetGuard& operator=(const ResetGuard&) = delete;
 
-private:
+  private:
     Statement& statement_;
 };
 
@@ -69,7 +69,7 @@ private:
 // timeout) before changing anything rather than half-way. Rolled back unless committed. Inside
 // an open transaction it does nothing, so calls can nest.
 class Transaction {
-public:
+  public:
     enum class Kind { Read, Write };
     Transaction(sqlite3* db, Kind kind);
     ~Transaction();
@@ -77,7 +77,7 @@ public:
     Transaction& operator=(const Transaction&) = delete;
     void commit();
 
-private:
+  private:
     sqlite3* db_;
     bool owner_;
 };

@@ -7,24 +7,37 @@ namespace quorvel {
 std::string searchClause(SearchField field, const std::string& text) {
     const char* prefix = "";
     switch (field) {
-        case SearchField::Title: prefix = "where (vytisk like \"%"; break;
-        case SearchField::IssueNumber: prefix = "where (cislo like \"%"; break;
-        case SearchField::InterestingParts: prefix = "where (nejzajimavejsi_casti like \"%"; break;
-        case SearchField::Contents: prefix = "where (obsah_vytisku like \"%"; break;
+        case SearchField::Title:
+            prefix = "where (vytisk like \"%";
+            break;
+        case SearchField::IssueNumber:
+            prefix = "where (cislo like \"%";
+            break;
+        case SearchField::InterestingParts:
+            prefix = "where (nejzajimavejsi_casti like \"%";
+            break;
+        case SearchField::Contents:
+            prefix = "where (obsah_vytisku like \"%";
+            break;
     }
     return prefix + text + "%\")";
 }
 
 std::string orderClause(SortOrder order) {
     switch (order) {
-        case SortOrder::ByTitle: return "order by vytisk";
-        case SortOrder::ByIssueNumber: return "order by Cislo";
-        case SortOrder::Unsorted: break;
+        case SortOrder::ByTitle:
+            return "order by vytisk";
+        case SortOrder::ByIssueNumber:
+            return "order by Cislo";
+        case SortOrder::Unsorted:
+            break;
     }
     return {};
 }
 
-bool allowsEditing(SortOrder order) { return order == SortOrder::Unsorted; }
+bool allowsEditing(SortOrder order) {
+    return order == SortOrder::Unsorted;
+}
 
 std::vector<std::string> statementLines(const StatementClauses& clauses) {
     return {clauses.BaseClause, clauses.FilterClause, clauses.OrderClause};

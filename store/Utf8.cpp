@@ -6,7 +6,9 @@ namespace quorvel::utf8 {
 
 namespace {
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length in bytes of the character starting at text[i]; a malformed sequence is one byte.
 std::size_t charLength(std::string_view text, std::size_t i) {
@@ -33,12 +35,15 @@ std::size_t charLength(std::string_view text, std::size_t i) {
 char32_t decode(std::string_view text, std::size_t i, std::size_t n) {
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     switch (n) {
-        case 2: return ((b(0) & 0x1Fu) << 6) | (b(1) & 0x3Fu);
-        case 3: return ((b(0) & 0x0Fu) << 12) | ((b(1) & 0x3Fu) << 6) | (b(2) & 0x3Fu);
+        case 2:
+            return ((b(0) & 0x1Fu) << 6) | (b(1) & 0x3Fu);
+        case 3:
+            return ((b(0) & 0x0Fu) << 12) | ((b(1) & 0x3Fu) << 6) | (b(2) & 0x3Fu);
         case 4:
             return ((b(0) & 0x07u) << 18) | ((b(1) & 0x3Fu) << 12) | ((b(2) & 0x3Fu) << 6) |
                    (b(3) & 0x3Fu);
-        default: return b(0);
+        default:
+            return b(0);
     }
 }
 
@@ -120,6 +125,8 @@ std::string toLower(std::string_view text) {
     return out;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) { return toLower(a) == toLower(b); }
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return toLower(a) == toLower(b);
+}
 
 }  // namespace quorvel::utf8

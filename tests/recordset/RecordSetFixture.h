@@ -1,0 +1,156 @@
+// A catalogue in a temporary directory with Query1 and DataSource1 over it, and an observer
+// that writes down every notice, for the record set's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+#include <functional>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "CatalogueSchema.h"
+#include "Cursor.h"
+#include "DataSource.h"
+#include "Database.h"
+#include "Engine.h"
+#include "Field.h"
+#include "RecordSet.h"
+
+namespace quorvel::testing {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quorvel-recordset-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+struct Issue {
+    std::string title;
+    std::string number;
+    std::string parts;
+    std::string memo;
+};
+
+// Adds rows through a cursor of their own engine, so the set under test starts cold.
+inline void addRows(const std::filesystem::path& directory, const std::vector<Issue>& issues) {
+    Engine engine(directory);
+    auto cursor = engine.database().openCursor("select * from qv", true);
+    for (const Issue& issue : issues) {
+        RowData row;
+        row.strings = {issue.title, issue.number, issue.parts};
+        row.memo = issue.memo;
+        row.memoChanged = true;
+        cursor->insertRow(row);
+    }
+}
+
+inline std::vector<Issue> numberedIssues(int count, const std::string& prefix = "Titul") {
+    std::vector<Issue> issues;
+    for (int i = 1; i <= count; ++i) {
+        issues.push_back({prefix + " " + std::to_string(i), std::to_string(i) + "/1999",
+                          "části " + std::to_string(i), "obsah " + std::to_string(i)});
+    }
+    return issues;
+}
+
+// Notices as short words: "state", "rows", "scroll 3", "record", "field Vytisk", "update".
+class NoticeRecorder : public DataSetObserver {
+  public:
+    std::vector<std::string> notices;
+    void stateChanged() override { notices.push_back("state"); }
+    void rowsChanged() override { notices.push_back("rows"); }
+    void scrolled(int distance) override {
+        notices.push_back("scroll " + std::to_string(distance));
+    }
+    void recordChanged() override { notices.push_back("record"); }
+    void fieldChanged(const Field& field) override {
+        notices.push_back("field " + field.FieldName());
+    }
+    void updateRecord() override { notices.push_back("update"); }
+    void focusField(const Field& field) override {
+        notices.push_back("focus " + field.FieldName());
+    }
+    std::vector<std::string> take() { return std::exchange(notices, {}); }
+};
+
+class RecordSetTest : public ::testing::Test {
+  protected:
+    void SetUp() override { schema::createTable(dir.path()); }
+
+    // Opens Query1 over the table with the given lines (by default "select * from qv").
+    void open(const std::vector<std::string>& lines = {"select * from qv"}) {
+        set.ClearSQL();
+        for (const std::string& line : lines) {
+            set.AddSQL(line);
+        }
+        set.Open();
+        recorder.take();
+    }
+
+    std::string title() { return set.FieldByName("Vytisk").AsString(); }
+
+    // The titles of the rows held, the current one marked with ">".
+    std::vector<std::string> window() {
+        std::vector<std::string> titles;
+        const Field& field = set.FieldByName("Vytisk");
+        for (int i = 0; i < set.HeldRowCount(); ++i) {
+            titles.push_back((i == set.ActiveRecord() ? ">" : "") + field.textIn(set.HeldRow(i)));
+        }
+        return titles;
+    }
+
+    // Reads the table with a plain SQLite connection: the titles in stored order.
+    std::vector<std::string> storedTitles() {
+        std::vector<std::string> titles;
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((dir.path() / "qv.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "SELECT coalesce(vytisk, '') FROM qv ORDER BY id", -1, &statement,
+                           nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            titles.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return titles;
+    }
+
+    // Runs one statement on the table behind the engine's back.
+    void execute(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(
+            sqlite3_open_v2((dir.path() / "qv.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr),
+            SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+        const std::string message = error != nullptr ? error : "";
+        sqlite3_free(error);
+        sqlite3_close(db);
+        ASSERT_EQ(rc, SQLITE_OK) << message;
+    }
+
+    TempDir dir;
+    Engine engine{dir.path()};
+    RecordSet set{engine};
+    DataSource source{&set};
+    NoticeRecorder recorder;
+
+  public:
+    RecordSetTest() { source.addObserver(&recorder); }
+};
+
+}  // namespace quorvel::testing
