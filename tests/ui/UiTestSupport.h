@@ -1,0 +1,107 @@
+// What every window test needs: a main that runs the tests under our application object, a
+// helper that answers a modal window from inside its loop, and a watchdog so that a window
+// nobody answers fails the test instead of hanging it.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+#include "Application.h"
+#include "Exceptions.h"
+#include "ModalDisplay.h"
+
+namespace quorvel::ui::test {
+
+inline QWidgetList visibleTopLevels() {
+    QWidgetList visible;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            visible.append(window);
+        }
+    }
+    return visible;
+}
+
+// Runs action once a visible, active top-level window accepted by match is up; polls from
+// inside whatever loop is running (a modal display's, or QMessageBox::exec's).
+inline void whenActive(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action,
+                       int attemptsLeft = 500) {
+    QTimer::singleShot(10, [=] {
+        for (QWidget* window : visibleTopLevels()) {
+            if (window->isActiveWindow() && match(window)) {
+                action(window);
+                return;
+            }
+        }
+        if (attemptsLeft > 0) {
+            whenActive(match, action, attemptsLeft - 1);
+        }
+    });
+}
+
+template <typename Window>
+void whenActive(std::function<void(Window*)> action) {
+    whenActive([](QWidget* window) { return dynamic_cast<Window*>(window) != nullptr; },
+               [action](QWidget* window) { action(dynamic_cast<Window*>(window)); });
+}
+
+template <typename Window>
+void whenActive(std::function<void(Window*)> action);
+
+// Runs action once the given window is up and active.
+inline void whenActive(QWidget& window, std::function<void()> action) {
+    whenActive([&window](QWidget* candidate) { return candidate == &window; },
+               [action](QWidget*) { action(); });
+}
+
+// An object whose handler of QEvent::User fails, as a command handler can.
+class ThrowingObject : public QObject {
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) {
+            throw quorvel::EDatabaseError("Query1: Table is busy");
+        }
+        return QObject::event(event);
+    }
+};
+
+// Ends every modal display and message box still up after a while. The test then fails on
+// its results (-1) or on its cleanup check, rather than waiting forever.
+class Watchdog {
+  public:
+    Watchdog() {
+        timer_.setSingleShot(true);
+        timer_.setInterval(15000);
+        QObject::connect(&timer_, &QTimer::timeout, [] {
+            for (QWidget* window : visibleTopLevels()) {
+                if (auto* box = qobject_cast<QMessageBox*>(window)) {
+                    box->done(0);
+                } else {
+                    setModalResult(*window, -1);
+                }
+            }
+        });
+        timer_.start();
+    }
+
+  private:
+    QTimer timer_;
+};
+
+}  // namespace quorvel::ui::test
+
+// Like QTEST_MAIN, with our application object, so that failures escaping handlers reach the
+// default error handler as they do in the program.
+#define QUORVEL_UI_TEST_MAIN(TestClass)                   \
+    int main(int argc, char** argv) {                     \
+        quorvel::ui::Application application(argc, argv); \
+        application.setAttribute(Qt::AA_Use96Dpi, true);  \
+        TestClass test;                                   \
+        return QTest::qExec(&test, argc, argv);           \
+    }
