@@ -128,13 +128,14 @@ inline void writeFile(const std::filesystem::path& path, const std::string& byte
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Every file of a directory by name, with its contents.
+// Every entry of a directory by name, with a file's contents ("<directory>" for a directory).
 using DirSnapshot = std::map<std::string, std::string>;
 
 inline DirSnapshot snapshot(const std::filesystem::path& dir) {
     DirSnapshot files;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        files[entry.path().filename().string()] = readFile(entry.path());
+        files[entry.path().filename().string()] =
+            entry.is_directory() ? std::string("<directory>") : readFile(entry.path());
     }
     return files;
 }
