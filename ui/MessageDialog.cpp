@@ -1,0 +1,13 @@
+#include "MessageDialog.h"
+
+#include "ModalDisplay.h"
+#include "TMessageForm.h"
+
+namespace quorvel::ui {
+
+int ShowMessageDialog(const QString& text, MsgDlgType kind, MsgDlgButtons buttons) {
+    TMessageForm form(text, kind, buttons);
+    return showModal(form);
+}
+
+}  // namespace quorvel::ui
