@@ -1,0 +1,29 @@
+#include "Progress.h"
+
+namespace quorvel::tools {
+
+Progress::Progress(std::ostream& out, std::string label, std::uint64_t total)
+    : out_(out), label_(std::move(label)), total_(total) {
+    show(0);
+}
+
+void Progress::advance(std::uint64_t done) {
+    const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
+    if (percent != shown_) {
+        show(percent);
+    }
+}
+
+void Progress::finish() {
+    if (shown_ != 100) {
+        show(100);
+    }
+    out_ << '\n' << std::flush;
+}
+
+void Progress::show(int percent) {
+    shown_ = percent;
+    out_ << '\r' << label_ << ' ' << percent << '%' << std::flush;
+}
+
+}  // namespace quorvel::tools

@@ -1,0 +1,157 @@
+// qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
+// or a large generated one for benchmarks. See usageText() for the commands.
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "CatalogueGenerator.h"
+#include "CatalogueSchema.h"
+#include "DemoCatalogue.h"
+#include "EDBEngineError.h"
+#include "Engine.h"
+#include "Progress.h"
+#include "Usage.h"
+
+namespace {
+
+using namespace quorvel;
+
+enum ExitCode { exitDone = 0, exitFailed = 1, exitUsage = 2 };
+
+// The largest N generate takes: far beyond any benchmark, and below what a 64-bit row count or
+// the disk could trouble.
+constexpr std::uint64_t mostRows = 1'000'000'000;
+
+struct UsageError {
+    std::string problem;
+};
+
+// A whole decimal number of digits only (no sign, no spaces); nullopt otherwise or when it
+// doesn't fit.
+std::optional<std::uint64_t> parseNumber(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] == '+' || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void requireOperands(const std::vector<std::string>& arguments, std::size_t least, std::size_t most,
+                     const char* form) {
+    const std::size_t operands = arguments.size() - 1;
+    if (operands < least || operands > most) {
+        throw UsageError{std::string("usage: qvtool ") + form};
+    }
+}
+
+// A missing directory is a failure rather than something to create: a mistyped path should
+// not quietly get a catalogue of its own.
+std::optional<std::string> directoryProblem(const std::filesystem::path& directory) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(directory, error);
+    if (!std::filesystem::exists(status)) {
+        return directory.string() + ": no such directory";
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return directory.string() + ": not a directory";
+    }
+    return std::nullopt;
+}
+
+// Whatever qvtool wrote must open as the program opens it.
+void checkOpens(const std::filesystem::path& directory) {
+    Engine engine(directory);
+    engine.database();
+}
+
+int run(const std::vector<std::string>& arguments) {
+    const std::string& command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        requireOperands(arguments, 0, 0, "--help");
+        std::cout << tools::usageText();
+        return exitDone;
+    }
+    if (command != "create" && command != "demo" && command != "generate") {
+        throw UsageError{"unknown command '" + command + "'"};
+    }
+    if (command == "generate") {
+        requireOperands(arguments, 2, 3, "generate DIR N [SEED]");
+    } else {
+        requireOperands(arguments, 1, 1, (command + " DIR").c_str());
+    }
+    const std::filesystem::path directory = arguments[1];
+    std::optional<std::uint64_t> rows;
+    std::optional<std::uint64_t> seed = 1;
+    if (command == "generate") {
+        rows = parseNumber(arguments[2]);
+        if (!rows || *rows > mostRows) {
+            throw UsageError{"N must be a whole number from 0 to " + std::to_string(mostRows) +
+                             ", not '" + arguments[2] + "'"};
+        }
+        if (arguments.size() == 4) {
+            seed = parseNumber(arguments[3]);
+            if (!seed) {
+                throw UsageError{"SEED must be a whole number from 0 to " +
+                                 std::to_string(UINT64_MAX) + ", not '" + arguments[3] + "'"};
+            }
+        }
+    }
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+
+    if (command == "create") {
+        schema::createTable(directory);
+        checkOpens(directory);
+        std::cout << "Created an empty catalogue in " << directory.string() << ".\n";
+    } else if (command == "demo") {
+        tools::writeDemoCatalogue(directory);
+        checkOpens(directory);
+        std::cout << "Wrote the demo catalogue of " << tools::demoIssues().size() << " issues in "
+                  << directory.string() << ".\n";
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        tools::Progress progress(std::cerr,
+                                 "qvtool: generating " + std::to_string(*rows) + " rows:", *rows);
+        tools::generateCatalogue(directory, *rows, *seed,
+                                 [&progress](std::uint64_t done) { progress.advance(done); });
+        progress.finish();
+        checkOpens(directory);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::cout << "Generated " << *rows << " issues (seed " << *seed << ") in "
+                  << directory.string() << " in " << took.count() << " s.\n";
+    }
+    return exitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) {
+        std::cerr << quorvel::tools::usageText();
+        return exitUsage;
+    }
+    try {
+        return run(arguments);
+    } catch (const UsageError& error) {
+        std::cerr << "qvtool: " << error.problem << "\nTry 'qvtool --help'.\n";
+        return exitUsage;
+    } catch (const quorvel::EDBEngineError& error) {
+        // The engine's own message, as the program would show it.
+        std::cerr << "qvtool: " << error.message() << '\n';
+        return exitFailed;
+    } catch (const std::exception& error) {
+        std::cerr << "qvtool: " << error.what() << '\n';
+        return exitFailed;
+    }
+}
