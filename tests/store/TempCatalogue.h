@@ -256,15 +256,13 @@ inline std::vector<RowData> walkForward(Cursor& cursor, std::size_t page) {
 
 // Every row of a cursor in result order, read backward from the end a page at a time.
 inline std::vector<RowData> walkBackward(Cursor& cursor, std::size_t page) {
-    std::vector<RowData> all = cursor.readLast(page);
-    while (!all.empty()) {
-        std::vector<RowData> previous = cursor.readBefore(all.front(), page);
-        if (previous.empty()) {
-            break;
-        }
-        all.insert(all.begin(), previous.begin(), previous.end());
+    std::vector<RowData> reversed;  // the rows from the last one back
+    std::vector<RowData> previous = cursor.readLast(page);
+    while (!previous.empty()) {
+        reversed.insert(reversed.end(), previous.rbegin(), previous.rend());
+        previous = cursor.readBefore(reversed.back(), page);
     }
-    return all;
+    return std::vector<RowData>(reversed.rbegin(), reversed.rend());
 }
 
 inline std::vector<std::int64_t> idsOf(const std::vector<RowData>& rows) {
