@@ -28,11 +28,19 @@ inline QWidgetList visibleTopLevels() {
     return visible;
 }
 
+// Polls of whenActive still waiting end with the test's Watchdog, so that none of them can
+// act on a later test's windows.
+inline QObject*& pollingContext() {
+    static QObject* context = nullptr;
+    return context;
+}
+
 // Runs action once a visible, active top-level window accepted by match is up; polls from
 // inside whatever loop is running (a modal display's, or QMessageBox::exec's).
 inline void whenActive(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action,
                        int attemptsLeft = 500) {
-    QTimer::singleShot(10, [=] {
+    Q_ASSERT(pollingContext() != nullptr);
+    QTimer::singleShot(10, pollingContext(), [=] {
         for (QWidget* window : visibleTopLevels()) {
             if (window->isActiveWindow() && match(window)) {
                 action(window);
@@ -50,9 +58,6 @@ void whenActive(std::function<void(Window*)> action) {
     whenActive([](QWidget* window) { return dynamic_cast<Window*>(window) != nullptr; },
                [action](QWidget* window) { action(dynamic_cast<Window*>(window)); });
 }
-
-template <typename Window>
-void whenActive(std::function<void(Window*)> action);
 
 // Runs action once the given window is up and active.
 inline void whenActive(QWidget& window, std::function<void()> action) {
@@ -72,10 +77,12 @@ class ThrowingObject : public QObject {
 };
 
 // Ends every modal display and message box still up after a while. The test then fails on
-// its results (-1) or on its cleanup check, rather than waiting forever.
+// its results (-1) or on its cleanup check, rather than waiting forever. One lives for each
+// test; whenActive needs it.
 class Watchdog {
   public:
     Watchdog() {
+        pollingContext() = &context_;
         timer_.setSingleShot(true);
         timer_.setInterval(15000);
         QObject::connect(&timer_, &QTimer::timeout, [] {
@@ -89,8 +96,13 @@ class Watchdog {
         });
         timer_.start();
     }
+    ~Watchdog() { pollingContext() = nullptr; }
+
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
 
   private:
+    QObject context_;
     QTimer timer_;
 };
 
