@@ -235,6 +235,33 @@ class MessageDialogTest : public QObject {
                         int(std::floor((screen.height() - frame.height()) / 2.0))));
     }
 
+    void centredOnTheActiveWindowsMonitor() {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        if (screens.size() < 2) {
+            QSKIP("needs a second monitor: run with TwoScreens.json");
+        }
+        QScreen* second = screens.at(1);
+        QWidget main;
+        main.setGeometry(QRect(second->geometry().topLeft() + QPoint(100, 100), QSize(300, 200)));
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QCOMPARE(main.screen(), second);
+        std::optional<Layout> actual;
+        QRect frame;
+        test::whenActive<TMessageForm>([&](TMessageForm* form) {
+            actual = actualLayout(form);
+            frame = form->frameGeometry();
+            perform(form, "Return");
+        });
+        ShowMessageDialog(BadCopy, MsgDlgType::Error, MsgDlgBtn::OK);
+        QVERIFY(actual);
+        // Still wrapped to half the primary screen, but centred on the main window's monitor.
+        QCOMPARE(actual->text, expectedLayout(BadCopy, {"OK"}).text);
+        const QRect area = second->geometry();
+        QCOMPARE(frame.topLeft(), area.topLeft() + QPoint((area.width() - frame.width()) / 2,
+                                                          (area.height() - frame.height()) / 2));
+    }
+
     void captionIconAndButtons_data() {
         QTest::addColumn<MsgDlgType>("kind");
         QTest::addColumn<QString>("caption");
