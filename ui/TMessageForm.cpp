@@ -234,16 +234,31 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons b
         child->installEventFilter(this);
     }
 
-    // Centred on the screen, frame included; on the active window's monitor when there is one.
-    winId();  // the frame's size is known once the native window exists
-    QScreen* screen = QGuiApplication::primaryScreen();
+    // Centred on the screen; on the active window's monitor when there is one.
+    placementArea_ = QGuiApplication::primaryScreen()->geometry();
     if (const QWidget* active = QApplication::activeWindow()) {
-        screen = active->screen();
+        placementArea_ = active->screen()->geometry();
     }
-    const QRect area = screen->geometry();
-    const QSize frame = frameGeometry().size();
-    move(area.x() + halfDown(area.width() - frame.width()),
-         area.y() + halfDown(area.height() - frame.height()));
+    winId();  // some platforms know the frame once the native window exists
+    centre();
+}
+
+void TMessageForm::centre() {
+    centredFrame_ = frameGeometry().size();
+    move(placementArea_.x() + halfDown(placementArea_.width() - centredFrame_.width()),
+         placementArea_.y() + halfDown(placementArea_.height() - centredFrame_.height()));
+}
+
+bool TMessageForm::event(QEvent* event) {
+    // Under X11 the window manager tells the frame only once the window is mapped: centre
+    // again when the frame turns out to differ from the one the window was centred with.
+    const bool handled = QDialog::event(event);
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::WindowActivate) &&
+        isVisible() && frameGeometry().size() != centredFrame_) {
+        centre();
+    }
+    return handled;
 }
 
 int TMessageForm::modalResult() const {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -32,6 +34,7 @@ class TMessageForm : public QDialog {
     QString clipboardText() const;
 
   protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -47,11 +50,15 @@ class TMessageForm : public QDialog {
     // Moves the keyboard focus to the next (or previous) button, round the row.
     void moveFocus(bool forward);
     void copyToClipboard() const;
+    // Centres the window, frame included, in placementArea_.
+    void centre();
 
     QString message_;
     std::vector<Button> buttons_;
     QPushButton* defaultButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
+    QRect placementArea_;
+    QSize centredFrame_;  // the frame size the window was last centred with
 };
 
 }  // namespace quorvel::ui

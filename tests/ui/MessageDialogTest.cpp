@@ -27,8 +27,17 @@ const QString ConfirmDelete = QStringLiteral("Opravdu chcete odstranit vybraný 
 const QString BadCopy = QStringLiteral(
     "Nepodařilo se odstranit špatně zkopírovaný soubor! Odstraňte ho prosím manuálně.(soubor "
     "/home/jana/zalohy/katalog)");
-const QString LongPath = QStringLiteral(
-    "/home/jana/zalohy/katalog_casopisu_2024/puvodni_soubory_bez_mezer/qv_zaloha_pred_upravou");
+
+// A path without spaces, somewhat wider than half the primary screen.
+QString longPath() {
+    const QFontMetrics metrics(QApplication::font("QMessageBox"));
+    const int wrapWidth = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    QString path = "/home/jana/zalohy";
+    while (metrics.horizontalAdvance(path) <= wrapWidth + 40) {
+        path += "/katalog_casopisu";
+    }
+    return path;
+}
 
 MsgDlgButtons buttonsOf(MsgDlgType kind) {
     return kind == MsgDlgType::Error ? MsgDlgButtons(MsgDlgBtn::OK)
@@ -175,7 +184,7 @@ class MessageDialogTest : public QObject {
             << "Chyba" << MsgDlgType::Confirmation << 0 << "one line";
         QTest::newRow("wrapping") << BadCopy << MsgDlgType::Error << 0 << "wraps";
         QTest::newRow("unbreakable path")
-            << "Soubor " + LongPath + " nelze otevřít" << MsgDlgType::Error << 0 << "widens";
+            << "Soubor " + longPath() + " nelze otevřít" << MsgDlgType::Error << 0 << "widens";
         QTest::newRow("line break kept") << "Nebyl zadán tiskopis!\nZáznam nebude uložen."
                                          << MsgDlgType::Error << 0 << "two lines";
         QTest::newRow("tab expanded") << "Soubor:\tqv.db" << MsgDlgType::Error << 0 << "one line";
@@ -225,7 +234,7 @@ class MessageDialogTest : public QObject {
             QVERIFY(actual->text.height() >= 2 * metrics.lineSpacing());
             QVERIFY(actual->text.width() <= wrapWidth);
         } else {
-            QVERIFY(actual->text.width() >= metrics.horizontalAdvance(LongPath));
+            QVERIFY(actual->text.width() >= metrics.horizontalAdvance(longPath()));
             QVERIFY(actual->text.width() > wrapWidth);
         }
         // Centred on the screen, frame included, halves rounded down.
