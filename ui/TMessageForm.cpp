@@ -302,6 +302,9 @@ bool TMessageForm::handlesKey(const QKeyEvent& key) const {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:
+            // Taken with any modifier: with Shift, Ctrl or Alt they do nothing, where a focused
+            // button would click on Shift+Enter of its own.
+            return true;
         case Qt::Key_Tab:
         case Qt::Key_Right:
         case Qt::Key_Down:
@@ -328,9 +331,13 @@ bool TMessageForm::handlesKey(const QKeyEvent& key) const {
 }
 
 void TMessageForm::pressKey(const QKeyEvent& key) {
+    const bool unmodified = (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     switch (key.key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
+            if (!unmodified) {
+                return;
+            }
             QPushButton* focused = nullptr;
             for (const Button& button : buttons_) {
                 if (button.widget == focusWidget()) {
@@ -343,7 +350,7 @@ void TMessageForm::pressKey(const QKeyEvent& key) {
             return;
         }
         case Qt::Key_Escape:
-            if (cancelButton_ != nullptr) {
+            if (unmodified && cancelButton_ != nullptr) {
                 cancelButton_->click();
             }
             return;

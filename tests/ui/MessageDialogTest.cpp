@@ -353,6 +353,7 @@ class MessageDialogTest : public QObject {
         QTest::newRow("confirm: Tab, Y") << confirm << "Tab, Y" << 6;
         QTest::newRow("confirm: Ctrl+Y does nothing") << confirm << "Ctrl+Y, Escape" << 7;
         QTest::newRow("confirm: Shift+Enter does nothing") << confirm << "Shift+Return, N" << 7;
+        QTest::newRow("confirm: Ctrl+Escape does nothing") << confirm << "Ctrl+Escape, Y" << 6;
         QTest::newRow("confirm: Ctrl+C keeps it open") << confirm << "Ctrl+C, Y" << 6;
         QTest::newRow("error: Enter") << error << "Return" << 1;
         QTest::newRow("error: Escape") << error << "Escape" << 1;
