@@ -11,8 +11,9 @@
 namespace quorvel::tools {
 
 // Fills a new catalogue in directory with rows issues of SyntheticIssues(seed). Refuses, touching
-// nothing, when either file exists; removes what it made when it fails. progress is called now
-// and then with the number of rows written. Throws EDBEngineError.
+// nothing, when either file exists; removes what it made when it fails. Once the files are
+// made, progress is called with 0 and then now and then with the number of rows written.
+// Throws EDBEngineError.
 void generateCatalogue(const std::filesystem::path& directory, std::uint64_t rows,
                        std::uint64_t seed, const std::function<void(std::uint64_t)>& progress);
 

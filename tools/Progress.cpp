@@ -3,8 +3,12 @@
 namespace quorvel::tools {
 
 Progress::Progress(std::ostream& out, std::string label, std::uint64_t total)
-    : out_(out), label_(std::move(label)), total_(total) {
-    show(0);
+    : out_(out), label_(std::move(label)), total_(total) {}
+
+Progress::~Progress() {
+    if (shown_ >= 0 && !finished_) {
+        out_ << '\n' << std::flush;
+    }
 }
 
 void Progress::advance(std::uint64_t done) {
@@ -19,6 +23,7 @@ void Progress::finish() {
         show(100);
     }
     out_ << '\n' << std::flush;
+    finished_ = true;
 }
 
 void Progress::show(int percent) {
