@@ -138,7 +138,8 @@ constexpr std::array<DemoIssue, 50> issues{{
     {"Tramp", "2/1991", "Osady na Sázavě; trampské písně",
      "Historie osad na Sázavě a Vltavě.\r\nZpěvník.\r\nInzeráty kamarádů."},
     {"Epocha", "6/2011", "Záhady Keltů; Napoleonovy války",
-     "Keltská oppida v Čechách.\nBitva u Slavkova očima vojáků.\nKřížovka."},
+     "Keltská oppida v Čechách.\nBitva u Slavkova očima vojáků.\nLoďstvo u Trafalgaru.\n"
+     "Křížovka."},
     {"Respekt", "19/2013", "Reportáž z Ústecka",
      "Reportáž o vyloučených lokalitách.\r\nKomentáře.\r\nKnižní recenze."},
     {"Týden", "50/1999", "Osobnosti století", ""},
