@@ -1,0 +1,15 @@
+// The entry points of qvbench's subcommands, each in a file of its own. Each takes the
+// arguments after the subcommand's name, prints its report on stdout and returns the exit
+// status (0 done, 1 failed, 2 wrong usage).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvel::bench {
+
+using Arguments = std::vector<std::string>;
+
+int runStoreBench(const Arguments& arguments);  // StoreBench.cpp
+
+}  // namespace quorvel::bench
