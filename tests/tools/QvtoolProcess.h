@@ -1,0 +1,19 @@
+// Runs the real qvtool executable as a process, as a user would, and collects what it said.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+struct QvtoolRun {
+    int exitCode = -1;  // -1 when it didn't exit normally (a signal)
+    std::string out;
+    std::string err;
+};
+
+// Sanitizer reports are made to exit with a status of their own (86), so that a crash can't
+// pass for qvtool's own failure status 1.
+QvtoolRun runQvtool(const std::vector<std::string>& arguments);
+
+}  // namespace quorvel::testing
