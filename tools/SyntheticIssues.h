@@ -11,6 +11,7 @@
 //   paragraphs of one memo are separated by CR LF or all by LF.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "CatalogueIssue.h"
