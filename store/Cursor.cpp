@@ -43,6 +43,7 @@ Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive) : data
     live_ = requestLive && !select.orderColumn;
     const bool indexedOrder = select.orderColumn && database_.hasSortIndex(*select.orderColumn);
     numbered_ = !select.conditionSql.empty() || (select.orderColumn && !indexedOrder);
+    idsAscending_ = !select.orderColumn;
     if (numbered_) {
         materialize(select);
     } else if (select.orderColumn) {
@@ -139,17 +140,37 @@ std::optional<RowData> Cursor::readById(std::int64_t id) {
     return rows.front();
 }
 
-std::vector<RowData> Cursor::readPositions(std::int64_t from, std::int64_t to) {
+std::vector<RowData> Cursor::readForward(std::int64_t start, std::size_t count) {
     std::vector<RowData> rows;
-    from = std::max<std::int64_t>(from, 0);
-    to = std::min<std::int64_t>(to, rowCount());
-    for (std::int64_t position = from; position < to; ++position) {
-        // A row deleted by another running copy since the result was made is left out.
-        if (std::optional<RowData> row = readById(ids_[position])) {
+    std::int64_t position = std::max<std::int64_t>(start, 0);
+    while (rows.size() < count && position < rowCount()) {
+        if (std::optional<RowData> row = readById(ids_[static_cast<std::size_t>(position)])) {
             row->recNo = position + 1;
             rows.push_back(std::move(*row));
+            ++position;
+        } else {
+            ids_.erase(ids_.begin() + position);
         }
     }
+    return rows;
+}
+
+std::vector<RowData> Cursor::readBackward(std::int64_t end, std::size_t count) {
+    std::vector<RowData> rows;  // nearest first, turned round at the end
+    std::int64_t position = std::min<std::int64_t>(end, rowCount()) - 1;
+    while (rows.size() < count && position >= 0) {
+        if (std::optional<RowData> row = readById(ids_[static_cast<std::size_t>(position)])) {
+            row->recNo = position + 1;
+            rows.push_back(std::move(*row));
+        } else {
+            ids_.erase(ids_.begin() + position);
+            for (RowData& later : rows) {
+                --later.recNo;
+            }
+        }
+        --position;
+    }
+    std::reverse(rows.begin(), rows.end());
     return rows;
 }
 
@@ -158,7 +179,7 @@ std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
     if (guess >= 0 && guess < rowCount() && ids_[guess] == row.id) {
         return guess;
     }
-    if (idOrder_) {
+    if (idsAscending_) {
         const auto found = std::lower_bound(ids_.begin(), ids_.end(), row.id);
         if (found != ids_.end() && *found == row.id) {
             return found - ids_.begin();
@@ -176,7 +197,7 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
     if (numbered_) {
-        rows = readPositions(0, static_cast<std::int64_t>(count));
+        rows = readForward(0, count);
     } else {
         const std::string order =
             idOrder_ ? "qv.id" : schema::sortExpression(sortColumn_) + ", qv.id";
@@ -190,7 +211,7 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
     if (numbered_) {
-        rows = readPositions(rowCount() - static_cast<std::int64_t>(count), rowCount());
+        rows = readBackward(rowCount(), count);
     } else {
         const std::string order =
             idOrder_ ? "qv.id DESC" : schema::sortExpression(sortColumn_) + " DESC, qv.id DESC";
@@ -209,8 +230,7 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
         const std::int64_t start = positionOf(row).has_value()
                                        ? *positionOf(row) + 1
                                        : std::max<std::int64_t>(row.recNo - 1, 0);
-        const std::int64_t from = start + static_cast<std::int64_t>(skip);
-        rows = readPositions(from, from + static_cast<std::int64_t>(count));
+        rows = readForward(start + static_cast<std::int64_t>(skip), count);
     } else if (idOrder_) {
         rows = query("qv.id > ?", "qv.id", {static_cast<long long>(row.id)}, count, skip);
     } else {
@@ -238,8 +258,7 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
         const std::int64_t end = positionOf(row).has_value()
                                      ? *positionOf(row)
                                      : std::max<std::int64_t>(row.recNo - 1, 0);
-        const std::int64_t to = end - static_cast<std::int64_t>(skip);
-        rows = readPositions(to - static_cast<std::int64_t>(count), to);
+        rows = readBackward(end - static_cast<std::int64_t>(skip), count);
     } else {
         if (idOrder_) {
             rows = query("qv.id < ?", "qv.id DESC", {static_cast<long long>(row.id)}, count, skip);
@@ -288,7 +307,7 @@ std::optional<RowData> Cursor::readNumber(std::int64_t recNo) {
         return std::nullopt;
     }
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
-    std::vector<RowData> rows = readPositions(recNo - 1, recNo);
+    std::vector<RowData> rows = readForward(recNo - 1, 1);
     transaction.commit();
     if (rows.empty()) {
         return std::nullopt;

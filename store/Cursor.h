@@ -79,7 +79,11 @@ class Cursor {
                                std::size_t skip);
     RowData rowFrom(const sqlite::Statement& statement) const;
     std::optional<RowData> readById(std::int64_t id);
-    std::vector<RowData> readPositions(std::int64_t from, std::int64_t to);
+    // Numbering results: count rows from position start onwards, or the count rows before
+    // position end. A row another copy deleted meanwhile leaves the list, so pages stay full
+    // and numbers stay right.
+    std::vector<RowData> readForward(std::int64_t start, std::size_t count);
+    std::vector<RowData> readBackward(std::int64_t end, std::size_t count);
     std::optional<std::int64_t> positionOf(const RowData& row) const;
     void materialize(const ParsedSelect& select);
     void requireLive() const;
@@ -93,6 +97,7 @@ class Cursor {
     bool idOrder_ = true;            // ordered by id (else by sortColumn_)
     int sortColumn_ = -1;            // the order by column of a keyset-sorted result
     std::vector<std::int64_t> ids_;  // numbering results: the ids in result order
+    bool idsAscending_ = true;       // ... which are then in id order too
     std::set<std::int64_t> locked_;
 };
 

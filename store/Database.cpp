@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "CatalogueSchema.h"
 #include "Cursor.h"
 #include "EDBEngineError.h"
@@ -72,7 +74,13 @@ Database::Database(const std::filesystem::path& directory) : directory_(director
             sqlite::raise(db_, rc, "File: " + rowsPath.string());
         }
         configure();
-        checkFiles();
+        // Each file is checked before the next is touched, so a failure names the right one.
+        checkFile("main", schema::rowsApplicationId, engine_code::notATableFile, rowsPath,
+                  "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti FROM main.qv LIMIT 0; "
+                  "SELECT token FROM main.qv_pair LIMIT 0");
+        checkFile("mb", schema::memoApplicationId, engine_code::notAMemoFile, memoPath,
+                  "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0");
+        checkPairAndIndexes();
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -88,12 +96,6 @@ Database::~Database() {
 void Database::configure() {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyTimeoutMs);
-    const std::filesystem::path memoPath = directory_ / schema::memoFileName;
-    sqlite::execute(db_, ("ATTACH '" + sqlite::fileUri(memoPath, "rw") + "' AS mb").c_str());
-    // A rollback journal, never WAL: only then does a commit touching both files commit both or
-    // neither, and only then is a plain byte copy of the two files a consistent backup.
-    sqlite::execute(db_, "PRAGMA main.synchronous=FULL");
-    sqlite::execute(db_, "PRAGMA mb.synchronous=FULL");
     sqlite::execute(db_, "PRAGMA case_sensitive_like=ON");
     sqlite::Statement likeCheck(db_, "SELECT 'a' LIKE 'A'");
     if (!likeCheck.step() || likeCheck.integer(0) != 0) {
@@ -102,75 +104,63 @@ void Database::configure() {
     }
 }
 
-void Database::checkFiles() {
-    struct FileCheck {
-        const char* schemaName;
-        std::int32_t applicationId;
-        EngineCode foreign;
-        std::filesystem::path path;
-    };
-    const FileCheck checks[] = {
-        {"main", schema::rowsApplicationId, engine_code::notATableFile,
-         directory_ / schema::rowsFileName},
-        {"mb", schema::memoApplicationId, engine_code::notAMemoFile,
-         directory_ / schema::memoFileName},
-    };
-    for (const FileCheck& check : checks) {
-        const std::string file = "File: " + check.path.string();
-        try {
-            sqlite::Statement id(db_,
-                                 std::string("PRAGMA ") + check.schemaName + ".application_id");
-            if (!id.step() || id.integer(0) != check.applicationId) {
-                failFile(check.foreign, check.path);
-            }
-            sqlite::Statement version(db_,
-                                      std::string("PRAGMA ") + check.schemaName + ".user_version");
-            if (!version.step() || version.integer(0) > schema::formatVersion) {
-                failFile(engine_code::unknownFormatVersion, check.path);
-            }
-            if (version.integer(0) < 1) {
-                failFile(check.foreign, check.path);
-            }
-        } catch (const EDBEngineError& error) {
-            if (error.errorCode() == engine_code::notATableFile ||
-                error.errorCode() == engine_code::corruptFile) {
-                // SQLite's "file is not a database": say which file and what it should be.
-                std::vector<EngineErrorEntry> entries = error.entries();
-                entries.push_back({check.foreign, 0, file});
-                throw EDBEngineError(check.foreign, std::move(entries));
-            }
+void Database::checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
+                         const std::filesystem::path& path, const char* probe) {
+    const std::string prefix = std::string("PRAGMA ") + schemaName + ".";
+    try {
+        if (std::string_view(schemaName) != "main") {
+            sqlite::execute(
+                db_, ("ATTACH '" + sqlite::fileUri(path, "rw") + "' AS " + schemaName).c_str());
+        }
+        sqlite::Statement id(db_, prefix + "application_id");
+        if (!id.step() || id.integer(0) != applicationId) {
+            failFile(foreign, path);
+        }
+        sqlite::Statement version(db_, prefix + "user_version");
+        if (!version.step() || version.integer(0) < 1) {
+            failFile(foreign, path);
+        }
+        if (version.integer(0) > schema::formatVersion) {
+            failFile(engine_code::unknownFormatVersion, path);
+        }
+        // The tables and columns we rely on; a damaged schema fails here too.
+        sqlite::execute(db_, probe);
+        // A rollback journal, never WAL: only then does a commit touching both files commit
+        // both or neither, and only then is a plain byte copy of them a consistent backup.
+        sqlite::execute(db_, (prefix + "synchronous=FULL").c_str());
+    } catch (const EDBEngineError& error) {
+        const bool named = std::any_of(error.entries().begin(), error.entries().end(),
+                                       [&path](const EngineErrorEntry& entry) {
+                                           return entry.text == "File: " + path.string();
+                                       });
+        if (named) {
             throw;
         }
+        // SQLite's own "file is not a database" or "no such table": say which file it is and
+        // what it should have been.
+        const EngineCode code = error.errorCode() == engine_code::corruptFile ||
+                                        error.errorCode() == engine_code::ioError ||
+                                        error.errorCode() == engine_code::tableBusy
+                                    ? error.errorCode()
+                                    : foreign;
+        std::vector<EngineErrorEntry> entries = error.entries();
+        entries.push_back({code, 0, "File: " + path.string()});
+        throw EDBEngineError(code, std::move(entries));
     }
-    try {
-        // The columns and tables we rely on; a damaged schema fails here too.
-        sqlite::Statement rows(db_,
-                               "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti "
-                               "FROM main.qv LIMIT 0");
-        rows.step();
-        sqlite::Statement memos(db_, "SELECT id, obsah FROM mb.memo LIMIT 0");
-        memos.step();
-        sqlite::Statement pair(db_,
-                               "SELECT (SELECT token FROM main.qv_pair) = "
-                               "(SELECT token FROM mb.qv_pair)");
-        if (!pair.step() || pair.integer(0) != 1) {
-            failFile(engine_code::filesDoNotMatch, directory_ / schema::memoFileName);
-        }
-        for (int column : {0, 1}) {
-            sqlite::Statement index(
-                db_, "SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name=?");
-            index.bind(1, std::optional<std::string>(schema::sortIndexName(column)));
-            sortIndex_[column] = index.step() && index.integer(0) == 1;
-        }
-    } catch (const EDBEngineError& error) {
-        if (error.errorCode() == engine_code::internalError) {
-            // "no such table" or "no such column": a catalogue of another shape.
-            std::vector<EngineErrorEntry> entries = error.entries();
-            entries.push_back({engine_code::notATableFile, 0,
-                               "File: " + (directory_ / schema::rowsFileName).string()});
-            throw EDBEngineError(engine_code::notATableFile, std::move(entries));
-        }
-        throw;
+}
+
+void Database::checkPairAndIndexes() {
+    sqlite::Statement pair(db_,
+                           "SELECT (SELECT token FROM main.qv_pair) = "
+                           "(SELECT token FROM mb.qv_pair)");
+    if (!pair.step() || pair.integer(0) != 1) {
+        failFile(engine_code::filesDoNotMatch, directory_ / schema::memoFileName);
+    }
+    for (int column : {0, 1}) {
+        sqlite::Statement index(
+            db_, "SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name=?");
+        index.bind(1, std::optional<std::string>(schema::sortIndexName(column)));
+        sortIndex_[column] = index.step() && index.integer(0) == 1;
     }
     sqlite3_set_authorizer(db_, authorize, nullptr);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "EngineCodes.h"
 #include "RowLocks.h"
 #include "SqliteStatement.h"
 
@@ -39,7 +40,11 @@ class Database {
 
   private:
     void configure();
-    void checkFiles();
+    // Attaches (but for main) and checks one of the two files: its application id, format
+    // version and the tables that probe reads. Failures name the file.
+    void checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
+                   const std::filesystem::path& path, const char* probe);
+    void checkPairAndIndexes();
 
     std::filesystem::path directory_;
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while

@@ -128,7 +128,9 @@ class Parser {
         }
         expectWord("from");
         if (current_.kind != TokenKind::Word) {
-            fail(engine_code::unexpectedToken, current_);
+            fail(current_.kind == TokenKind::End ? engine_code::unexpectedEnd
+                                                 : engine_code::unexpectedToken,
+                 current_);
         }
         if (!utf8::equalsIgnoringCase(current_.text, schema::tableName)) {
             throw EDBEngineError(engine_code::unknownTable,
@@ -219,6 +221,19 @@ class Parser {
 
     // factor := NOT factor | "(" condition ")" | operand predicate
     void factor() {
+        // Nesting is refused beyond what any real condition needs, long before the stack or
+        // SQLite's own expression depth runs out.
+        if (++depth_ > maxDepth) {
+            throw EDBEngineError(
+                engine_code::notSupported,
+                {{engine_code::notSupported, 0, "Condition nested too deeply."},
+                 {engine_code::notSupported, 0, "Line Number: " + std::to_string(current_.line)}});
+        }
+        factorWithin();
+        --depth_;
+    }
+
+    void factorWithin() {
         if (isWord("not")) {
             advance();
             sql() += "NOT ";
@@ -311,9 +326,12 @@ class Parser {
 
     std::string& sql() { return result_.conditionSql; }
 
+    static constexpr int maxDepth = 200;
+
     Lexer lexer_;
     Token current_;
     ParsedSelect result_;
+    int depth_ = 0;
 };
 
 }  // namespace
