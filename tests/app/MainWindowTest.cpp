@@ -1,0 +1,156 @@
+// The main window's frame, menu and life: the table opened while the window is built, the
+// first activation, and a start without the table.
+#include <QAction>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <unistd.h>
+#include <filesystem>
+
+#include "../ui/UiTestSupport.h"
+#include "CatalogueSchema.h"
+#include "Cursor.h"
+#include "Database.h"
+#include "EDBEngineError.h"
+#include "Engine.h"
+#include "MessageDialog.h"
+#include "Unit1.h"
+
+using namespace quorvel;
+using namespace quorvel::ui;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        char pattern[] = "/tmp/quorvel-mainwindow-XXXXXX";
+        directory_ = ::mkdtemp(pattern);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(directory_);
+    }
+
+    void cleanup() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(directory_);
+        QVERIFY2(test::visibleTopLevels().isEmpty(), "a window was left open");
+    }
+
+    void frameHasItsStoredMeasuresAndMenu() {
+        makeCatalogue(2);
+        TForm1 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.1"));
+        QCOMPARE(form.centralWidget()->size(), QSize(738, 521));
+        QCOMPARE(form.minimumSize(), form.maximumSize());  // not resizable
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form.font().family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(form.font().pixelSize(), 11);
+
+        QStringList captions;
+        for (QAction* action : form.menuBar()->actions()) {
+            captions << action->objectName() + "=" + action->text();
+            if (action->menu() != nullptr) {
+                for (QAction* item : action->menu()->actions()) {
+                    captions << item->objectName() + "=" + item->text();
+                }
+            }
+        }
+        QCOMPARE(captions, (QStringList{"=&Program", "Exportovatdatabzi1=&Exportovat databázi",
+                                        "Zavt1=&Zavřít", "=&Nápověda", "Npovda2=Ná&pověda",
+                                        "About1=&About .."}));
+    }
+
+    void tableIsOpenBeforeAnyHandlerRuns() {
+        makeCatalogue(2);
+        TForm1 form;
+        QCOMPARE(form.query().State(), DataSetState::Browse);
+        QVERIFY(form.query().RequestLive());
+        QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv"}));
+        QCOMPARE(form.clauses().BaseClause, std::string("select * from qv"));
+        QVERIFY(form.clauses().FilterClause.empty());
+        QVERIFY(form.clauses().OrderClause.empty());
+        QVERIFY(!form.firstActivationDone());
+    }
+
+    void firstActivationTakesTheDirectoryAndRunsTheComposedStatement() {
+        makeCatalogue(3);
+        TForm1 form;
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTRY_VERIFY(form.firstActivationDone());
+        QCOMPARE(form.startDir(), directory_.string());
+        QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv", "", ""}));
+        QCOMPARE(form.query().State(), DataSetState::Browse);
+        form.close();
+    }
+
+    void returningFromAModalWindowIsNoActivation() {
+        makeCatalogue(3);
+        TForm1 form;
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTRY_VERIFY(form.firstActivationDone());
+        form.query().MoveBy(2);
+        test::Watchdog watchdog;
+        test::whenActive([](QWidget* window) { return window->windowTitle() == "Confirm"; },
+                         [](QWidget* window) { QTest::keyClick(window, Qt::Key_Escape); });
+        QCOMPARE(ShowMessageDialog("Opravdu chcete odstranit vybraný záznam?",
+                                   MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No),
+                 ResultNo);
+        QTRY_VERIFY(form.isActiveWindow());
+        QTest::qWait(50);
+        // A new activation would have run the statement again and made the first row current.
+        QCOMPARE(form.query().FieldByName("Vytisk").AsString(), std::string("Titul 3"));
+        form.close();
+    }
+
+    void zavritClosesTheMainWindow() {
+        makeCatalogue(1);
+        TForm1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QAction* zavrit = form.findChild<QAction*>("Zavt1");
+        QVERIFY(zavrit != nullptr);
+        zavrit->trigger();
+        QVERIFY(!form.isVisible());
+    }
+
+    void startingWithoutTheTableFailsBeforeAnyWindowIsShown() {
+        try {
+            TForm1 form;
+            QFAIL("the main window was built without a table");
+        } catch (const EDBEngineError& error) {
+            QVERIFY(error.message().find("Table does not exist.") != std::string::npos);
+            QVERIFY(error.message().find("qv.db") != std::string::npos);
+        }
+        QVERIFY(test::visibleTopLevels().isEmpty());
+    }
+
+    void damagedTableFailsTheStartToo() {
+        makeCatalogue(1);
+        std::filesystem::resize_file(directory_ / "qv.mb", 100);
+        QVERIFY_THROWS_EXCEPTION(EDBEngineError, TForm1());
+    }
+
+  private:
+    void makeCatalogue(int rows) {
+        schema::createTable(directory_);
+        Engine engine(directory_);
+        auto cursor = engine.database().openCursor("select * from qv", true);
+        for (int i = 1; i <= rows; ++i) {
+            RowData row;
+            row.strings[0] = "Titul " + std::to_string(i);
+            cursor->insertRow(row);
+        }
+    }
+
+    std::filesystem::path directory_;
+    std::filesystem::path previous_;
+};
+
+QUORVEL_UI_TEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
