@@ -10,6 +10,7 @@ namespace quorvel::bench {
 
 using Arguments = std::vector<std::string>;
 
-int runStoreBench(const Arguments& arguments);  // StoreBench.cpp
+int runStoreBench(const Arguments& arguments);      // StoreBench.cpp
+int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
 
 }  // namespace quorvel::bench

@@ -23,6 +23,10 @@ constexpr Subcommand subcommands[] = {
      "the engine (Engine, Database, Cursor) on a catalogue made by\n"
      "                  'qvtool generate DIR N'",
      runStoreBench},
+    {"recordset", "DIR",
+     "the record set Query1 with a window of 30 rows (moves, edits) on a\n"
+     "                  catalogue made by 'qvtool generate DIR N'; adds and removes rows",
+     runRecordSetBench},
 };
 
 void printUsage(std::FILE* out) {
