@@ -56,7 +56,12 @@ TForm1::TForm1()
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Closed while the window's controls are still there to hear it, and the controls go
+    // before the data source they observe.
+    Query1.Close();
+    delete takeCentralWidget();
+}
 
 void TForm1::buildMenu() {
     Soubor1 = menuBar()->addMenu(QStringLiteral("&Program"));
