@@ -193,6 +193,10 @@ std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
     return std::nullopt;
 }
 
+std::int64_t Cursor::gapOf(const RowData& row) {
+    return std::max<std::int64_t>(row.recNo - 1, 0);
+}
+
 std::vector<RowData> Cursor::readFirst(std::size_t count) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
@@ -226,10 +230,8 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
     if (numbered_) {
-        // A row no longer in the result left a gap where the row after it now stands.
-        const std::int64_t start = positionOf(row).has_value()
-                                       ? *positionOf(row) + 1
-                                       : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::optional<std::int64_t> position = positionOf(row);
+        const std::int64_t start = position ? *position + 1 : gapOf(row);
         rows = readForward(start + static_cast<std::int64_t>(skip), count);
     } else if (idOrder_) {
         rows = query("qv.id > ?", "qv.id", {static_cast<long long>(row.id)}, count, skip);
@@ -255,9 +257,7 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     std::vector<RowData> rows;
     if (numbered_) {
-        const std::int64_t end = positionOf(row).has_value()
-                                     ? *positionOf(row)
-                                     : std::max<std::int64_t>(row.recNo - 1, 0);
+        const std::int64_t end = positionOf(row).value_or(gapOf(row));
         rows = readBackward(end - static_cast<std::int64_t>(skip), count);
     } else {
         if (idOrder_) {

@@ -85,6 +85,8 @@ class Cursor {
     std::vector<RowData> readForward(std::int64_t start, std::size_t count);
     std::vector<RowData> readBackward(std::int64_t end, std::size_t count);
     std::optional<std::int64_t> positionOf(const RowData& row) const;
+    // Where a row no longer in the result stood: the row after it now has that position.
+    static std::int64_t gapOf(const RowData& row);
     void materialize(const ParsedSelect& select);
     void requireLive() const;
     void writeMemo(const RowData& row);

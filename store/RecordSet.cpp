@@ -8,7 +8,6 @@
 #include "Database.h"
 #include "EDBEngineError.h"
 #include "Engine.h"
-#include "StatementText.h"
 #include "Utf8.h"
 
 namespace quorvel {
@@ -50,19 +49,17 @@ void RecordSet::ClearSQL() {
     }
     Close();
     sql_.clear();
-    const ScannedStatement scanned = scanParameters(joinStatementLines(sql_));
-    statementText_.clear();
-    scannedText_ = scanned.text;
-    parameters_ = scanned.parameters;
+    linesChanged();
 }
 
 void RecordSet::AddSQL(const std::string& line) {
     Close();
     sql_.push_back(line);
-    statementText_ = joinStatementLines(sql_);
-    const ScannedStatement scanned = scanParameters(statementText_);
-    scannedText_ = scanned.text;
-    parameters_ = scanned.parameters;
+    linesChanged();
+}
+
+void RecordSet::linesChanged() {
+    scanned_ = scanParameters(joinStatementLines(sql_));
 }
 
 // ---- opening and closing ---------------------------------------------------------------------
@@ -80,13 +77,13 @@ void RecordSet::Open() {
         return;
     }
     Database& database = engine_.database();
-    if (!parameters_.empty()) {
-        raise("No value for parameter '" + parameters_.front() + "'");
+    if (!scanned_.parameters.empty()) {
+        raise("No value for parameter '" + scanned_.parameters.front() + "'");
     }
-    if (statementText_.size() < 2) {
+    if (joinStatementLines(sql_).size() < 2) {
         raise("No SQL statement available");
     }
-    std::unique_ptr<Cursor> cursor = database.openCursor(scannedText_, requestLive_);
+    std::unique_ptr<Cursor> cursor = database.openCursor(scanned_.text, requestLive_);
     if (!cursor) {
         throw ENoResultSet("Error creating cursor handle");
     }
@@ -95,16 +92,13 @@ void RecordSet::Open() {
         fields.push_back(
             std::make_unique<Field>(*this, description, static_cast<int>(fields.size())));
     }
-    std::vector<RowData> rows = cursor->readFirst(static_cast<std::size_t>(bufferCount_) + 1);
+    Page page = firstPage(*cursor);
     // Nothing has changed yet: a failure above leaves the set inactive, the cursor released.
-    atEnd_ = rows.size() <= static_cast<std::size_t>(bufferCount_);
-    if (!atEnd_) {
-        rows.pop_back();
-    }
     atStart_ = true;
+    atEnd_ = page.atEnd;
     cursor_ = std::move(cursor);
     fields_ = std::move(fields);
-    rows_ = std::move(rows);
+    rows_ = std::move(page.rows);
     current_ = rows_.empty() ? -1 : 0;
     canModify_ = cursor_->isLive();
     setState(DataSetState::Browse);
@@ -203,16 +197,21 @@ void RecordSet::fillAround(const RowData& anchor, int line) {
     atEnd_ = atEnd;
 }
 
-void RecordSet::fillFromStart() {
-    std::vector<RowData> rows = cursor_->readFirst(static_cast<std::size_t>(bufferCount_) + 1);
-    const bool atEnd = rows.size() <= static_cast<std::size_t>(bufferCount_);
-    if (!atEnd) {
-        rows.pop_back();
+RecordSet::Page RecordSet::firstPage(Cursor& cursor) const {
+    Page page{cursor.readFirst(static_cast<std::size_t>(bufferCount_) + 1)};
+    page.atEnd = page.rows.size() <= static_cast<std::size_t>(bufferCount_);
+    if (!page.atEnd) {
+        page.rows.pop_back();
     }
-    rows_ = std::move(rows);
+    return page;
+}
+
+void RecordSet::fillFromStart() {
+    Page page = firstPage(*cursor_);
+    rows_ = std::move(page.rows);
     current_ = rows_.empty() ? -1 : 0;
     atStart_ = true;
-    atEnd_ = atEnd;
+    atEnd_ = page.atEnd;
 }
 
 void RecordSet::fillFromEnd(int reserve) {

@@ -16,6 +16,7 @@
 
 #include "Field.h"
 #include "RowData.h"
+#include "StatementText.h"
 
 namespace quorvel {
 
@@ -110,6 +111,14 @@ class RecordSet {
     // allows). Reads one row more on each side to know whether the result goes on.
     void fillAround(const RowData& anchor, int line);
     void fillFromStart();
+    // The first rows of cursor's result, one more read to know whether the result goes on.
+    struct Page {
+        std::vector<RowData> rows;
+        bool atEnd = true;
+    };
+    Page firstPage(Cursor& cursor) const;
+    // Closes the set and rescans the lines after a change of them.
+    void linesChanged();
     void fillFromEnd(int reserve);
     // Reading the rows anew after Post, Cancel and Delete: the row at the engine's cursor,
     // else the next, else the previous one; it keeps its line.
@@ -122,8 +131,7 @@ class RecordSet {
     Engine& engine_;
     std::string name_;
     std::vector<std::string> sql_;
-    std::vector<std::string> parameters_;
-    std::string statementText_;
+    ScannedStatement scanned_;  // the lines as the engine gets them, markers found
     bool requestLive_ = true;
 
     DataSetState state_ = DataSetState::Inactive;
@@ -143,7 +151,6 @@ class RecordSet {
     bool insertAtEnd_ = false;
     // The row in edit as it was read when the edit began, shown again by Cancel.
     std::optional<RowData> original_;
-    std::string scannedText_;  // the statement with parameter markers replaced
 
     std::vector<DataSource*> dataSources_;
 };
