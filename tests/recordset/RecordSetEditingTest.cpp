@@ -273,14 +273,8 @@ TEST_F(RecordSetTest, PostOfAnUnchangedRowInEditWritesIt) {
     open();
     set.Edit();
     set.Post();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2((dir.path() / "qv.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT version FROM qv", -1, &statement, nullptr);
-    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(statement, 0), 2);  // written once since it was made
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
+    // Written once since it was made.
+    EXPECT_EQ(PlainConnection(dir.path()).integer("SELECT version FROM qv"), 2);
 }
 
 TEST_F(RecordSetTest, SearchFindingNothingThenTypingStartsANewRow) {

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
-#include <functional>
 
-#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,25 +16,9 @@
 #include "Engine.h"
 #include "Field.h"
 #include "RecordSet.h"
+#include "TempCatalogue.h"
 
 namespace quorvel::testing {
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quorvel-recordset-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 struct Issue {
     std::string title;
@@ -113,34 +95,20 @@ class RecordSetTest : public ::testing::Test {
         return titles;
     }
 
-    // Reads the table with a plain SQLite connection: the titles in stored order.
+    // The titles in stored order, read behind the engine's back.
     std::vector<std::string> storedTitles() {
         std::vector<std::string> titles;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2((dir.path() / "qv.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "SELECT coalesce(vytisk, '') FROM qv ORDER BY id", -1, &statement,
-                           nullptr);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            titles.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        for (const auto& row :
+             PlainConnection(dir.path()).rows("SELECT coalesce(vytisk, '') FROM qv ORDER BY id")) {
+            titles.push_back(row.front());
         }
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
         return titles;
     }
 
-    // Runs one statement on the table behind the engine's back.
+    // Runs statements on the table behind the engine's back.
     void execute(const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(
-            sqlite3_open_v2((dir.path() / "qv.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr),
-            SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-        const std::string message = error != nullptr ? error : "";
-        sqlite3_free(error);
-        sqlite3_close(db);
-        ASSERT_EQ(rc, SQLITE_OK) << message;
+        PlainConnection connection(dir.path());
+        ASSERT_EQ(connection.exec(sql), SQLITE_OK) << connection.lastError();
     }
 
     TempDir dir;

@@ -11,6 +11,7 @@ namespace {
 using testing::DirSnapshot;
 using testing::Entry;
 using testing::PlainConnection;
+using testing::rowWithId;
 using testing::TempCatalogue;
 
 std::string repeated(const std::string& text, std::size_t times) {
@@ -31,18 +32,6 @@ class CursorWriting : public ::testing::Test {
 
     Database& db() { return engine_.database(); }
     std::unique_ptr<Cursor> live() { return db().openCursor(testing::statementOf(), true); }
-
-    // The row with id as the engine reads it now.
-    RowData rowWithId(Cursor& cursor, std::int64_t id) {
-        RowData probe;
-        probe.id = id;
-        std::optional<RowData> row = cursor.readRow(probe);
-        if (!row) {
-            ADD_FAILURE() << "row " << id << " is not in the table";
-            return probe;
-        }
-        return *row;
-    }
 
     std::string plainValue(const std::string& column, std::int64_t id) {
         PlainConnection plain(catalogue_.dir());

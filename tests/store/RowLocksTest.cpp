@@ -13,6 +13,7 @@ namespace quorvel {
 namespace {
 
 using testing::PlainConnection;
+using testing::rowWithId;
 using testing::TempCatalogue;
 
 class TwoRunningCopies : public ::testing::Test {
@@ -23,17 +24,6 @@ class TwoRunningCopies : public ::testing::Test {
                                 {"Gama", "3", "c", "obsah gama"}});
         a_ = copyA_.database().openCursor(testing::statementOf(), true);
         b_ = copyB_.database().openCursor(testing::statementOf(), true);
-    }
-
-    static RowData rowWithId(Cursor& cursor, std::int64_t id) {
-        RowData probe;
-        probe.id = id;
-        std::optional<RowData> row = cursor.readRow(probe);
-        if (!row) {
-            ADD_FAILURE() << "row " << id << " is not in the table";
-            return probe;
-        }
-        return *row;
     }
 
     TempCatalogue catalogue_;

@@ -4,6 +4,7 @@
 // nothing on disk changed.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -263,6 +264,18 @@ inline std::vector<RowData> walkBackward(Cursor& cursor, std::size_t page) {
         previous = cursor.readBefore(reversed.back(), page);
     }
     return std::vector<RowData>(reversed.rbegin(), reversed.rend());
+}
+
+// The row with id as the cursor reads it now; a test failure (and the bare id) if it is gone.
+inline RowData rowWithId(Cursor& cursor, std::int64_t id) {
+    RowData probe;
+    probe.id = id;
+    std::optional<RowData> row = cursor.readRow(probe);
+    if (!row) {
+        ADD_FAILURE() << "row " << id << " is not in the table";
+        return probe;
+    }
+    return *row;
 }
 
 inline std::vector<std::int64_t> idsOf(const std::vector<RowData>& rows) {

@@ -66,11 +66,7 @@ class ErrorReportTest : public QObject {
     void init() { watchdog_.emplace(); }
     void cleanup() {
         watchdog_.reset();
-        const QWidgetList left = test::visibleTopLevels();
-        for (QWidget* window : left) {
-            window->hide();
-        }
-        QVERIFY2(left.isEmpty(), "a window was left on screen");
+        QVERIFY2(test::hideLeftWindows().isEmpty(), "a window was left on screen");
     }
 
     void defaultHandlerShowsTheMessageWithAFullStop_data() {

@@ -165,11 +165,7 @@ class MessageDialogTest : public QObject {
     void cleanup() {
         watchdog_.reset();
         QApplication::setFont(messageFont_, "QMessageBox");
-        const QWidgetList left = test::visibleTopLevels();
-        for (QWidget* window : left) {
-            window->hide();
-        }
-        QVERIFY2(left.isEmpty(), "a window was left on screen");
+        QVERIFY2(test::hideLeftWindows().isEmpty(), "a window was left on screen");
     }
 
     void layoutFollowsTheMessageFont_data() {

@@ -38,11 +38,7 @@ class ModalDisplayTest : public QObject {
 
     void cleanup() {
         watchdog_.reset();
-        const QWidgetList left = test::visibleTopLevels();
-        for (QWidget* window : left) {
-            window->hide();
-        }
-        QVERIFY2(left.isEmpty(), "a window was left on screen");
+        QVERIFY2(test::hideLeftWindows().isEmpty(), "a window was left on screen");
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 

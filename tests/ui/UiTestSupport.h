@@ -35,6 +35,16 @@ inline QObject*& pollingContext() {
     return context;
 }
 
+// Hides every window still on screen, so that one leaked window fails one test, not every test
+// after it; gives the windows that were left.
+inline QWidgetList hideLeftWindows() {
+    const QWidgetList left = visibleTopLevels();
+    for (QWidget* window : left) {
+        window->hide();
+    }
+    return left;
+}
+
 // Runs action once a visible, active top-level window accepted by match is up; polls from
 // inside whatever loop is running (a modal display's, or QMessageBox::exec's).
 inline void whenActive(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action,
