@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds everything under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test.
+# UndefinedBehaviorSanitizer with warnings as errors, and runs every test.
 set -eu
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" = 0 ]; then
@@ -9,7 +9,7 @@ if [ "$(id -u)" = 0 ]; then
         libjpeg62-turbo-dev libgtest-dev libbenchmark-dev \
         xvfb xauth openbox xdotool fonts-dejavu-core
 fi
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON
 cmake --build build/test -j"$(nproc)"
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 900
