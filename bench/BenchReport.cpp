@@ -46,6 +46,20 @@ PairTimes measurePair(const std::function<void()>& ours, const std::function<voi
     return {median(oursMs), median(sqliteMs), static_cast<int>(oursMs.size())};
 }
 
+PairTimes measurePairRuns(const std::function<void()>& ours, const std::function<void()>& sqlite,
+                          int runs) {
+    assert(runs > 0);
+    ours();
+    sqlite();
+    std::vector<double> oursMs;
+    std::vector<double> sqliteMs;
+    for (int run = 0; run < runs; ++run) {
+        oursMs.push_back(timeMs(ours));
+        sqliteMs.push_back(timeMs(sqlite));
+    }
+    return {median(oursMs), median(sqliteMs), runs};
+}
+
 void printComment(const std::string& text) {
     std::printf("# %s\n", text.c_str());
 }

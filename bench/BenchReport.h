@@ -26,6 +26,10 @@ struct PairTimes {
 // round is quick enough for extra runs to steady the median.
 PairTimes measurePair(const std::function<void()>& ours, const std::function<void()>& sqlite);
 inline constexpr int minimumRuns = 5;
+// The same with exactly runs timed rounds after the unmeasured one, for work that can be done
+// only as often as earlier work allows (deleting the rows a case appended).
+PairTimes measurePairRuns(const std::function<void()>& ours, const std::function<void()>& sqlite,
+                          int runs);
 
 void printComment(const std::string& text);
 void printCase(const std::string& name, const PairTimes& times);

@@ -3,10 +3,15 @@
 // beside the cursor's reads of the same rows; the writes beside the same write done straight
 // through SQLite in one transaction with the same durability, the floor any write must pay.
 //
+// A move covers a whole window, so a timed run makes at most 1000 moves, fewer where the
+// catalogue has fewer rows than that takes: every move reaches rows not shown before, and the
+// reference reads whole windows. A catalogue of no more rows than one window is refused.
+//
 // The writes change the catalogue: rows titled "qvbench" are appended, edited and deleted
 // again, and whatever is left of them is removed at the end.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -19,6 +24,7 @@
 #include "Database.h"
 #include "Engine.h"
 #include "RecordSet.h"
+#include "SqliteReference.h"
 #include "Subcommands.h"
 
 namespace quorvel::bench {
@@ -26,7 +32,7 @@ namespace quorvel::bench {
 namespace {
 
 constexpr int window = 30;
-constexpr int moves = 1000;
+constexpr std::int64_t mostMoves = 1000;
 const std::string benchTitle = "qvbench";
 
 // A plain connection for the raw writes, durable as the engine's.
@@ -72,10 +78,19 @@ class HeldRowsWatch : public DataSetObserver {
     RecordSet& set_;
 };
 
-PairTimes perMove(PairTimes times) {
+PairTimes perMove(PairTimes times, int moves) {
     times.oursMs /= moves;
     times.sqliteMs /= moves;
     return times;
+}
+
+// rows[index] of a reference read, which a short read must not turn into a read past its end.
+const RowData& rowAt(const std::vector<RowData>& rows, std::size_t index) {
+    if (index >= rows.size()) {
+        throw std::logic_error("the reference read came back with " + std::to_string(rows.size()) +
+                               " rows, fewer than a window");
+    }
+    return rows[index];
 }
 
 }  // namespace
@@ -86,7 +101,18 @@ int runRecordSetBench(const Arguments& arguments) {
         return 2;
     }
     const std::filesystem::path directory = arguments[0];
-    Engine engine(directory);
+    Engine engine(directory);  // first, so that a directory without a catalogue is named as such
+    const std::int64_t rowCount = SqliteReference(directory).count("SELECT count(*) FROM qv");
+    if (rowCount <= window) {
+        std::fprintf(stderr,
+                     "qvbench recordset: the catalogue in %s has %lld rows; at least %d are "
+                     "needed (make one with 'qvtool generate DIR N')\n"
+                     "Usage: qvbench recordset DIR\nTry 'qvbench --help'.\n",
+                     directory.c_str(), static_cast<long long>(rowCount), window + 1);
+        return 2;
+    }
+    // Moves from the first row forward (or the last backward) that stay within the rows.
+    const int moves = static_cast<int>(std::min(mostMoves, (rowCount - 1) / window));
     Database& database = engine.database();
     RecordSet set(engine);
     DataSource source(&set);
@@ -100,6 +126,7 @@ int runRecordSetBench(const Arguments& arguments) {
     const auto rawRows = static_cast<std::size_t>(window) + 1;  // the set reads one row ahead
 
     printComment("qvbench recordset " + directory.string());
+    printComment("rows: " + std::to_string(rowCount));
     printComment("window: " + std::to_string(window) + " rows; moves timed " +
                  std::to_string(moves) + " at a time, figures per move");
     printComment("reads: ours = Query1, reference = the engine's cursor reading the same rows");
@@ -117,51 +144,55 @@ int runRecordSetBench(const Arguments& arguments) {
     printCase("last", measurePair([&] { set.Last(); }, [&] { cursor->readLast(rawRows); }));
 
     printCase("moveby+30", perMove(measurePair(
-                               [&] {
-                                   set.First();
-                                   for (int i = 0; i < moves; ++i) {
-                                       set.MoveBy(window);
-                                   }
-                               },
-                               [&] {
-                                   std::vector<RowData> rows = cursor->readFirst(rawRows);
-                                   for (int i = 0; i < moves; ++i) {
-                                       rows = cursor->readAfter(rows[window - 1], rawRows);
-                                   }
-                               })));
+                                       [&] {
+                                           set.First();
+                                           for (int i = 0; i < moves; ++i) {
+                                               set.MoveBy(window);
+                                           }
+                                       },
+                                       [&] {
+                                           std::vector<RowData> rows = cursor->readFirst(rawRows);
+                                           for (int i = 0; i < moves; ++i) {
+                                               rows = cursor->readAfter(rowAt(rows, window - 1),
+                                                                        rawRows);
+                                           }
+                                       }),
+                                   moves));
     printCase("moveby-30", perMove(measurePair(
-                               [&] {
-                                   set.Last();
-                                   for (int i = 0; i < moves; ++i) {
-                                       set.MoveBy(-window);
-                                   }
-                               },
-                               [&] {
-                                   std::vector<RowData> rows = cursor->readLast(rawRows);
-                                   for (int i = 0; i < moves; ++i) {
-                                       rows = cursor->readBefore(rows[1], rawRows);
-                                   }
-                               })));
+                                       [&] {
+                                           set.Last();
+                                           for (int i = 0; i < moves; ++i) {
+                                               set.MoveBy(-window);
+                                           }
+                                       },
+                                       [&] {
+                                           std::vector<RowData> rows = cursor->readLast(rawRows);
+                                           for (int i = 0; i < moves; ++i) {
+                                               rows = cursor->readBefore(rowAt(rows, 1), rawRows);
+                                           }
+                                       }),
+                                   moves));
     printCase("first", measurePair([&] { set.First(); }, [&] { cursor->readFirst(rawRows); }));
 
     RawWriter raw(directory);
     std::vector<std::int64_t> rawIds;
     const std::string memo(1000, 'm');
-    printCase("append-post", measurePair(
-                                 [&] {
-                                     set.Append();
-                                     set.FieldByName("Vytisk").SetAsString(benchTitle);
-                                     set.FieldByName("Obsah_vytisku").SetAsString(memo);
-                                     set.Post();
-                                 },
-                                 [&] {
-                                     raw.run("BEGIN IMMEDIATE");
-                                     raw.run("INSERT INTO qv(vytisk) VALUES('" + benchTitle + "')");
-                                     rawIds.push_back(raw.lastId());
-                                     raw.run("INSERT INTO mb.memo(id, obsah) VALUES(" +
-                                             std::to_string(rawIds.back()) + ", '" + memo + "')");
-                                     raw.run("COMMIT");
-                                 }));
+    const PairTimes appended = measurePair(
+        [&] {
+            set.Append();
+            set.FieldByName("Vytisk").SetAsString(benchTitle);
+            set.FieldByName("Obsah_vytisku").SetAsString(memo);
+            set.Post();
+        },
+        [&] {
+            raw.run("BEGIN IMMEDIATE");
+            raw.run("INSERT INTO qv(vytisk) VALUES('" + benchTitle + "')");
+            rawIds.push_back(raw.lastId());
+            raw.run("INSERT INTO mb.memo(id, obsah) VALUES(" + std::to_string(rawIds.back()) +
+                    ", '" + memo + "')");
+            raw.run("COMMIT");
+        });
+    printCase("append-post", appended);
     int edits = 0;
     printCase("edit-post", measurePair(
                                [&] {
@@ -176,7 +207,8 @@ int runRecordSetBench(const Arguments& arguments) {
                                            std::to_string(rawIds.front()));
                                    raw.run("COMMIT");
                                }));
-    printCase("delete", measurePair(
+    // As many deletions as appends, so each side deletes only rows it appended.
+    printCase("delete", measurePairRuns(
                             [&] {
                                 set.Last();
                                 if (set.FieldByName("Vytisk").AsString() != benchTitle) {
@@ -194,7 +226,8 @@ int runRecordSetBench(const Arguments& arguments) {
                                 raw.run("DELETE FROM qv WHERE id = " + id);
                                 raw.run("DELETE FROM mb.memo WHERE id = " + id);
                                 raw.run("COMMIT");
-                            }));
+                            },
+                            appended.runs));
     set.Close();
     cursor.reset();
     raw.run("BEGIN IMMEDIATE");
