@@ -1,0 +1,218 @@
+#include "CatalogueExport.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "CopySource.h"
+#include "Database.h"
+#include "EngineFileSource.h"
+#include "PlainFileSource.h"
+#include "TableReadLock.h"
+
+namespace quorvel {
+
+std::string export_text::removeFailed(const std::string& target) {
+    return "Nepodařilo se odstranit špatně zkopírovaný soubor! Odstraňte ho prosím "
+           "manuálně.(soubor " +
+           target + ")";
+}
+
+namespace {
+
+// A file as the kernel knows it: the same pair for every path, symlink or hard link to it.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> idOfPath(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// One of the files the engine has open, with its handle.
+struct EngineFile {
+    FileId id;
+    sqlite3_file* handle;
+};
+
+std::optional<EngineFile> engineFile(sqlite3* db, const char* schemaName) {
+    sqlite3_file* handle = nullptr;
+    if (sqlite3_file_control(db, schemaName, SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK ||
+        handle == nullptr || handle->pMethods == nullptr) {
+        return std::nullopt;
+    }
+    const char* name = sqlite3_db_filename(db, schemaName);
+    if (name == nullptr || *name == '\0') {
+        return std::nullopt;
+    }
+    const std::optional<FileId> id = idOfPath(name);
+    if (!id) {
+        return std::nullopt;
+    }
+    return EngineFile{*id, handle};
+}
+
+// One export: the lock, what is known of the table's files, and the messages so far.
+class ExportRun {
+  public:
+    ExportRun(sqlite3* db, CopyIo& io, std::size_t step, const std::string (&sources)[2])
+        : io_(io), buffer_(step) {
+        try {
+            lock_.emplace(db);
+        } catch (const CopyFailure&) {
+            // Without the lock the engine's files can't be read consistently: each copy of one
+            // fails as a source that can't be opened, touching no target.
+        }
+        for (const char* schemaName : {TableReadLock::rowsSchema, TableReadLock::memoSchema}) {
+            if (std::optional<EngineFile> file = engineFile(db, schemaName)) {
+                engineFiles_.push_back(*file);
+                tableFiles_.push_back(file->id);
+            }
+        }
+        for (const std::string& source : sources) {
+            if (std::optional<FileId> id = idOfPath(source)) {
+                tableFiles_.push_back(*id);
+            }
+        }
+    }
+
+    ~ExportRun() {
+        lock_.reset();
+        // Only now, with the engine's lock released, may a descriptor of a table file close.
+        for (const int fd : parked_) {
+            ::close(fd);
+        }
+    }
+    ExportRun(const ExportRun&) = delete;
+    ExportRun& operator=(const ExportRun&) = delete;
+
+    void copyDataFile(const std::string& source, const std::string& target) {
+        std::unique_ptr<CopySource> input;
+        try {
+            input = openSource(source);
+        } catch (const CopyFailure&) {
+            messages_.push_back(export_text::copyFailed);
+            return;
+        }
+        // Opened without truncating, so that a target that proves to be a table file is left
+        // exactly as it was.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            messages_.push_back(export_text::copyFailed);
+            return;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || isTableFile({info.st_dev, info.st_ino})) {
+            parked_.push_back(fd);
+            messages_.push_back(export_text::copyFailed);
+            return;
+        }
+        bool copied = true;
+        try {
+            // A device or pipe as the target has nothing to truncate.
+            if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+                throw CopyFailure(std::string("truncate: ") + std::strerror(errno));
+            }
+            copyBytes(*input, fd);
+            input->close();
+        } catch (const CopyFailure&) {
+            copied = false;
+        }
+        input.reset();
+        if (::close(fd) != 0) {
+            copied = false;
+        }
+        if (!copied) {
+            messages_.push_back(export_text::copyFailed);
+            if (!io_.remove(target)) {
+                messages_.push_back(export_text::removeFailed(target));
+            }
+        }
+    }
+
+    std::vector<std::string> takeMessages() { return std::move(messages_); }
+
+  private:
+    bool isTableFile(const FileId& id) const {
+        for (const FileId& table : tableFiles_) {
+            if (table == id) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::unique_ptr<CopySource> openSource(const std::string& source) {
+        const std::optional<FileId> id = idOfPath(source);
+        if (!id) {
+            throw CopyFailure("no such file");
+        }
+        for (const EngineFile& file : engineFiles_) {
+            if (file.id == *id) {
+                if (!lock_) {
+                    throw CopyFailure("the table's files can't be locked");
+                }
+                return std::make_unique<EngineFileSource>(file.handle);
+            }
+        }
+        return std::make_unique<PlainFileSource>(source);
+    }
+
+    void copyBytes(CopySource& input, int target) {
+        std::uint64_t offset = 0;
+        for (;;) {
+            const std::size_t read = io_.read(input, offset, buffer_);
+            if (read == 0) {
+                return;
+            }
+            if (read > buffer_.size()) {
+                throw CopyFailure("read more than asked");
+            }
+            const std::size_t written =
+                io_.write(target, std::span<const std::byte>(buffer_.data(), read));
+            if (written != read) {
+                throw CopyFailure("short write");
+            }
+            offset += read;
+        }
+    }
+
+    CopyIo& io_;
+    std::vector<std::byte> buffer_;
+    std::optional<TableReadLock> lock_;
+    std::vector<EngineFile> engineFiles_;
+    std::vector<FileId> tableFiles_;
+    // Descriptors of targets that proved to be table files, closed after the lock is released.
+    std::vector<int> parked_;
+    std::vector<std::string> messages_;
+};
+
+}  // namespace
+
+CatalogueExport::CatalogueExport(Database& database) : CatalogueExport(database, realIo_) {}
+
+CatalogueExport::CatalogueExport(Database& database, CopyIo& io, std::size_t step)
+    : database_(database), io_(io), step_(step > 0 ? step : defaultStep) {}
+
+std::vector<std::string> CatalogueExport::run(const std::string& startDir,
+                                              const std::string& base) {
+    const std::string sources[2] = {startDir + "/qv.db", startDir + "/qv.mb"};
+    ExportRun copy(database_.handle(), io_, step_, sources);
+    copy.copyDataFile(sources[0], base + ".db");
+    copy.copyDataFile(sources[1], base + ".mb");
+    return copy.takeMessages();
+}
+
+}  // namespace quorvel
