@@ -116,13 +116,32 @@ TEST_F(RecordSetTest, RunQueryRebuildsTheStatementAndDropsAPendingChange) {
     EXPECT_FALSE(set.CanModify());
     EXPECT_EQ(title(), "Abc noviny");
     EXPECT_EQ(storedTitles(), (Notices{"Abc noviny", "abc noviny", "Zpravodaj"}));
-    clauses.FilterClause = searchClause(SearchField::Title, "a\"b");
-    EXPECT_THROW(RunQuery(set, clauses), EDBEngineError);
+    const std::string faulty = searchClause(SearchField::Title, "a\"b");
+    clauses.FilterClause = faulty;
+    std::string refusal;
+    try {
+        RunQuery(set, clauses);
+        ADD_FAILURE() << "a filter with a double quote was accepted";
+    } catch (const EDBEngineError& error) {
+        refusal = error.message();
+    }
     EXPECT_FALSE(set.Active());
-    EXPECT_THROW(RunQuery(set, clauses), EDBEngineError);  // the faulty filter stays in force
+    // A sort change keeps the faulty filter: the new statement is refused the same way.
+    clauses.OrderClause = orderClause(SortOrder::Unsorted);
+    try {
+        RunQuery(set, clauses);
+        ADD_FAILURE() << "the faulty filter was dropped by a sort change";
+    } catch (const EDBEngineError& error) {
+        EXPECT_EQ(error.message(), refusal);
+    }
+    EXPECT_EQ(set.SQL(), (Notices{"select * from qv", faulty, ""}));
+    EXPECT_FALSE(set.Active());
+    // Show all brings the rows back in the order chosen while the filter failed.
     clauses.FilterClause.clear();
     RunQuery(set, clauses);
-    EXPECT_TRUE(set.Active());
+    EXPECT_TRUE(set.CanModify());
+    set.Last();
+    EXPECT_EQ(title(), "Zpravodaj");  // by title it would be "abc noviny"
 }
 
 }  // namespace
