@@ -6,10 +6,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimerEvent>
+#include <QWindow>
 
 #include <filesystem>
+#include <system_error>
 
 #include "DefaultErrorHandler.h"
+#include "Exceptions.h"
 
 namespace quorvel::ui {
 
@@ -43,10 +47,7 @@ TForm1::TForm1()
     buildMenu();
     // Fixed single border: the frame takes exactly the client area and the menu bar.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreWithFrame();
 
     // The stored layout holds Query1 active with live results requested: the table opens
     // here, before any handler of the window has run.
@@ -88,7 +89,45 @@ void TForm1::FormCreate() {
     FirstActivationDone = false;
 }
 
+void TForm1::centreWithFrame() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame is the window manager's: known only some time after the window is mapped.
+    QMargins margins;
+    if (const QWindow* window = windowHandle(); window != nullptr && isVisible()) {
+        margins = window->frameMargins();
+    }
+    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0) {
+        margins = QMargins();
+    }
+    centredFrame_ = size().grownBy(margins);
+    const QRect area = screen->geometry();
+    const QPoint frameTopLeft(area.x() + (area.width() - centredFrame_.width()) / 2,
+                              area.y() + (area.height() - centredFrame_.height()) / 2);
+    setGeometry(QRect(frameTopLeft + QPoint(margins.left(), margins.top()), size()));
+}
+
+void TForm1::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != frameWatch_.timerId()) {
+        QMainWindow::timerEvent(event);
+        return;
+    }
+    if (--frameWatchesLeft_ <= 0 || !isVisible()) {
+        frameWatch_.stop();
+    }
+    if (isVisible() && size().grownBy(windowHandle()->frameMargins()) != centredFrame_) {
+        centreWithFrame();
+    }
+}
+
 bool TForm1::event(QEvent* event) {
+    if (event->type() == QEvent::Show && !activatedBefore_) {
+        // Until the frame arrives the window is centred on its client area alone.
+        frameWatchesLeft_ = FrameWatches;
+        frameWatch_.start(FrameWatchInterval, this);
+    }
     const bool handled = QMainWindow::event(event);
     // Only the first activation counts: every later one is a return from one of the program's
     // modal windows or from another application, and neither is an activation of the form.
@@ -102,7 +141,17 @@ bool TForm1::event(QEvent* event) {
 void TForm1::FormActivate() {
     if (!FirstActivationDone) {
         // The splash window greets the user here, modally, before the directory is taken.
-        StartDir = std::filesystem::current_path().string();
+        std::error_code error;
+        const std::filesystem::path current = std::filesystem::current_path(error);
+        if (error) {
+            // The directory is gone (or unreachable): "." still names the directory the
+            // process works in, so the export looks where the engine does, and fails there
+            // with its own message instead of reading from some other place.
+            StartDir = ".";
+            FirstActivationDone = true;
+            throw Exception("Cannot read the current directory: " + error.message());
+        }
+        StartDir = current.string();
     }
     FirstActivationDone = true;
     RunQuery();

@@ -3,6 +3,7 @@
 // active), so a failure to open escapes its construction and start-up fails.
 #pragma once
 
+#include <QBasicTimer>
 #include <QMainWindow>
 
 #include <string>
@@ -37,8 +38,12 @@ class TForm1 : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
   private:
+    // Centres the window, frame included, on the primary screen; the frame counts once the
+    // window manager has told it.
+    void centreWithFrame();
     void buildMenu();
     void FormCreate();
     void FormActivate();
@@ -53,6 +58,13 @@ class TForm1 : public QMainWindow {
     bool FirstActivationDone = false;
     std::string StartDir;
     bool activatedBefore_ = false;
+
+    // Looks for the window manager's frame for a while after the first show.
+    static constexpr int FrameWatchInterval = 50;
+    static constexpr int FrameWatches = 60;
+    QBasicTimer frameWatch_;
+    int frameWatchesLeft_ = 0;
+    QSize centredFrame_;
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;

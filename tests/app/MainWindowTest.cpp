@@ -2,6 +2,7 @@
 // first activation, and a start without the table.
 #include <QAction>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,8 +42,15 @@ class MainWindowTest : public QObject {
         makeCatalogue(2);
         TForm1 form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.1"));
-        QCOMPARE(form.centralWidget()->size(), QSize(738, 521));
         QCOMPARE(form.minimumSize(), form.maximumSize());  // not resizable
+        // Shown, the client area keeps its stored size right under the whole menu bar.
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QMenuBar* menu = form.menuBar();
+        QCOMPARE(menu->geometry(), QRect(0, 0, 738, menu->heightForWidth(738)));
+        QCOMPARE(form.centralWidget()->geometry(), QRect(0, menu->height(), 738, 521));
+        QCOMPARE(form.size(), QSize(738, menu->height() + 521));
+        form.close();
         QVERIFY(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(form.font().family(), QStringLiteral("MS Sans Serif"));
@@ -84,6 +92,33 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.startDir(), directory_.string());
         QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv", "", ""}));
         QCOMPARE(form.query().State(), DataSetState::Browse);
+        form.close();
+    }
+
+    void aFailureAtTheFirstActivationFindsTheFlagAndTheDirectorySet() {
+        makeCatalogue(3);
+        TForm1 form;
+        // The working directory goes away before the window is first activated.
+        std::filesystem::remove_all(directory_);
+        test::Watchdog watchdog;
+        QString shown;
+        bool doneWhenShown = false;
+        std::string dirWhenShown;
+        test::whenActive<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            doneWhenShown = form.firstActivationDone();
+            dirWhenShown = form.startDir();
+            box->button(QMessageBox::Ok)->click();
+        });
+        form.show();
+        form.activateWindow();
+        QTRY_VERIFY(!shown.isEmpty());
+        QVERIFY2(shown.startsWith("Cannot read the current directory: "), qPrintable(shown));
+        QVERIFY(doneWhenShown);
+        QCOMPARE(dirWhenShown, std::string("."));
+        // The program goes on with the rows of the stored statement.
+        QCOMPARE(form.query().State(), DataSetState::Browse);
+        QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv"}));
         form.close();
     }
 
