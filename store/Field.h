@@ -22,6 +22,7 @@ class Field {
     bool Required() const { return description_.required; }
     bool ReadOnly() const { return description_.readOnly; }
     int Index() const { return index_; }
+    void setIndex(int index) { index_ = index; }  // by the record set, when the order changes
     // Whether a control may start a change of this field: a column of the result, not
     // read-only, and the set can be modified.
     bool CanModify() const;

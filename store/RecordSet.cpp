@@ -334,6 +334,19 @@ Field* RecordSet::FindField(const std::string& name) const {
     return nullptr;
 }
 
+void RecordSet::MoveField(int from, int to) {
+    const int count = FieldCount();
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to) {
+        return;
+    }
+    auto field = std::move(fields_[static_cast<std::size_t>(from)]);
+    fields_.erase(fields_.begin() + from);
+    fields_.insert(fields_.begin() + to, std::move(field));
+    for (int index = 0; index < count; ++index) {
+        fields_[static_cast<std::size_t>(index)]->setIndex(index);
+    }
+}
+
 Field& RecordSet::FieldByName(const std::string& name) const {
     Field* field = FindField(name);
     if (field == nullptr) {

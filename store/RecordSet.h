@@ -72,6 +72,9 @@ class RecordSet {
     // Found without regard to case; "Field '%s' not found".
     Field& FieldByName(const std::string& name) const;
     Field* FindField(const std::string& name) const;
+    // Moves the field at from to the place to in the field order (the grid's column moves);
+    // the order lasts until the next opening builds the fields anew.
+    void MoveField(int from, int to);
 
     // The window of rows held. BufferCount is how many rows to hold (at least one).
     int BufferCount() const { return bufferCount_; }
