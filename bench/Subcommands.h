@@ -12,5 +12,6 @@ using Arguments = std::vector<std::string>;
 
 int runStoreBench(const Arguments& arguments);      // StoreBench.cpp
 int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
+int runExportBench(const Arguments& arguments);     // ExportBench.cpp
 
 }  // namespace quorvel::bench

@@ -27,6 +27,10 @@ constexpr Subcommand subcommands[] = {
      "the record set Query1 with a window of 30 rows (moves, edits) on a\n"
      "                  catalogue made by 'qvtool generate DIR N'; adds and removes rows",
      runRecordSetBench},
+    {"export", "DIR",
+     "the export of DIR's catalogue (both files copied under the engine's\n"
+     "                  shared lock) against cp of the same two files; second column cp's",
+     runExportBench},
 };
 
 void printUsage(std::FILE* out) {

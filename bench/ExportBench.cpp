@@ -1,0 +1,161 @@
+// qvbench export DIR: the export of DIR's catalogue (CatalogueExport, as the menu command runs
+// it, with the engine holding the table open) against cp of the same two files, alternately in
+// the same run, into a temporary directory beside the system's others. Before every timed copy
+// the targets of the last one are removed and the system's dirty pages are written out
+// (neither is timed), so that no copy pays for the writeback of the one before. The copies are
+// compared byte for byte at the end.
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BenchReport.h"
+#include "CatalogueExport.h"
+#include "Database.h"
+#include "Engine.h"
+#include "Subcommands.h"
+
+extern char** environ;
+
+namespace quorvel::bench {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int runs = 5;
+
+class ScratchDirectory {
+  public:
+    ScratchDirectory() {
+        std::string pattern = (fs::temp_directory_path() / "qvbench-export-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("can't make a temporary directory");
+        }
+        path_ = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+void runCp(const std::vector<std::string>& arguments) {
+    std::vector<std::string> all{"cp"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int status = 0;
+    if (::posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0 ||
+        ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error("cp failed");
+    }
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    if (fs::file_size(a) != fs::file_size(b)) {
+        return false;
+    }
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    std::vector<char> x(1 << 20);
+    std::vector<char> y(1 << 20);
+    while (first && second) {
+        first.read(x.data(), static_cast<std::streamsize>(x.size()));
+        second.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (first.gcount() != second.gcount() ||
+            !std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Times one export step against cp: the median of runs rounds after a warm-up round.
+PairTimes measure(Database& database, const std::string& directory, const fs::path& out,
+                  std::size_t step) {
+    const std::string base = (out / "kopie").string();
+    const fs::path cpDir = out / "cp";
+    fs::create_directories(cpDir);
+    // Each side's targets of the round before go just before that side copies again.
+    auto clear = [](const std::vector<fs::path>& targets) {
+        for (const fs::path& target : targets) {
+            fs::remove(target);
+        }
+        ::sync();
+    };
+    const std::vector<fs::path> ourTargets{base + ".db", base + ".mb"};
+    const std::vector<fs::path> cpTargets{cpDir / "qv.db", cpDir / "qv.mb"};
+    CopyIo io;
+    auto ours = [&] {
+        const std::vector<std::string> messages =
+            CatalogueExport(database, io, step).run(directory, base);
+        if (!messages.empty()) {
+            throw std::runtime_error("the export failed: " + messages.front());
+        }
+    };
+    auto cp = [&] { runCp({directory + "/qv.db", directory + "/qv.mb", cpDir.string() + "/"}); };
+    std::vector<double> oursMs;
+    std::vector<double> cpMs;
+    for (int round = 0; round <= runs; ++round) {
+        clear(ourTargets);
+        const double oursTook = timeMs(ours);
+        clear(cpTargets);
+        const double cpTook = timeMs(cp);
+        if (round > 0) {  // the first round warms the cache
+            oursMs.push_back(oursTook);
+            cpMs.push_back(cpTook);
+        }
+    }
+    if (!sameBytes(base + ".db", cpDir / "qv.db") || !sameBytes(base + ".mb", cpDir / "qv.mb")) {
+        throw std::runtime_error("the export's copy differs from cp's");
+    }
+    return {median(oursMs), median(cpMs), runs};
+}
+
+}  // namespace
+
+int runExportBench(const Arguments& arguments) {
+    if (arguments.size() != 1) {
+        std::fprintf(stderr, "Usage: qvbench export DIR\nTry 'qvbench --help'.\n");
+        return 2;
+    }
+    const std::string directory = arguments[0];
+    Engine engine(directory);
+    Database& database = engine.database();
+    ScratchDirectory out;
+
+    printComment("qvbench export " + directory);
+    printComment("qv.db " + std::to_string(fs::file_size(directory + "/qv.db")) + " bytes, qv.mb " +
+                 std::to_string(fs::file_size(directory + "/qv.mb")) + " bytes, into " +
+                 out.path().string());
+    printComment("median of " + std::to_string(runs) +
+                 " runs after a warm-up run, ours and cp alternating; targets removed and sync "
+                 "before each copy, untimed");
+    printComment("case ours_ms cp_ms ratio (the second column is cp of the same two files)");
+    printCase("export", measure(database, directory, out.path(), CatalogueExport::defaultStep));
+    printCase("export-step2048", measure(database, directory, out.path(), 2048));
+    printComment("peak RSS " + std::to_string(peakRssMb()) + " MB");
+    return 0;
+}
+
+}  // namespace quorvel::bench
