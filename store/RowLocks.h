@@ -5,10 +5,19 @@
 // leaves a row locked.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 
 namespace quorvel {
+
+// The byte of qv.db that stands for row id's lock. Row locks use the bytes from 2^31 to
+// 2^63 - 1, clear of SQLite's own lock bytes at 1 GiB and within what the kernel can lock: row
+// n locks byte 2^62 + n for every n from -(2^62 - 2^31) to 2^62 - 1, and every other id SQLite
+// allows wraps round into the same bytes. So two ids share a byte only when they lie
+// 2^63 - 2^31 apart or more: such a pair can't be edited by two copies at once, nothing worse.
+off_t rowLockOffset(std::int64_t id);
 
 class RowLocks {
   public:
