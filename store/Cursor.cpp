@@ -5,6 +5,7 @@
 
 #include "Database.h"
 #include "EDBEngineError.h"
+#include "LikePattern.h"
 #include "SqliteStatement.h"
 #include "Utf8.h"
 
@@ -73,6 +74,8 @@ void Cursor::materialize(const ParsedSelect& select) {
         sql += schema::sortExpression(*select.orderColumn) + ", ";
     }
     sql += "qv.id";
+    // The condition is evaluated here alone, with the engine's own LIKE.
+    LikePattern::install(database_.handle());
     // Prepared for this result only: the condition differs with every search.
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     sqlite::Statement statement(database_.handle(), sql);
@@ -83,7 +86,68 @@ void Cursor::materialize(const ParsedSelect& select) {
         ids_.push_back(statement.integer(0));
     }
     statement.reset();
+    seenVersion_ = dataVersion();
     transaction.commit();
+}
+
+unsigned Cursor::dataVersion() const {
+    unsigned version = 0;
+    if (sqlite3_file_control(database_.handle(), "main", SQLITE_FCNTL_DATA_VERSION, &version) !=
+        SQLITE_OK) {
+        return seenVersion_ + 1;  // unknown: as if changed, so the numbering is checked
+    }
+    return version;
+}
+
+void Cursor::refreshNumbering() {
+    if (!numbered_) {
+        return;
+    }
+    // SQLite learns of other connections' commits when a read first looks at the file.
+    {
+        sqlite::Statement& probe = database_.statement("SELECT id FROM main.qv LIMIT 1");
+        ResetGuard guard(probe);
+        probe.step();
+    }
+    const unsigned version = dataVersion();
+    if (version == seenVersion_) {
+        return;
+    }
+    // Few ids are looked up one by one; many against one pass over the table's ids.
+    constexpr std::size_t lookUpOneByOne = 4096;
+    std::vector<std::int64_t> present;
+    if (ids_.size() <= lookUpOneByOne) {
+        sqlite::Statement& exists = database_.statement("SELECT 1 FROM main.qv WHERE id = ?");
+        for (std::int64_t id : ids_) {
+            ResetGuard guard(exists);
+            exists.bind(1, id);
+            if (exists.step()) {
+                present.push_back(id);
+            }
+        }
+        ids_ = std::move(present);
+    } else {
+        sqlite::Statement& all = database_.statement("SELECT id FROM main.qv ORDER BY id");
+        {
+            ResetGuard guard(all);
+            while (all.step()) {
+                present.push_back(all.integer(0));
+            }
+        }
+        ids_.erase(std::remove_if(ids_.begin(), ids_.end(),
+                                  [&present](std::int64_t id) {
+                                      return !std::binary_search(present.begin(), present.end(),
+                                                                 id);
+                                  }),
+                   ids_.end());
+    }
+    seenVersion_ = version;
+}
+
+void Cursor::numberingCommitted() {
+    if (numbered_) {
+        seenVersion_ = dataVersion();
+    }
 }
 
 std::string Cursor::rowSelect() const {
@@ -193,12 +257,21 @@ std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
     return std::nullopt;
 }
 
+std::int64_t Cursor::numberOf(const RowData& row) const {
+    if (!numbered_ || row.id == 0) {
+        return 0;
+    }
+    const std::optional<std::int64_t> position = positionOf(row);
+    return position ? *position + 1 : 0;
+}
+
 std::int64_t Cursor::gapOf(const RowData& row) {
     return std::max<std::int64_t>(row.recNo - 1, 0);
 }
 
 std::vector<RowData> Cursor::readFirst(std::size_t count) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    refreshNumbering();
     std::vector<RowData> rows;
     if (numbered_) {
         rows = readForward(0, count);
@@ -213,6 +286,7 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
 
 std::vector<RowData> Cursor::readLast(std::size_t count) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    refreshNumbering();
     std::vector<RowData> rows;
     if (numbered_) {
         rows = readBackward(rowCount(), count);
@@ -228,6 +302,7 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
 
 std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, std::size_t skip) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    refreshNumbering();
     std::vector<RowData> rows;
     if (numbered_) {
         const std::optional<std::int64_t> position = positionOf(row);
@@ -255,6 +330,7 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
 
 std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, std::size_t skip) {
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    refreshNumbering();
     std::vector<RowData> rows;
     if (numbered_) {
         const std::int64_t end = positionOf(row).value_or(gapOf(row));
@@ -287,6 +363,7 @@ std::optional<RowData> Cursor::readRow(const RowData& row) {
         return std::nullopt;
     }
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    refreshNumbering();
     std::optional<RowData> fresh;
     if (numbered_) {
         if (const std::optional<std::int64_t> position = positionOf(row)) {
@@ -303,11 +380,16 @@ std::optional<RowData> Cursor::readRow(const RowData& row) {
 }
 
 std::optional<RowData> Cursor::readNumber(std::int64_t recNo) {
-    if (!numbered_ || recNo < 1 || recNo > rowCount()) {
+    if (!numbered_) {
         return std::nullopt;
     }
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
-    std::vector<RowData> rows = readForward(recNo - 1, 1);
+    refreshNumbering();
+    // Checked only now: rows deleted elsewhere have just left the count.
+    std::vector<RowData> rows;
+    if (recNo >= 1 && recNo <= rowCount()) {
+        rows = readForward(recNo - 1, 1);
+    }
     transaction.commit();
     if (rows.empty()) {
         return std::nullopt;
@@ -329,6 +411,7 @@ void Cursor::requireLive() const {
     if (!live_) {
         fail(engine_code::readOnlyCursor);
     }
+    database_.requireWritable();
 }
 
 void Cursor::checkSizes(const RowData& row) const {
@@ -400,6 +483,7 @@ RowData Cursor::insertRow(const RowData& row) {
     requireLive();
     checkSizes(row);
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
+    refreshNumbering();
     RowData written = row;
     {
         sqlite::Statement& insert = database_.statement(
@@ -417,6 +501,7 @@ RowData Cursor::insertRow(const RowData& row) {
     std::optional<RowData> fresh = readById(written.id);
     assert(fresh.has_value());
     transaction.commit();
+    numberingCommitted();
     if (numbered_) {
         ids_.push_back(written.id);
         fresh->recNo = rowCount();
@@ -430,6 +515,7 @@ RowData Cursor::modifyRow(const RowData& row) {
     requireLive();
     checkSizes(row);
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
+    refreshNumbering();
     {
         sqlite::Statement& update = database_.statement(
             "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
@@ -451,8 +537,9 @@ RowData Cursor::modifyRow(const RowData& row) {
     std::optional<RowData> fresh = readById(row.id);
     assert(fresh.has_value());
     transaction.commit();
+    numberingCommitted();
     unlockRow(row);
-    fresh->recNo = row.recNo;
+    fresh->recNo = numbered_ ? numberOf(row) : 0;
     if (row.memoLoaded || row.memoChanged) {
         fresh->memo = stored(row.memo);
         fresh->memoLoaded = true;
@@ -469,6 +556,7 @@ void Cursor::deleteRow(const RowData& row) {
     locked_.insert(row.id);
     try {
         Transaction transaction(database_.handle(), Transaction::Kind::Write);
+        refreshNumbering();
         sqlite::Statement& remove = database_.statement("DELETE FROM main.qv WHERE id = ?");
         {
             ResetGuard guard(remove);
@@ -481,6 +569,7 @@ void Cursor::deleteRow(const RowData& row) {
             withoutMemo.memo.reset();
             writeMemo(withoutMemo);
             transaction.commit();
+            numberingCommitted();
         }
         unlockRow(row);
         if (numbered_) {

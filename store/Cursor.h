@@ -8,6 +8,9 @@
 // table to make it anyway: a result with a where condition, or one sorted on a field without
 // an index. It then keeps the ids of its rows, in order, from its opening. A result of the
 // whole table, in stored order or sorted by an indexed field, doesn't number its rows.
+// Rows that another running copy deletes leave the numbering at the next call that reads,
+// so the numbers handed out are always places in the result as it stands; rows that copy adds
+// don't join a result already open.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +43,9 @@ class Cursor {
     bool numbersRows() const { return numbered_; }
     // Number of rows; numbering results only.
     std::int64_t rowCount() const { return static_cast<std::int64_t>(ids_.size()); }
+    // The place of row in the result (1-based), as of the last call that read; 0 when it is
+    // no longer in the result, or the result doesn't number its rows.
+    std::int64_t numberOf(const RowData& row) const;
 
     // Reading. Each returns rows in result order. A row handed back need not still be in the
     // table: reading after or before a deleted row reads from where it stood.
@@ -51,7 +57,8 @@ class Cursor {
     std::vector<RowData> readBefore(const RowData& row, std::size_t count, std::size_t skip = 0);
     // row read anew; nullopt when it is no longer in the table (or the result).
     std::optional<RowData> readRow(const RowData& row);
-    // The row numbered recNo (1-based); numbering results only; nullopt outside 1..rowCount.
+    // The row numbered recNo (1-based); numbering results only; nullopt outside 1..rowCount,
+    // the count as this call finds it.
     std::optional<RowData> readNumber(std::int64_t recNo);
     // The whole memo text of row id; nullopt when it has none.
     std::optional<std::string> readMemo(std::int64_t id);
@@ -85,6 +92,12 @@ class Cursor {
     std::vector<RowData> readForward(std::int64_t start, std::size_t count);
     std::vector<RowData> readBackward(std::int64_t end, std::size_t count);
     std::optional<std::int64_t> positionOf(const RowData& row) const;
+    // Numbering results, inside a call's transaction: drops from ids_ the rows that another
+    // connection deleted since this cursor last looked. dataVersion tells whether anyone did.
+    void refreshNumbering();
+    // After this cursor's own commit: the table is as ids_ says.
+    void numberingCommitted();
+    unsigned dataVersion() const;
     // Where a row no longer in the result stood: the row after it now has that position.
     static std::int64_t gapOf(const RowData& row);
     void materialize(const ParsedSelect& select);
@@ -100,6 +113,7 @@ class Cursor {
     int sortColumn_ = -1;            // the order by column of a keyset-sorted result
     std::vector<std::int64_t> ids_;  // numbering results: the ids in result order
     bool idsAscending_ = true;       // ... which are then in id order too
+    unsigned seenVersion_ = 0;       // qv.db's data version that ids_ agrees with
     std::set<std::int64_t> locked_;
 };
 

@@ -296,7 +296,14 @@ bool RecordSet::NumbersRows() const {
 
 std::int64_t RecordSet::RecNo() const {
     const RowData* row = currentRow();
-    return NumbersRows() && row != nullptr ? row->recNo : 0;
+    if (!NumbersRows() || row == nullptr || row->id == 0) {
+        return 0;
+    }
+    // Asked of the cursor, not the number the row was read with: rows before it that another
+    // copy deleted since have left the numbering. A row held that has itself left the result
+    // has no place; it counts as where it stood, within the rows there are.
+    const std::int64_t number = cursor_->numberOf(*row);
+    return number != 0 ? number : std::min(row->recNo, RecordCount());
 }
 
 std::int64_t RecordSet::RecordCount() const {
@@ -369,24 +376,33 @@ void RecordSet::Last() {
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
-void RecordSet::moveForward(int distance, int& moved, int& shifted) {
-    const int last = static_cast<int>(rows_.size()) - 1;
-    moved = std::min(distance, last - current_);
-    int remaining = distance - moved;
+namespace {
+
+// Rows read at a time when a move goes past the rows held: a long move reads on in pages of at
+// least this many rows and keeps only the last window of them.
+constexpr std::int64_t movePage = 256;
+
+}  // namespace
+
+void RecordSet::moveForward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted) {
+    const std::int64_t last = static_cast<std::int64_t>(rows_.size()) - 1;
+    moved = std::min<std::int64_t>(distance, last - current_);
+    std::int64_t remaining = distance - moved;
     std::vector<RowData> rows = rows_;
     bool atStart = atStart_;
     bool atEnd = atEnd_;
     while (remaining > 0 && !atEnd) {
-        const int wanted = std::min(remaining, bufferCount_);
+        const std::int64_t wanted =
+            std::min(remaining, std::max<std::int64_t>(bufferCount_, movePage));
         std::vector<RowData> chunk =
             cursor_->readAfter(rows.back(), static_cast<std::size_t>(wanted) + 1);
-        atEnd = static_cast<int>(chunk.size()) <= wanted;
-        const int taken = std::min(wanted, static_cast<int>(chunk.size()));
+        atEnd = static_cast<std::int64_t>(chunk.size()) <= wanted;
+        const std::int64_t taken = std::min(wanted, static_cast<std::int64_t>(chunk.size()));
         rows.insert(rows.end(), chunk.begin(), chunk.begin() + taken);
         remaining -= taken;
         moved += taken;
         if (static_cast<int>(rows.size()) > bufferCount_) {
-            shifted += static_cast<int>(rows.size()) - bufferCount_;
+            shifted += static_cast<std::int64_t>(rows.size()) - bufferCount_;
             rows.erase(rows.begin(), rows.end() - bufferCount_);
             atStart = false;
         }
@@ -396,23 +412,24 @@ void RecordSet::moveForward(int distance, int& moved, int& shifted) {
     atEnd_ = atEnd;
 }
 
-void RecordSet::moveBackward(int distance, int& moved, int& shifted) {
-    moved = std::min(distance, current_);
-    int remaining = distance - moved;
+void RecordSet::moveBackward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted) {
+    moved = std::min<std::int64_t>(distance, current_);
+    std::int64_t remaining = distance - moved;
     std::vector<RowData> rows = rows_;
     bool atStart = atStart_;
     bool atEnd = atEnd_;
     while (remaining > 0 && !atStart) {
-        const int wanted = std::min(remaining, bufferCount_);
+        const std::int64_t wanted =
+            std::min(remaining, std::max<std::int64_t>(bufferCount_, movePage));
         std::vector<RowData> chunk =
             cursor_->readBefore(rows.front(), static_cast<std::size_t>(wanted) + 1);
-        atStart = static_cast<int>(chunk.size()) <= wanted;
-        const int taken = std::min(wanted, static_cast<int>(chunk.size()));
+        atStart = static_cast<std::int64_t>(chunk.size()) <= wanted;
+        const std::int64_t taken = std::min(wanted, static_cast<std::int64_t>(chunk.size()));
         rows.insert(rows.begin(), chunk.end() - taken, chunk.end());
         remaining -= taken;
         moved += taken;
         if (static_cast<int>(rows.size()) > bufferCount_) {
-            shifted += static_cast<int>(rows.size()) - bufferCount_;
+            shifted += static_cast<std::int64_t>(rows.size()) - bufferCount_;
             rows.erase(rows.begin() + bufferCount_, rows.end());
             atEnd = false;
         }
@@ -427,29 +444,34 @@ int RecordSet::MoveBy(int distance) {
     if (IsEmpty() || distance == 0) {
         return 0;
     }
-    const int target = current_ + distance;
-    if (target >= 0 && target < static_cast<int>(rows_.size())) {
-        current_ = target;
+    // Counted in 64 bits: current_ + INT_MAX and -INT_MIN don't fit an int.
+    const std::int64_t wide = distance;
+    const std::int64_t target = current_ + wide;
+    if (target >= 0 && target < static_cast<std::int64_t>(rows_.size())) {
+        current_ = static_cast<int>(target);
         notify([](DataSetObserver& observer) { observer.scrolled(0); });
         return distance;
     }
     const std::size_t heldBefore = rows_.size();
-    int moved = 0;
-    int shifted = 0;
-    if (distance > 0) {
-        moveForward(distance, moved, shifted);
+    std::int64_t moved = 0;
+    std::int64_t shifted = 0;
+    if (wide > 0) {
+        moveForward(wide, moved, shifted);
         current_ = static_cast<int>(rows_.size()) - 1;
     } else {
-        moveBackward(-distance, moved, shifted);
+        moveBackward(-wide, moved, shifted);
         current_ = 0;
         shifted = -shifted;
     }
     if (rows_.size() == heldBefore) {
-        notify([shifted](DataSetObserver& observer) { observer.scrolled(shifted); });
+        // Shifted over no more rows than moved, so it fits an int too.
+        const int lines = static_cast<int>(shifted);
+        notify([lines](DataSetObserver& observer) { observer.scrolled(lines); });
     } else {
         notify([](DataSetObserver& observer) { observer.rowsChanged(); });
     }
-    return distance > 0 ? moved : -moved;
+    // No more rows are moved over than asked, so the count fits the distance's type.
+    return static_cast<int>(wide > 0 ? moved : -moved);
 }
 
 void RecordSet::MoveToRecNo(std::int64_t recNo) {
@@ -457,12 +479,20 @@ void RecordSet::MoveToRecNo(std::int64_t recNo) {
     if (!NumbersRows() || IsEmpty()) {
         return;
     }
-    recNo = std::clamp<std::int64_t>(recNo, 1, RecordCount());
-    std::optional<RowData> row = cursor_->readNumber(recNo);
-    if (!row) {
-        return;
+    std::optional<RowData> row = cursor_->readNumber(
+        std::clamp<std::int64_t>(recNo, 1, std::max<std::int64_t>(RecordCount(), 1)));
+    if (!row && RecordCount() > 0) {
+        // The read found rows deleted elsewhere, which have left the count: ask again.
+        row = cursor_->readNumber(std::clamp<std::int64_t>(recNo, 1, RecordCount()));
     }
-    fillAround(*row, current_);
+    if (!row) {
+        // Every row of the result was deleted elsewhere.
+        rows_.clear();
+        current_ = -1;
+        atStart_ = atEnd_ = true;
+    } else {
+        fillAround(*row, current_);
+    }
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 

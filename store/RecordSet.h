@@ -128,8 +128,8 @@ class RecordSet {
     void resync(const RowData& position, int line);
     // Move past the last (first) row held, reading rows in; moved counts the rows moved over
     // and shifted the rows that left the window at the other end.
-    void moveForward(int distance, int& moved, int& shifted);
-    void moveBackward(int distance, int& moved, int& shifted);
+    void moveForward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted);
+    void moveBackward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted);
 
     Engine& engine_;
     std::string name_;
