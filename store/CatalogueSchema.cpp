@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "EDBEngineError.h"
+#include "LongPathVfs.h"
 #include "SqliteStatement.h"
 #include "SqliteUri.h"
 #include "Utf8.h"
@@ -81,6 +82,28 @@ void build(sqlite3* db, const std::filesystem::path& memoPath) {
     execute(db, "COMMIT");
 }
 
+// Why a file of the new catalogue can't be made, in the engine's words, naming the file.
+[[noreturn]] void failCreate(int error, const std::filesystem::path& path) {
+    EngineCode code = engine_code::ioError;
+    std::string why = std::strerror(error);
+    if (error == EEXIST) {
+        code = engine_code::fileExists;
+        why.clear();
+    } else if (error == EACCES || error == EPERM) {
+        code = engine_code::accessDenied;
+        why = "No permission to create the file.";
+    } else if (error == EROFS) {
+        code = engine_code::readOnlyFile;
+        why = "The file system can only be read.";
+    }
+    std::vector<EngineErrorEntry> entries;
+    if (!why.empty()) {
+        entries.push_back({code, 0, why});
+    }
+    entries.push_back({code, 0, "File: " + path.string()});
+    throw EDBEngineError(code, std::move(entries));
+}
+
 }  // namespace
 
 void createTable(const std::filesystem::path& directory) {
@@ -99,21 +122,19 @@ void createTable(const std::filesystem::path& directory) {
         if (fd < 0) {
             const int error = errno;
             removeCreated();
-            const EngineCode code =
-                error == EEXIST ? engine_code::accessDenied : engine_code::ioError;
-            const std::string why = error == EEXIST ? "The file exists already: "
-                                                    : std::string(std::strerror(error)) + ": ";
-            throw EDBEngineError(code, {{code, 0, why + path.string()}});
+            failCreate(error, path);
         }
         ::close(fd);
         created.push_back(path);
     }
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(rowsPath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+    const int rc = sqlite3_open_v2(sqlite::fileUri(rowsPath, "rw").c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
     try {
         if (rc != SQLITE_OK) {
-            sqlite::raise(db, rc, "File: " + rowsPath.string());
+            const EngineCode code = sqlite::engineCodeFor(rc);
+            throw EDBEngineError(
+                code, {{code, 0, sqlite3_errstr(rc)}, {code, 0, "File: " + rowsPath.string()}});
         }
         build(db, memoPath);
         sqlite3_close(db);

@@ -1,12 +1,19 @@
 #include "Database.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <optional>
 
 #include "CatalogueSchema.h"
 #include "Cursor.h"
 #include "EDBEngineError.h"
+#include "LongPathVfs.h"
 #include "SqlDialect.h"
 #include "SqliteUri.h"
 
@@ -26,14 +33,39 @@ constexpr int busyTimeoutMs = 5000;
     throw EDBEngineError(code, std::move(entries));
 }
 
-void requireRegularFile(const std::filesystem::path& path, EngineCode missing) {
+// The file must be there, be a file and be readable; each failure says which of these it is.
+void requireReadableFile(const std::filesystem::path& path, EngineCode missing) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        failFile(missing, path);
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            failFile(missing, path);
+        }
+        if (error == EACCES) {
+            failFile(engine_code::accessDenied, path, "No permission to reach the file.");
+        }
+        failFile(engine_code::ioError, path, std::strerror(error));
     }
     if (!S_ISREG(info.st_mode)) {
         failFile(missing, path, "Not a regular file.");
     }
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) {
+        failFile(engine_code::accessDenied, path, "No permission to read the file.");
+    }
+}
+
+bool writable(const std::filesystem::path& path) {
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) {
+        return true;
+    }
+    // Anything but a refusal (a full table of open files, say) shows later as what it is.
+    return errno != EACCES && errno != EROFS && errno != EPERM;
+}
+
+// Whether an SQLite message names a file by the URI it was opened with; the engine's own
+// "File:" line names it as the user knows it instead.
+bool namesAUri(const EngineErrorEntry& entry) {
+    return entry.nativeCode != 0 && entry.text.find("file:") != std::string::npos;
 }
 
 // Only what the engine itself asks of SQLite may run: reads, writes of the table's own rows,
@@ -63,15 +95,26 @@ int authorize(void*, int action, const char* first, const char*, const char*, co
 Database::Database(const std::filesystem::path& directory) : directory_(directory) {
     const std::filesystem::path rowsPath = directory / schema::rowsFileName;
     const std::filesystem::path memoPath = directory / schema::memoFileName;
-    requireRegularFile(rowsPath, engine_code::tableNotFound);
-    requireRegularFile(memoPath, engine_code::memoFileNotFound);
-    rowLocks_ = std::make_unique<RowLocks>(rowsPath);
+    requireReadableFile(rowsPath, engine_code::tableNotFound);
+    requireReadableFile(memoPath, engine_code::memoFileNotFound);
+    // The journals are made beside the files, so writing needs the directory too.
+    for (const std::filesystem::path& path : {rowsPath, memoPath, directory}) {
+        if (!writable(path)) {
+            readOnlyPath_ = path;
+            break;
+        }
+    }
+    if (!readOnly()) {
+        rowLocks_ = std::make_unique<RowLocks>(rowsPath);
+    }
 
-    const int rc = sqlite3_open_v2(sqlite::fileUri(rowsPath, "rw").c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+    const int rc = sqlite3_open_v2(
+        sqlite::fileUri(rowsPath, mode()).c_str(), &db_,
+        (readOnly() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI,
+        sqlite::longPathVfs());
     try {
         if (rc != SQLITE_OK) {
-            sqlite::raise(db_, rc, "File: " + rowsPath.string());
+            failFile(sqlite::engineCodeFor(rc), rowsPath, sqlite3_errstr(rc));
         }
         configure();
         // Each file is checked before the next is touched, so a failure names the right one.
@@ -110,23 +153,25 @@ void Database::checkFile(const char* schemaName, std::int32_t applicationId, Eng
     try {
         if (std::string_view(schemaName) != "main") {
             sqlite::execute(
-                db_, ("ATTACH '" + sqlite::fileUri(path, "rw") + "' AS " + schemaName).c_str());
+                db_, ("ATTACH '" + sqlite::fileUri(path, mode()) + "' AS " + schemaName).c_str());
         }
-        sqlite::Statement id(db_, prefix + "application_id");
-        if (!id.step() || id.integer(0) != applicationId) {
-            failFile(foreign, path);
-        }
-        sqlite::Statement version(db_, prefix + "user_version");
-        if (!version.step() || version.integer(0) < 1) {
-            failFile(foreign, path);
-        }
-        if (version.integer(0) > schema::formatVersion) {
-            failFile(engine_code::unknownFormatVersion, path);
+        {
+            // Scoped: a statement left on a row would keep a read open.
+            sqlite::Statement id(db_, prefix + "application_id");
+            if (!id.step() || id.integer(0) != applicationId) {
+                failFile(foreign, path);
+            }
+            sqlite::Statement version(db_, prefix + "user_version");
+            if (!version.step() || version.integer(0) < 1) {
+                failFile(foreign, path);
+            }
+            if (version.integer(0) > schema::formatVersion) {
+                failFile(engine_code::unknownFormatVersion, path);
+            }
         }
         // The tables and columns we rely on; a damaged schema fails here too.
         sqlite::execute(db_, probe);
-        // A rollback journal, never WAL: only then does a commit touching both files commit
-        // both or neither, and only then is a plain byte copy of them a consistent backup.
+        useRollbackJournal(schemaName, path);
         sqlite::execute(db_, (prefix + "synchronous=FULL").c_str());
     } catch (const EDBEngineError& error) {
         const bool named = std::any_of(error.entries().begin(), error.entries().end(),
@@ -138,15 +183,87 @@ void Database::checkFile(const char* schemaName, std::int32_t applicationId, Eng
         }
         // SQLite's own "file is not a database" or "no such table": say which file it is and
         // what it should have been.
-        const EngineCode code = error.errorCode() == engine_code::corruptFile ||
-                                        error.errorCode() == engine_code::ioError ||
-                                        error.errorCode() == engine_code::tableBusy
-                                    ? error.errorCode()
-                                    : foreign;
-        std::vector<EngineErrorEntry> entries = error.entries();
+        // Any other failure here means the file is not what it should be.
+        const EngineCode kept[] = {engine_code::corruptFile,  engine_code::ioError,
+                                   engine_code::tableBusy,    engine_code::accessDenied,
+                                   engine_code::readOnlyFile, engine_code::outOfMemory};
+        const EngineCode code =
+            std::find(std::begin(kept), std::end(kept), error.errorCode()) != std::end(kept)
+                ? error.errorCode()
+                : foreign;
+        std::vector<EngineErrorEntry> entries;
+        if (readOnly() && error.entries().front().nativeCode == SQLITE_READONLY_ROLLBACK) {
+            // SQLite's "attempt to write a readonly database" would only puzzle here.
+            entries.push_back({code, 0,
+                               "A change left unfinished has to be rolled back first, "
+                               "which needs permission to write the catalogue."});
+        } else {
+            if (error.errorCode() == engine_code::accessDenied) {
+                entries.push_back({engine_code::accessDenied, 0, "The file can't be opened."});
+            }
+            for (const EngineErrorEntry& entry : error.entries()) {
+                if (!namesAUri(entry)) {
+                    entries.push_back(entry);
+                }
+            }
+        }
         entries.push_back({code, 0, "File: " + path.string()});
         throw EDBEngineError(code, std::move(entries));
     }
+}
+
+// A rollback journal, never WAL: only then does a commit touching both files commit both or
+// neither, and only then is a plain byte copy of them a consistent backup. Leaving WAL mode
+// moves the saved changes from the -wal file into the file and removes the -wal file; nothing
+// else of the file changes. It needs the only connection, so another program holding the file
+// in WAL mode makes the open fail (after the busy timeout) rather than be ignored.
+void Database::useRollbackJournal(const char* schemaName, const std::filesystem::path& path) {
+    const std::string pragma = std::string("PRAGMA ") + schemaName + ".journal_mode";
+    bool wal = false;
+    {
+        sqlite::Statement current(db_, pragma);
+        wal = current.step() && current.text(0).value_or("") == "wal";
+    }
+    if (wal && readOnly()) {
+        failFile(engine_code::readOnlyFile, path,
+                 "The file is in WAL mode; putting it back into rollback-journal mode needs "
+                 "permission to write the catalogue.");
+    }
+    std::optional<EDBEngineError> failure;
+    std::string mode;
+    try {
+        sqlite::Statement change(db_, pragma + "=DELETE");
+        mode = change.step() ? change.text(0).value_or("") : "";
+    } catch (const EDBEngineError& error) {
+        failure = error;
+    }
+    if (mode != "delete") {
+        const EngineCode code = failure ? failure->errorCode() : engine_code::tableBusy;
+        failFile(code == engine_code::tableBusy || code == engine_code::readOnlyFile
+                     ? code
+                     : engine_code::tableBusy,
+                 path,
+                 "The file is in WAL mode and can't be put back into rollback-journal mode "
+                 "while another program has it open.");
+    }
+}
+
+void Database::requireWritable() const {
+    if (!readOnly()) {
+        return;
+    }
+    const bool isDirectory = readOnlyPath_ == directory_;
+    throw EDBEngineError(engine_code::readOnlyFile,
+                         {{engine_code::readOnlyFile, 0,
+                           isDirectory ? "No permission to write in the catalogue's directory."
+                                       : "No permission to write the file."},
+                          {engine_code::readOnlyFile, 0,
+                           (isDirectory ? "Directory: " : "File: ") + readOnlyPath_.string()}});
+}
+
+RowLocks& Database::rowLocks() {
+    requireWritable();
+    return *rowLocks_;
 }
 
 void Database::checkPairAndIndexes() {
@@ -163,6 +280,10 @@ void Database::checkPairAndIndexes() {
         sortIndex_[column] = index.step() && index.integer(0) == 1;
     }
     sqlite3_set_authorizer(db_, authorize, nullptr);
+}
+
+const char* Database::mode() const {
+    return readOnly() ? "ro" : "rw";
 }
 
 bool Database::hasSortIndex(int column) const {

@@ -1,6 +1,13 @@
 // The one connection to the table's two files: qv.db opened, qv.mb attached, both checked to be
-// a matching pair of catalogue files before anything else happens. Opens existing files only;
-// a failed open changes nothing on disk.
+// a matching pair of catalogue files before anything else happens, and both put into
+// rollback-journal mode, the only one in which a commit touching both is atomic. Opens existing
+// files only; a failed open changes nothing on disk.
+//
+// A catalogue whose files (or directory) the user may only read opens read-only: it can be
+// browsed and searched, and every write is refused with "Table is read only." naming what can't
+// be written. SQLite still takes its locks and looks for a hot journal then, so a change another
+// copy is making, or one a crash left unfinished, is never read half-done: the latter is refused
+// until someone allowed to write opens the catalogue and rolls it back.
 #pragma once
 
 #include <sqlite3.h>
@@ -21,7 +28,8 @@ class Cursor;
 
 class Database {
   public:
-    // Throws EDBEngineError: a file missing, foreign, newer, damaged, or the pair mismatched.
+    // Throws EDBEngineError: a file missing, unreadable, foreign, newer, damaged, the pair
+    // mismatched, or a file in WAL mode that can't be put back into rollback-journal mode.
     explicit Database(const std::filesystem::path& directory);
     ~Database();
     Database(const Database&) = delete;
@@ -34,19 +42,29 @@ class Database {
     sqlite3* handle() const { return db_; }
     // A prepared statement kept for the connection's life; always reset after use.
     sqlite::Statement& statement(const std::string& sql);
-    RowLocks& rowLocks() { return *rowLocks_; }
+    // Throws readOnlyFile when the catalogue can only be read.
+    RowLocks& rowLocks();
+    bool readOnly() const { return !readOnlyPath_.empty(); }
+    // Throws readOnlyFile, naming the file or directory that can't be written, when the
+    // catalogue can only be read; every write asks this first.
+    void requireWritable() const;
     bool hasSortIndex(int column) const;
     const std::filesystem::path& directory() const { return directory_; }
 
   private:
     void configure();
+    // The URI mode the files are opened in: "ro" or "rw".
+    const char* mode() const;
     // Attaches (but for main) and checks one of the two files: its application id, format
     // version and the tables that probe reads. Failures name the file.
     void checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
                    const std::filesystem::path& path, const char* probe);
+    void useRollbackJournal(const char* schemaName, const std::filesystem::path& path);
     void checkPairAndIndexes();
 
     std::filesystem::path directory_;
+    // What can't be written when the catalogue can only be read; empty when it can be.
+    std::filesystem::path readOnlyPath_;
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
     // SQLite held its locks would drop them.
     std::unique_ptr<RowLocks> rowLocks_;

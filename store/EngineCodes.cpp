@@ -51,6 +51,8 @@ std::string engineCodeText(EngineCode code) {
             return "Table is read only.";
         case c::accessDenied:
             return "Permission denied.";
+        case c::fileExists:
+            return "File already exists.";
         case c::readOnlyCursor:
             return "Table is read only.";
         case c::noCurrentRecord:

@@ -49,6 +49,7 @@ inline constexpr EngineCode recordChanged = 0x2803;
 // 0x29: rights
 inline constexpr EngineCode readOnlyFile = 0x2901;
 inline constexpr EngineCode accessDenied = 0x2902;
+inline constexpr EngineCode fileExists = 0x2903;
 
 // 0x2A: a request that doesn't fit the cursor's state
 inline constexpr EngineCode readOnlyCursor = 0x2A01;
