@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -130,6 +131,23 @@ TEST_F(QvtoolDemo, MemosRunOverSeveralLinesWithCrLfOrWithLf) {
     EXPECT_GE(countIssues(bareLf), 5u);
     const std::size_t withMemo = countIssues([](const auto& i) { return !i.contents.empty(); });
     EXPECT_GE(countIssues([&](const auto& i) { return crLf(i) || bareLf(i); }), withMemo * 3 / 4);
+}
+
+// SQLite's own file layer stops at 512 bytes of path; a user's directories don't.
+TEST(QvtoolDeepDirectory, WritesTheDemoInADirectoryOfAThousandBytePath) {
+    const TemporaryDirectory base;
+    std::filesystem::path directory = base.path();
+    while (directory.string().size() + 201 < 1000) {
+        directory /= std::string(200, 'd');
+    }
+    directory /= std::string(1000 - directory.string().size() - 1, 'e');
+    std::filesystem::create_directories(directory);
+    ASSERT_EQ(directory.string().size(), 1000u);
+
+    const QvtoolRun run = runQvtool({"demo", directory.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(directoryListing(directory), (std::vector<std::string>{"qv.db", "qv.mb"}));
+    EXPECT_EQ(readCatalogue(directory).size(), tools::demoIssues().size());
 }
 
 }  // namespace
