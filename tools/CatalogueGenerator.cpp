@@ -7,8 +7,10 @@
 
 #include "CatalogueIssue.h"
 #include "CatalogueSchema.h"
+#include "LongPathVfs.h"
 #include "NewCatalogue.h"
 #include "SqliteStatement.h"
+#include "SqliteUri.h"
 #include "SyntheticIssues.h"
 
 namespace quorvel::tools {
@@ -22,7 +24,10 @@ constexpr std::uint64_t batchRows = 50000;
 class Connection {
   public:
     explicit Connection(const std::filesystem::path& rowsFile) {
-        const int rc = sqlite3_open_v2(rowsFile.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        // The engine's own file layer, so that any directory the engine opens can be filled.
+        const int rc =
+            sqlite3_open_v2(sqlite::fileUri(rowsFile, "rw").c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
         if (rc != SQLITE_OK) {
             sqlite::raise(db_, rc, "File: " + rowsFile.string());
         }
