@@ -29,9 +29,12 @@ void addLine(std::vector<std::string>& lines, const std::string& text) {
 
 }  // namespace
 
-EDBEngineError::EDBEngineError(EngineCode code, std::vector<EngineErrorEntry> entries,
-                               bool sessionActive)
-    : EDatabaseError(buildMessage(code, entries, sessionActive)),
+// Out of line, so that its return address is the throw statement's.
+[[gnu::noinline]] EDBEngineError::EDBEngineError(EngineCode code,
+                                                 std::vector<EngineErrorEntry> entries,
+                                                 bool sessionActive)
+    : EDatabaseError(buildMessage(code, entries, sessionActive),
+                     RaisedAt{__builtin_return_address(0)}),
       code_(code),
       entries_(std::move(entries)) {}
 

@@ -6,20 +6,25 @@ namespace quorvel {
 
 namespace {
 
-// The address of the code that constructed the exception, made relative to the start of its
-// module so that it can be looked up with addr2line in the shipped binary.
-[[gnu::noinline]] std::uintptr_t moduleOffset(const void* address) {
-    Dl_info info{};
-    if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fbase == nullptr) {
-        return reinterpret_cast<std::uintptr_t>(address);
+// The call instruction before a return address, made relative to the start of its module (a
+// position-independent executable is loaded anywhere), so that addr2line finds the calling
+// line in the shipped binary. The byte before the return address lies within the call, which
+// keeps a call that ends a line or a block from resolving to what follows it.
+std::uintptr_t moduleOffset(const void* returnAddress) {
+    if (returnAddress == nullptr) {
+        return 0;
     }
-    return reinterpret_cast<std::uintptr_t>(address) -
-           reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+    const std::uintptr_t call = reinterpret_cast<std::uintptr_t>(returnAddress) - 1;
+    Dl_info info{};
+    if (dladdr(returnAddress, &info) == 0 || info.dli_fbase == nullptr) {
+        return call;
+    }
+    return call - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
 }
 
 }  // namespace
 
-[[gnu::noinline]] Exception::Exception(const std::string& message)
-    : std::runtime_error(message), raiseAddress_(moduleOffset(__builtin_return_address(0))) {}
+Exception::Exception(const std::string& message, RaisedAt raisedAt)
+    : std::runtime_error(message), raiseAddress_(moduleOffset(raisedAt.returnAddress)) {}
 
 }  // namespace quorvel

@@ -11,13 +11,27 @@ namespace quorvel {
 
 // Root of every failure the system raises itself. Remembers where it was raised, as an offset
 // into the module that raised it, for the start-up failure report.
+//
+// The raise site is the caller of the public constructor of the class actually raised: each
+// such constructor is kept out of line and hands its own return address down through the
+// protected constructors, so every throw statement gets a number of its own, whatever the
+// depth of the class and whatever the compiler inlines.
 class Exception : public std::runtime_error {
   public:
-    explicit Exception(const std::string& message);
+    [[gnu::noinline]] explicit Exception(const std::string& message)
+        : Exception(message, RaisedAt{__builtin_return_address(0)}) {}
     virtual const char* kindName() const { return "Exception"; }
     std::string message() const { return what(); }
-    // Offset of the raising code within its module; 0 when unknown.
+    // Offset of the raising call within its module, for addr2line against that module; 0 when
+    // unknown.
     std::uintptr_t raiseAddress() const { return raiseAddress_; }
+
+  protected:
+    // The return address of the public constructor the throw statement called.
+    struct RaisedAt {
+        const void* returnAddress;
+    };
+    Exception(const std::string& message, RaisedAt raisedAt);
 
   private:
     std::uintptr_t raiseAddress_;
@@ -26,20 +40,26 @@ class Exception : public std::runtime_error {
 // The silent failure: ends a handler without anything being shown.
 class EAbort : public Exception {
   public:
-    EAbort() : Exception("Operation aborted") {}
+    [[gnu::noinline]] EAbort()
+        : Exception("Operation aborted", RaisedAt{__builtin_return_address(0)}) {}
     const char* kindName() const override { return "EAbort"; }
 };
 
 class EDatabaseError : public Exception {
   public:
-    using Exception::Exception;
+    [[gnu::noinline]] explicit EDatabaseError(const std::string& message)
+        : Exception(message, RaisedAt{__builtin_return_address(0)}) {}
     const char* kindName() const override { return "EDatabaseError"; }
+
+  protected:
+    EDatabaseError(const std::string& message, RaisedAt raisedAt) : Exception(message, raisedAt) {}
 };
 
 // The engine gave no cursor for a statement.
 class ENoResultSet : public EDatabaseError {
   public:
-    using EDatabaseError::EDatabaseError;
+    [[gnu::noinline]] explicit ENoResultSet(const std::string& message)
+        : EDatabaseError(message, RaisedAt{__builtin_return_address(0)}) {}
     const char* kindName() const override { return "ENoResultSet"; }
 };
 

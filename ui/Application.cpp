@@ -13,8 +13,9 @@ namespace quorvel::ui {
 
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv),
-      // Not the display name: Qt would append that to every window's caption.
-      title_(applicationTitleFromPath(argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString())) {}
+      // Not the display name: Qt would append that to every window's caption. The executable's
+      // real file name, not argv[0], which a symbolic link or the caller may have changed.
+      title_(applicationTitleFromPath(QCoreApplication::applicationFilePath())) {}
 
 Application::~Application() {
     for (const QPointer<QWidget>& window : std::as_const(windows_)) {

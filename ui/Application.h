@@ -16,7 +16,8 @@ class Application : public QApplication {
     Q_OBJECT
 
   public:
-    // argv[0] gives the application title; argc must outlive the object, as for QApplication.
+    // The executable's real file name gives the application title; argc must outlive the
+    // object, as for QApplication.
     Application(int& argc, char** argv);
     // Releases the windows it owns.
     ~Application() override;

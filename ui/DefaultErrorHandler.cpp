@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include "Application.h"
 #include "ApplicationTitle.h"
 #include "Exceptions.h"
 #include "FullStop.h"
+#include "ModalDisplay.h"
 
 namespace quorvel::ui {
 
@@ -20,8 +22,36 @@ QString currentApplicationTitle() {
     if (const Application* application = Application::instance()) {
         return application->title();
     }
-    return applicationTitleFromPath(QCoreApplication::arguments().value(0));
+    return applicationTitleFromPath(QCoreApplication::applicationFilePath());
 }
+
+// The platform's message box, centred on the given screen. Qt centres a box without owner on
+// the screen under the mouse cursor when it shows it, whatever screen it was given; this one
+// centres itself again once it knows its size, before it reaches the screen.
+class CentredMessageBox : public QMessageBox {
+  public:
+    CentredMessageBox(const QString& caption, const QString& text, QScreen* screen)
+        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok), screen_(screen) {
+        setTextFormat(Qt::PlainText);  // a message is never markup, whatever it looks like
+        if (screen_ != nullptr) {
+            setScreen(screen_);
+        }
+    }
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // gives the box its size
+        if (screen_ != nullptr) {
+            const QRect area = screen_->geometry();
+            const QSize frame = frameGeometry().size();
+            move(area.x() + (area.width() - frame.width()) / 2,
+                 area.y() + (area.height() - frame.height()) / 2);
+        }
+    }
+
+  private:
+    QPointer<QScreen> screen_;
+};
 
 }  // namespace
 
@@ -37,13 +67,11 @@ void handleEscapedFailure(const std::exception& failure) {
 
     const QPointer<QWidget> active = QApplication::activeWindow();
     const QPointer<QWidget> focus = QApplication::focusWidget();
-    // No owner: the box belongs to the application; exec() makes it application-modal.
-    QMessageBox box(QMessageBox::Critical, currentApplicationTitle(), text, QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);  // a message is never markup, whatever it looks like
-    if (active != nullptr) {
-        box.setScreen(active->screen());
-    }
-    box.exec();
+    // No owner: the box belongs to the application. Shown modally like every modal window, it
+    // disables the other windows without greying them and gives the focus back afterwards.
+    CentredMessageBox box(currentApplicationTitle(), text,
+                          active != nullptr ? active->screen() : QGuiApplication::primaryScreen());
+    showModal(box);
     if (active != nullptr) {
         active->activateWindow();
     }

@@ -14,8 +14,15 @@ namespace quorvel::ui {
 
 namespace {
 
-// Windows whose modal display is running, innermost last.
+// A window a display disabled, and the widget that had its keyboard focus.
+struct DisabledWindow {
+    QPointer<QWidget> window;
+    QPointer<QWidget> focus;
+};
+
+// Windows whose modal display is running, innermost last, and the windows each disabled.
 std::vector<const QWidget*> runningDisplays;
+std::vector<const std::vector<DisabledWindow>*> disabledByDisplays;
 
 bool isShownModally(const QWidget& window) {
     return std::find(runningDisplays.begin(), runningDisplays.end(), &window) !=
@@ -80,18 +87,23 @@ class ModalSession {
         }
         previousActive_ = QApplication::activeWindow();
         for (QWidget* other : QApplication::topLevelWidgets()) {
-            if (other != &window && other->isWindow() && other->isVisible() && other->isEnabled()) {
-                // Disabling a window drops its keyboard focus; keep it to give it back.
+            if (other != &window && other->isWindow() && other->isVisible() &&
+                isWindowEnabled(*other)) {
+                // The focus goes to the modal window; keep each window's to give it back.
                 disabled_.push_back({other, other->focusWidget()});
-                other->setEnabled(false);
             }
         }
+        disabledByDisplays.push_back(&disabled_);
+        previousModality_ = window.windowModality();
+        window.setWindowModality(Qt::ApplicationModal);
         QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
         runningDisplays.push_back(&window);
     }
 
     ~ModalSession() {
         runningDisplays.erase(std::find(runningDisplays.begin(), runningDisplays.end(), &window_));
+        disabledByDisplays.erase(
+            std::find(disabledByDisplays.begin(), disabledByDisplays.end(), &disabled_));
         // Our arrow still on top: the earlier cursor comes back. A cursor set during the
         // display gives way to the arrow, which then stays.
         if (const QCursor* cursor = QGuiApplication::overrideCursor()) {
@@ -103,9 +115,9 @@ class ModalSession {
         }
         const bool wasActive = QApplication::activeWindow() == &window_;
         window_.hide();
+        window_.setWindowModality(previousModality_);
         for (const DisabledWindow& entry : disabled_) {
             if (entry.window != nullptr) {
-                entry.window->setEnabled(true);
                 if (entry.focus != nullptr) {
                     entry.focus->setFocus(Qt::OtherFocusReason);
                 }
@@ -120,12 +132,8 @@ class ModalSession {
     ModalSession& operator=(const ModalSession&) = delete;
 
   private:
-    struct DisabledWindow {
-        QPointer<QWidget> window;
-        QPointer<QWidget> focus;
-    };
-
     QWidget& window_;
+    Qt::WindowModality previousModality_ = Qt::NonModal;
     QPointer<QWidget> previousActive_;
     std::vector<DisabledWindow> disabled_;
 };
@@ -140,8 +148,22 @@ void setModalResult(QWidget& window, int result) {
     window.setProperty(ModalResultProperty, result);
 }
 
+bool isWindowEnabled(const QWidget& window) {
+    if (!window.isEnabled()) {
+        return false;
+    }
+    for (const std::vector<DisabledWindow>* disabled : disabledByDisplays) {
+        for (const DisabledWindow& entry : *disabled) {
+            if (entry.window == &window) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 int showModal(QWidget& window) {
-    if (window.isVisible() || !window.isEnabled() || isShownModally(window)) {
+    if (window.isVisible() || !isWindowEnabled(window) || isShownModally(window)) {
         throw EInvalidOperation("Cannot make a visible window modal");
     }
     ModalSession session(window);

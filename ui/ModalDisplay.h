@@ -14,7 +14,8 @@ namespace quorvel {
 // A window operation asked in a state that doesn't allow it.
 class EInvalidOperation : public Exception {
   public:
-    using Exception::Exception;
+    [[gnu::noinline]] explicit EInvalidOperation(const std::string& message)
+        : Exception(message, RaisedAt{__builtin_return_address(0)}) {}
     const char* kindName() const override { return "EInvalidOperation"; }
 };
 
@@ -40,6 +41,14 @@ void setModalResult(QWidget& window, int result);
 // notify. When the application is quitting the result is ResultClosed. The window is hidden,
 // not destroyed, at the end; the window that was active before is active again.
 // Throws EInvalidOperation if the window is visible, disabled or already shown modally.
+//
+// A window disabled by a display is not setEnabled(false): it would be drawn greyed. The
+// modal window is application-modal instead, so Qt lets no click, key or close request (the
+// window manager's close box, Alt+F4) reach any other window, and the windows behind are drawn
+// as usual. Ask isWindowEnabled, not QWidget::isEnabled, whether a window takes input.
 int showModal(QWidget& window);
+
+// Whether a window takes input: it is enabled, and no running modal display has disabled it.
+bool isWindowEnabled(const QWidget& window);
 
 }  // namespace quorvel::ui

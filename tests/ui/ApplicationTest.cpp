@@ -66,10 +66,11 @@ class ApplicationTest : public QObject {
         QCOMPARE(applicationTitleFromPath(path), title);
     }
 
-    void titleCaptionsTheDefaultErrorHandlersBox() {
+    void titleFromTheExecutablesRealNameCaptionsTheDefaultErrorHandlersBox() {
+        // Whatever the caller put in argv[0], the title is this executable's.
         TestApplication started("C:\\APPS\\CATALOG.V2.EXE");
         test::Watchdog watchdog;
-        QCOMPARE(started.application->title(), QString("Catalog"));
+        QCOMPARE(started.application->title(), QString("Applicationtest"));
         QCOMPARE(Application::instance(), started.application.get());
         // Not Qt's display name, which would be appended to every window's caption.
         QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
@@ -80,7 +81,7 @@ class ApplicationTest : public QObject {
             box->button(QMessageBox::Ok)->click();
         });
         handleEscapedFailure(quorvel::EDatabaseError("Table is busy"));
-        QCOMPARE(caption, QString("Catalog"));
+        QCOMPARE(caption, QString("Applicationtest"));
     }
 
     void failureEscapingAnEventHandlerIsShownAndTheProgramGoesOn() {

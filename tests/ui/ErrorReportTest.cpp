@@ -2,16 +2,22 @@
 // handler's box, and the start-up failure report.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSet>
 #include <QTest>
 
 #include <optional>
 #include <stdexcept>
 
 #include "DefaultErrorHandler.h"
+#include "EDBEngineError.h"
 #include "Exceptions.h"
+#include "ModalDisplay.h"
 #include "StartupFailureReport.h"
 #include "UiTestSupport.h"
 
@@ -29,6 +35,7 @@ struct ShownBox {
     QWidget* owner = nullptr;
     bool applicationModal = false;
     QWidget* mouseGrabber = nullptr;
+    QRect frame;
 };
 
 // Reads the next message box that comes up and answers it with OK.
@@ -42,7 +49,8 @@ void readAndAnswerNextBox(std::optional<ShownBox>& shown) {
                       box->parentWidget(),
                       QApplication::activeModalWidget() == box &&
                           box->windowModality() == Qt::ApplicationModal,
-                      QWidget::mouseGrabber()};
+                      QWidget::mouseGrabber(),
+                      box->frameGeometry()};
         for (QAbstractButton* button : box->buttons()) {
             read.buttons << box->standardButton(button);
         }
@@ -53,6 +61,35 @@ void readAndAnswerNextBox(std::optional<ShownBox>& shown) {
 
 const QRegularExpression StartupHeader(
     "^Exception (\\S+) in module ErrorReportTest at ([0-9A-F]{8})\\.\\n");
+
+// Where addr2line puts a code location of this executable, as "file:line".
+QString sourceLineOf(const QString& hexAddress) {
+    QProcess addr2line;
+    addr2line.start("addr2line",
+                    {"-e", QCoreApplication::applicationFilePath(), "0x" + hexAddress});
+    if (!addr2line.waitForFinished(30000)) {
+        return "addr2line did not answer";
+    }
+    // "/path/file.cpp:123", perhaps followed by " (discriminator 2)".
+    const QString answer = QString::fromLocal8Bit(addr2line.readAllStandardOutput()).trimmed();
+    const QString location = answer.section(' ', 0, 0);
+    return QFileInfo(location.section(':', 0, -2)).fileName() + ':' + location.section(':', -1);
+}
+
+// Each of these throw statements carries its own line in its message.
+[[noreturn]] void raise(const QString& kind) {
+    using namespace quorvel;
+    if (kind == "EDatabaseError") {
+        throw EDatabaseError("line " + std::to_string(__LINE__));
+    } else if (kind == "ENoResultSet") {
+        throw ENoResultSet("line " + std::to_string(__LINE__));
+    } else if (kind == "EInvalidOperation") {
+        throw EInvalidOperation("line " + std::to_string(__LINE__));
+    } else if (kind == "EDBEngineError") {
+        throw EDBEngineError(engine_code::ioError, {{0, 1, "line " + std::to_string(__LINE__)}});
+    }
+    throw EDBEngineError(engine_code::ioError, {{0, 1, "line " + std::to_string(__LINE__)}});
+}
 
 }  // namespace
 
@@ -114,7 +151,7 @@ class ErrorReportTest : public QObject {
 
     void otherWindowsAreBlockedAndTheFocusComesBack() {
         QWidget main;
-        auto* first = new QLineEdit(&main);
+        new QLineEdit(&main);  // first in the tab order: where a lost focus would land
         auto* second = new QLineEdit(&main);
         second->move(0, 40);
         main.show();
@@ -129,7 +166,42 @@ class ErrorReportTest : public QObject {
         QCOMPARE(box->mouseGrabber, nullptr);
         QTRY_COMPARE(QApplication::activeWindow(), &main);
         QCOMPARE(QApplication::focusWidget(), second);
-        QVERIFY(first->isEnabled());
+    }
+
+    void otherWindowsCountAsDisabledWhileTheBoxIsUp() {
+        QWidget main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        bool mainEnabledDuring = true, mainGreyedDuring = true;
+        test::whenActive<QMessageBox>([&](QMessageBox* box) {
+            mainEnabledDuring = isWindowEnabled(main);
+            mainGreyedDuring = !main.isEnabled();
+            box->button(QMessageBox::Ok)->click();
+        });
+        handleEscapedFailure(std::runtime_error("Disk full"));
+        QVERIFY(!mainEnabledDuring);
+        QVERIFY(!mainGreyedDuring);
+        QVERIFY(isWindowEnabled(main));
+    }
+
+    // Under the two-screen configuration, on the active window's screen, whichever it is.
+    void boxIsCentredOnTheActiveWindowsScreen() {
+        for (QScreen* screen : QGuiApplication::screens()) {
+            QWidget main;
+            main.resize(200, 100);
+            main.move(screen->geometry().topLeft() + QPoint(30, 30));
+            main.show();
+            main.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&main));
+            QCOMPARE(main.screen(), screen);
+            std::optional<ShownBox> box;
+            readAndAnswerNextBox(box);
+            handleEscapedFailure(std::runtime_error("Disk full"));
+            QVERIFY(box);
+            const QRect area = screen->geometry();
+            QCOMPARE(box->frame.left(), area.left() + (area.width() - box->frame.width()) / 2);
+            QCOMPARE(box->frame.top(), area.top() + (area.height() - box->frame.height()) / 2);
+        }
     }
 
     void runHandlerHandsAnEscapingFailureOn() {
@@ -169,23 +241,38 @@ class ErrorReportTest : public QObject {
         QFETCH(QString, body);
         const std::string what = message.toStdString();
         QString text;
-        quint32 raisedAt = 0;
         if (kind == "EDatabaseError") {
-            const quorvel::EDatabaseError failure(what);
-            text = startupFailureText(failure, "ErrorReportTest");
-            raisedAt = quint32(failure.raiseAddress());
+            text = startupFailureText(quorvel::EDatabaseError(what), "ErrorReportTest");
         } else if (kind == "ENoResultSet") {
-            const quorvel::ENoResultSet failure(what);
-            text = startupFailureText(failure, "ErrorReportTest");
-            raisedAt = quint32(failure.raiseAddress());
+            text = startupFailureText(quorvel::ENoResultSet(what), "ErrorReportTest");
         } else {
             text = startupFailureText(std::runtime_error(what), "ErrorReportTest");
         }
         const QRegularExpressionMatch header = StartupHeader.match(text);
         QVERIFY2(header.hasMatch(), qPrintable(text));
         QCOMPARE(header.captured(1), kind);
-        QCOMPARE(header.captured(2).toUInt(nullptr, 16), raisedAt);
+        // A failure of our own knows where it was raised; a foreign one doesn't.
+        QCOMPARE(header.captured(2) == "00000000", kind == "std::runtime_error");
         QCOMPARE(text.mid(header.capturedLength()), body);
+    }
+
+    void codeLocationLeadsBackToTheThrowStatement() {
+        QSet<QString> locations;
+        const QStringList kinds{"EDatabaseError", "ENoResultSet", "EInvalidOperation",
+                                "EDBEngineError", "EDBEngineError elsewhere"};
+        for (const QString& kind : kinds) {
+            try {
+                raise(kind);
+            } catch (const std::exception& failure) {
+                const QString text = startupFailureText(failure, "ErrorReportTest");
+                const QString location = StartupHeader.match(text).captured(2);
+                const QString line = QRegularExpression("line (\\d+)\\.$").match(text).captured(1);
+                QVERIFY2(!line.isEmpty(), qPrintable(text));
+                QCOMPARE(sourceLineOf(location), "ErrorReportTest.cpp:" + line);
+                locations << location;
+            }
+        }
+        QCOMPARE(locations.size(), kinds.size());
     }
 
     void startupTextIsCutTo1023Characters_data() {

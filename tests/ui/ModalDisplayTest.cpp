@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 
@@ -65,10 +66,10 @@ class ModalDisplayTest : public QObject {
         bool mainEnabled = true, alreadyDisabledEnabled = true, hiddenEnabled = false,
              modalEnabled = false;
         whenActive(modal, [&] {
-            mainEnabled = main.isEnabled();
-            alreadyDisabledEnabled = alreadyDisabled.isEnabled();
-            hiddenEnabled = hidden.isEnabled();
-            modalEnabled = modal.isEnabled();
+            mainEnabled = isWindowEnabled(main);
+            alreadyDisabledEnabled = isWindowEnabled(alreadyDisabled);
+            hiddenEnabled = isWindowEnabled(hidden);
+            modalEnabled = isWindowEnabled(modal);
             setModalResult(modal, 1);
         });
         QCOMPARE(showModal(modal), 1);
@@ -77,9 +78,46 @@ class ModalDisplayTest : public QObject {
         QVERIFY(hiddenEnabled);
         QVERIFY(modalEnabled);
 
-        QVERIFY(main.isEnabled());
-        QVERIFY(!alreadyDisabled.isEnabled());
-        QVERIFY(hidden.isEnabled());
+        QVERIFY(isWindowEnabled(main));
+        QVERIFY(!isWindowEnabled(alreadyDisabled));
+        QVERIFY(isWindowEnabled(hidden));
+    }
+
+    void windowsBehindTakeNoInputAndAreDrawnAsUsual() {
+        QWidget main;
+        auto* button = new QPushButton("&Zobrazit", &main);
+        auto* edit = new QLineEdit("Titul", &main);
+        edit->move(0, 40);
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        // Through the window system, as a person's click comes.
+        const auto click = [&] {
+            QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, button->geometry().center());
+        };
+        click();
+        QCOMPARE(clicks, 1);
+        // As an inactive window is drawn while another one of the program is active.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        const QImage before = main.grab().toImage();
+        other.hide();
+
+        QWidget modal;
+        QImage during;
+        whenActive(modal, [&] {
+            during = main.grab().toImage();
+            click();
+            modal.close();
+        });
+        showModal(modal);
+        QCOMPARE(clicks, 1);
+        QVERIFY(during == before);  // not greyed
+        click();
+        QCOMPARE(clicks, 2);
     }
 
     void endsWithTheWindowsResultAndHidesTheWindow_data() {
@@ -122,20 +160,20 @@ class ModalDisplayTest : public QObject {
              outerEnabledAfterInner = false;
         whenActive(outer, [&] {
             whenActive(inner, [&] {
-                outerEnabledDuringInner = outer.isEnabled();
+                outerEnabledDuringInner = isWindowEnabled(outer);
                 setModalResult(outer, 3);  // can't end the outer display while this one runs
                 QTimer::singleShot(50, [&] { inner.close(); });
             });
             ends << QString("inner %1").arg(showModal(inner));
-            outerEnabledAfterInner = outer.isEnabled();
-            mainEnabledAfterInner = main.isEnabled();
+            outerEnabledAfterInner = isWindowEnabled(outer);
+            mainEnabledAfterInner = isWindowEnabled(main);
         });
         ends << QString("outer %1").arg(showModal(outer));
         QCOMPARE(ends, QStringList({"inner 2", "outer 3"}));
         QVERIFY(!outerEnabledDuringInner);
         QVERIFY(outerEnabledAfterInner);
         QVERIFY(!mainEnabledAfterInner);  // the outer display's to enable again
-        QVERIFY(main.isEnabled());
+        QVERIFY(isWindowEnabled(main));
     }
 
     void theActiveWindowAndItsFocusComeBack() {
@@ -234,7 +272,7 @@ class ModalDisplayTest : public QObject {
         whenActive(modal, [] { QCoreApplication::exit(0); });
         QCOMPARE(showModal(modal), 2);
         QVERIFY(!modal.isVisible());
-        QVERIFY(main.isEnabled());
+        QVERIFY(isWindowEnabled(main));
         // Run the application's loop once, so that it forgets the quit for the next tests.
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         QCOMPARE(QCoreApplication::exec(), 0);
