@@ -54,12 +54,33 @@ void requireReadableFile(const std::filesystem::path& path, EngineCode missing) 
     }
 }
 
+// Whether an SQLite file's header marks it as in WAL mode (format versions 2 at bytes 18 and
+// 19). Read by hand for a catalogue that can only be read: SQLite reading a file in WAL mode
+// would make -wal and -shm files beside it wherever the directory lets it. The engine holds no
+// locks while it opens, so closing this descriptor drops none.
+bool inWalMode(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    unsigned char versions[2] = {0, 0};
+    const bool read = ::pread(fd, versions, sizeof versions, 18) == sizeof versions;
+    ::close(fd);
+    return read && (versions[0] == 2 || versions[1] == 2);
+}
+
 bool writable(const std::filesystem::path& path) {
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) {
         return true;
     }
     // Anything but a refusal (a full table of open files, say) shows later as what it is.
     return errno != EACCES && errno != EROFS && errno != EPERM;
+}
+
+[[noreturn]] void failWalReadOnly(const std::filesystem::path& path) {
+    failFile(engine_code::readOnlyFile, path,
+             "The file is in WAL mode; putting it back into rollback-journal mode needs "
+             "permission to write the catalogue.");
 }
 
 // Whether an SQLite message names a file by the URI it was opened with; the engine's own
@@ -106,6 +127,11 @@ Database::Database(const std::filesystem::path& directory) : directory_(director
     }
     if (!readOnly()) {
         rowLocks_ = std::make_unique<RowLocks>(rowsPath);
+    }
+    for (const std::filesystem::path& path : {rowsPath, memoPath}) {
+        if (readOnly() && inWalMode(path)) {
+            failWalReadOnly(path);
+        }
     }
 
     const int rc = sqlite3_open_v2(
@@ -225,9 +251,7 @@ void Database::useRollbackJournal(const char* schemaName, const std::filesystem:
         wal = current.step() && current.text(0).value_or("") == "wal";
     }
     if (wal && readOnly()) {
-        failFile(engine_code::readOnlyFile, path,
-                 "The file is in WAL mode; putting it back into rollback-journal mode needs "
-                 "permission to write the catalogue.");
+        failWalReadOnly(path);
     }
     std::optional<EDBEngineError> failure;
     std::string mode;
