@@ -273,8 +273,11 @@ int vfsFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
         }
         path = std::string(cwd) + "/" + path;
     }
-    if (path.size() <= directLimit) {
-        return platform->xFullPathname(platform, path.c_str(), size, out);
+    // A short name the platform layer can't resolve (a symbolic link to a long one) is
+    // resolved here instead.
+    if (path.size() <= directLimit &&
+        platform->xFullPathname(platform, path.c_str(), size, out) == SQLITE_OK) {
+        return SQLITE_OK;
     }
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved) != nullptr) {
