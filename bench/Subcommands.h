@@ -12,6 +12,7 @@ using Arguments = std::vector<std::string>;
 
 int runStoreBench(const Arguments& arguments);      // StoreBench.cpp
 int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
+int runGridBench(const Arguments& arguments);       // GridBench.cpp, with Qt
 int runExportBench(const Arguments& arguments);     // ExportBench.cpp
 
 }  // namespace quorvel::bench

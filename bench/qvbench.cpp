@@ -27,6 +27,12 @@ constexpr Subcommand subcommands[] = {
      "the record set Query1 with a window of 30 rows (moves, edits) on a\n"
      "                  catalogue made by 'qvtool generate DIR N'; adds and removes rows",
      runRecordSetBench},
+#ifdef QUORVEL_GRID_BENCH
+    {"grid", "DIR",
+     "the data grid DBGrid1 of 12 lines, offscreen (keys, clicks, Edit, first\n"
+     "                  paints); second column the record set's own operation",
+     runGridBench},
+#endif
     {"export", "DIR",
      "the export of DIR's catalogue (both files copied under the engine's\n"
      "                  shared lock) against cp of the same two files; second column cp's",
