@@ -164,7 +164,8 @@ class ExportRun {
                 if (!lock_) {
                     throw CopyFailure("the table's files can't be locked");
                 }
-                return std::make_unique<EngineFileSource>(file.handle);
+                return std::make_unique<EngineFileSource>(file.handle, file.id.device,
+                                                          file.id.inode);
             }
         }
         return std::make_unique<PlainFileSource>(source);
@@ -172,6 +173,15 @@ class ExportRun {
 
     void copyBytes(CopySource& input, int target) {
         std::uint64_t offset = 0;
+        // Inside the kernel while the files allow it, then by reads and writes from where that
+        // stopped: the target's end is always at offset.
+        while (std::optional<std::size_t> copied =
+                   io_.copyRange(input, offset, target, buffer_.size())) {
+            if (*copied == 0) {
+                return;
+            }
+            offset += *copied;
+        }
         for (;;) {
             const std::size_t read = io_.read(input, offset, buffer_);
             if (read == 0) {

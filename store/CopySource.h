@@ -17,6 +17,9 @@ class CopySource {
     virtual std::size_t readAt(std::uint64_t offset, std::span<std::byte> buffer) = 0;
     // Ends the reading; a source opened by the copy closes its file here. Throws CopyFailure.
     virtual void close() {}
+    // A descriptor of the file that the kernel can copy from at an offset, never closed by the
+    // copy; -1 when there is none.
+    virtual int descriptor() const { return -1; }
 };
 
 }  // namespace quorvel

@@ -1,13 +1,49 @@
 #include "EngineFileSource.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "CopyIo.h"
 
 namespace quorvel {
 
-EngineFileSource::EngineFileSource(sqlite3_file* file) : file_(file) {
+namespace {
+
+// A descriptor this process holds open for reading on the file (device, inode); -1 if none.
+// Only the listing of /proc/self/fd is opened and closed here, never the file.
+int openDescriptorOf(dev_t device, ino_t inode) {
+    DIR* listing = ::opendir("/proc/self/fd");
+    if (listing == nullptr) {
+        return -1;
+    }
+    int found = -1;
+    while (const dirent* entry = ::readdir(listing)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == ::dirfd(listing)) {
+            continue;
+        }
+        struct stat info {};
+        const int descriptor = static_cast<int>(fd);
+        if (::fstat(descriptor, &info) == 0 && info.st_dev == device && info.st_ino == inode &&
+            S_ISREG(info.st_mode) && (::fcntl(descriptor, F_GETFL) & O_ACCMODE) != O_WRONLY) {
+            found = descriptor;
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
+}
+
+}  // namespace
+
+EngineFileSource::EngineFileSource(sqlite3_file* file, dev_t device, ino_t inode)
+    : file_(file), descriptor_(openDescriptorOf(device, inode)) {
     sqlite3_int64 size = 0;
     if (file_ == nullptr || file_->pMethods == nullptr ||
         file_->pMethods->xFileSize(file_, &size) != SQLITE_OK || size < 0) {

@@ -19,6 +19,7 @@ class PlainFileSource : public CopySource {
 
     std::size_t readAt(std::uint64_t offset, std::span<std::byte> buffer) override;
     void close() override;
+    int descriptor() const override { return fd_; }
 
   private:
     int fd_;

@@ -45,6 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](ScriptedIo& io) { io.failsWrite = [](int call) { return call == 3; }; }},
         MidCopyFault{"ShortWrite",
                      [](ScriptedIo& io) { io.shortWrite = [](int call) { return call == 2; }; }},
+        MidCopyFault{"InKernelCopyError",
+                     [](ScriptedIo& io) {
+                         io.rangeCopies = true;
+                         io.failsRange = [](int call) { return call == 3; };
+                     }},
         MidCopyFault{"ReadError",
                      [](ScriptedIo& io) {
                          io.onRead = [](int call, std::uint64_t) {

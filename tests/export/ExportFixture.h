@@ -83,6 +83,22 @@ class ScriptedIo : public CopyIo {
         }
         return CopyIo::write(target, bytes);
     }
+    // Copies inside the kernel only when a test asks for it, so that reads and writes, where
+    // the faults are put in, carry the bytes otherwise.
+    std::optional<std::size_t> copyRange(CopySource& source, std::uint64_t offset, int target,
+                                         std::size_t count) override {
+        if (!rangeCopies) {
+            return std::nullopt;
+        }
+        ++rangeCalls_;
+        if (onRead) {
+            onRead(rangeCalls_, offset);
+        }
+        if (failsRange && failsRange(rangeCalls_)) {
+            throw CopyFailure("injected error of an in-kernel copy");
+        }
+        return CopyIo::copyRange(source, offset, target, count);
+    }
     bool remove(const std::filesystem::path& path) override {
         removed.push_back(path.string());
         return removeFails ? false : CopyIo::remove(path);
@@ -91,6 +107,8 @@ class ScriptedIo : public CopyIo {
     std::function<void(int call, std::uint64_t offset)> onRead;
     std::function<bool(int call)> failsWrite;
     std::function<bool(int call)> shortWrite;
+    bool rangeCopies = false;
+    std::function<bool(int call)> failsRange;
     bool removeFails = false;
 
     std::vector<std::size_t> reads;  // counts read, in order, the final 0 of each file too
@@ -99,6 +117,7 @@ class ScriptedIo : public CopyIo {
   private:
     int readCalls_ = 0;
     int writeCalls_ = 0;
+    int rangeCalls_ = 0;
 };
 
 }  // namespace quorvel::testing

@@ -41,6 +41,7 @@ struct Target {
                               const std::filesystem::path& dir)>
         base;
     std::vector<std::string> messages;
+    bool inKernel;  // copied by copy_file_range, else by reads and writes
 };
 
 void PrintTo(const Target& param, std::ostream* out) {
@@ -67,6 +68,7 @@ TEST_P(ExportBesideAWriter, WaitsForTheWholeExportAndGetsOneVersion) {
     std::vector<int> titleOnly;
     std::vector<int> both;
     testing::ScriptedIo io;
+    io.rangeCopies = GetParam().inKernel;
     io.onRead = [&](int, std::uint64_t offset) {
         if (offset == 0) {
             titleOnly.push_back(secondWriter(commitTitle("Nový titulek")));
@@ -76,6 +78,9 @@ TEST_P(ExportBesideAWriter, WaitsForTheWholeExportAndGetsOneVersion) {
     EXPECT_EQ(CatalogueExport(database(), io, 4096).run(startDir(), base), GetParam().messages);
 
     ASSERT_FALSE(titleOnly.empty());
+    if (GetParam().inKernel) {
+        EXPECT_TRUE(io.reads.empty()) << "the table's files were not copied inside the kernel";
+    }
     EXPECT_EQ(titleOnly, std::vector<int>(titleOnly.size(), 3));
     EXPECT_EQ(both, std::vector<int>(both.size(), 3));
     EXPECT_TRUE(readFile(catalogue_.rowsPath()) == oldRows) << "qv.db changed";
@@ -95,13 +100,18 @@ TEST_P(ExportBesideAWriter, WaitsForTheWholeExportAndGetsOneVersion) {
 INSTANTIATE_TEST_SUITE_P(
     Targets, ExportBesideAWriter,
     ::testing::Values(
-        Target{"NewPair", [](auto&, auto& dir) { return (dir / "kopie").string(); }, {}},
+        Target{"NewPair", [](auto&, auto& dir) { return (dir / "kopie").string(); }, {}, true},
+        Target{"NewPairByReadsAndWrites",
+               [](auto&, auto& dir) { return (dir / "kopie").string(); },
+               {},
+               false},
         Target{"FirstTargetIsTheTable",
                [](auto& catalogue, auto& dir) {
                    std::filesystem::create_hard_link(catalogue / "qv.db", dir / "h.db");
                    return (dir / "h").string();
                },
-               {export_text::copyFailed}}),
+               {export_text::copyFailed},
+               true}),
     [](const ::testing::TestParamInfo<Target>& param) { return param.param.name; });
 
 TEST_F(ExportLocks, RowLocksOfAnEditSurviveTheExport) {
