@@ -258,7 +258,7 @@ std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
 }
 
 std::int64_t Cursor::numberOf(const RowData& row) const {
-    if (!numbered_ || row.id == 0) {
+    if (!numbered_) {
         return 0;
     }
     const std::optional<std::int64_t> position = positionOf(row);
@@ -359,9 +359,7 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
 }
 
 std::optional<RowData> Cursor::readRow(const RowData& row) {
-    if (row.id == 0) {
-        return std::nullopt;
-    }
+    // By id alone, 0 included: SQLite allows a row with id 0. A new row is never asked for.
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
     std::optional<RowData> fresh;

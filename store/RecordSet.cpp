@@ -296,7 +296,8 @@ bool RecordSet::NumbersRows() const {
 
 std::int64_t RecordSet::RecNo() const {
     const RowData* row = currentRow();
-    if (!NumbersRows() || row == nullptr || row->id == 0) {
+    // In insert the current row is the new one, which has no number yet.
+    if (!NumbersRows() || row == nullptr || state_ == DataSetState::Insert) {
         return 0;
     }
     // Asked of the cursor, not the number the row was read with: rows before it that another
@@ -320,8 +321,7 @@ const RowData* RecordSet::currentRow() const {
 
 std::optional<std::string> RecordSet::memoOf(RowData& row) {
     if (!row.memoLoaded) {
-        row.memo =
-            row.id != 0 && row.memoStored && cursor_ ? cursor_->readMemo(row.id) : std::nullopt;
+        row.memo = row.memoStored && cursor_ ? cursor_->readMemo(row.id) : std::nullopt;
         row.memoLoaded = true;
     }
     return row.memo;

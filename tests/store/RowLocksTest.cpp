@@ -120,8 +120,8 @@ TEST_F(TwoRunningCopies, RowsWithIdsAtTheEndsOfTheRangeLockAndEditLikeAnyOther) 
     constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
     constexpr std::int64_t least = std::numeric_limits<std::int64_t>::min();
     constexpr std::int64_t quarter = std::int64_t{1} << 62;
-    const std::vector<std::int64_t> extremes = {least,       least + 1, -quarter - 1, -quarter, -1,
-                                                quarter - 1, quarter,   most - 1,     most};
+    const std::vector<std::int64_t> extremes = {least, least + 1,   -quarter - 1, -quarter, -1,
+                                                0,     quarter - 1, quarter,      most - 1, most};
     {
         PlainConnection plain(catalogue_.dir());
         for (std::int64_t id : extremes) {
@@ -156,6 +156,11 @@ TEST_F(TwoRunningCopies, RowsWithIdsAtTheEndsOfTheRangeLockAndEditLikeAnyOther) 
     RowData edited = rowWithId(*a_, most);
     edited.strings[0] = "největší";
     EXPECT_EQ(a_->modifyRow(edited).strings[0], "největší");
+    RowData zero = rowWithId(*a_, 0);  // a row, not a new one
+    zero.memo = "obsah nulté";
+    zero.memoChanged = true;
+    a_->modifyRow(zero);
+    EXPECT_EQ(b_->readMemo(0), "obsah nulté");
     a_->deleteRow(rowWithId(*a_, least));
     RowData gone;
     gone.id = least;
