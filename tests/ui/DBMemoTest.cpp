@@ -1,0 +1,100 @@
+// The bound memo on a real catalogue: line breaks shown as lines and written back as CR LF, the
+// keys that start a change, a text beyond its capacity, and the inactive set.
+#include "BoundForm.h"
+
+using namespace quorvel;
+using namespace quorvel::ui;
+using namespace quorvel::ui::test;
+
+class DBMemoTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup() { QVERIFY2(hideLeftWindows().isEmpty(), "a window was left open"); }
+
+    void showsEveryLineBreakAndWritesCrLf() {
+        BoundForm form({{"Vesmír", "3", "díry", "první\ndruhá\rtřetí\r\nčtvrtá"}});
+        DBMemo* memo = form.memo;
+        QCOMPARE(memo->blockCount(), 4);
+        QVERIFY(memo->loaded());
+        QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        memo->setFocus(Qt::TabFocusReason);
+        QVERIFY(!memo->textCursor().hasSelection());  // entered by keyboard: nothing selected
+        memo->moveCursor(QTextCursor::End);
+        typeText(memo, "!");
+        QCOMPARE(form.Query1.State(), DataSetState::Edit);
+        QTest::mouseClick(form.edits[1], Qt::LeftButton);
+        QCOMPARE(form.field("Obsah_vytisku"), std::string("první\r\ndruhá\r\ntřetí\r\nčtvrtá!"));
+    }
+
+    void keysThatStartAChange_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("written");  // the memo's text afterwards, "" if unchanged
+        QTest::newRow("enter") << int(Qt::Key_Return) << 0 << "a\r\n";
+        QTest::newRow("ctrl+j") << int(Qt::Key_J) << int(Qt::ControlModifier) << "a\r\n";
+        QTest::newRow("ctrl+i") << int(Qt::Key_I) << int(Qt::ControlModifier) << "a\t";
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << "";
+        QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << "a";
+        QTest::newRow("up") << int(Qt::Key_Up) << 0 << "a";
+    }
+
+    void keysThatStartAChange() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, written);
+        BoundForm form({{"Vesmír", "3", "díry", "a"}});
+        form.memo->setFocus(Qt::MouseFocusReason);
+        form.memo->moveCursor(QTextCursor::End);
+        QTest::keyClick(form.memo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(form.memo->fieldText(), written);
+        QCOMPARE(form.Query1.State(), written == "a" ? DataSetState::Browse : DataSetState::Edit);
+    }
+
+    void tabMovesTheFocusOn() {
+        BoundForm form({{"Vesmír", "3", "díry", "a"}});
+        form.memo->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(form.memo, Qt::Key_Tab);
+        QVERIFY(form.button->hasFocus());
+        QCOMPARE(form.Query1.State(), DataSetState::Browse);
+    }
+
+    void aTextBeyondCapacityIsNotLoadedUntilRetried_data() {
+        QTest::addColumn<QString>("memo");
+        QTest::newRow("one long line") << QString(DBMemo::CapacityLine + 1, u'ř');
+        QTest::newRow("too much in all")
+            << (QString(1000, u'x') + "\r\n").repeated(DBMemo::CapacityTotal / 1000);
+    }
+
+    void aTextBeyondCapacityIsNotLoadedUntilRetried() {
+        QFETCH(QString, memo);
+        BoundForm form({{"Vesmír", "3", "díry", memo.toStdString()}});
+        QCOMPARE(form.memo->toPlainText(), QStringLiteral("(Text exceeds memo capacity)"));
+        QVERIFY(!form.memo->loaded());
+        typeText(form.memo, "x");
+        QCOMPARE(form.Query1.State(), DataSetState::Browse);
+        // The field is shortened while the memo doesn't hear of it; Enter tries again.
+        form.DataSource1.SetDataSet(nullptr);
+        form.Query1.Edit();
+        form.Query1.FieldByName("Obsah_vytisku").SetAsString("krátký");
+        form.DataSource1.SetDataSet(&form.Query1);
+        QTest::keyClick(form.memo, Qt::Key_Return);
+        QVERIFY(form.memo->loaded());
+        QCOMPARE(form.memo->toPlainText(), QStringLiteral("krátký"));
+    }
+
+    void ignoresEveryKeyWhileTheSetIsInactive() {
+        BoundForm form({{"Vesmír", "3", "díry", "a"}});
+        form.Query1.Close();
+        QVERIFY(form.memo->toPlainText().isEmpty());
+        typeText(form.memo, "x");
+        QTest::keyClick(form.memo, Qt::Key_Return);
+        QVERIFY(form.memo->toPlainText().isEmpty());
+        QVERIFY(!form.memo->changed());
+    }
+};
+
+QUORVEL_UI_TEST_MAIN(DBMemoTest)
+#include "DBMemoTest.moc"
