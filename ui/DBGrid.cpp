@@ -164,8 +164,11 @@ void DBGrid::stateChanged() {
         viewport()->update();
         return;
     }
+    // The glyph changes; a change of state that failed half-way may have moved the row too.
+    const int previous = currentLine_;
+    followCurrentRow();
+    updateMark(previous);
     updateMark(currentLine_);
-    viewport()->update(geometry_.indicatorCell(currentLine_));
 }
 
 void DBGrid::rowsChanged() {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "DBGrid.h"
 #include "DataSource.h"
 #include "Database.h"
+#include "DefaultErrorHandler.h"
 #include "Engine.h"
 #include "GridCellEditor.h"
 #include "GridPainter.h"
@@ -86,22 +88,31 @@ class DBGridTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // One catalogue for all tests, copied afresh for each.
+    void initTestCase() {
+        char pattern[] = "/tmp/quorvel-grid-template-XXXXXX";
+        template_ = ::mkdtemp(pattern);
+        schema::createTable(template_);
+        Engine engine(template_);
+        auto cursor = engine.database().openCursor("select * from qv", true);
+        for (int i = 1; i <= rowCount; ++i) {
+            RowData row;
+            row.strings[0] = title(i).toStdString();
+            if (i % 2 == 0) {
+                row.memo = "Obsah " + std::to_string(i);
+                row.memoChanged = row.memoLoaded = true;
+            }
+            cursor->insertRow(row);
+        }
+    }
+
+    void cleanupTestCase() { std::filesystem::remove_all(template_); }
+
     void init() {
         char pattern[] = "/tmp/quorvel-grid-XXXXXX";
         directory_ = ::mkdtemp(pattern);
-        schema::createTable(directory_);
-        {
-            Engine engine(directory_);
-            auto cursor = engine.database().openCursor("select * from qv", true);
-            for (int i = 1; i <= rowCount; ++i) {
-                RowData row;
-                row.strings[0] = title(i).toStdString();
-                if (i % 2 == 0) {
-                    row.memo = "Obsah " + std::to_string(i);
-                    row.memoChanged = row.memoLoaded = true;
-                }
-                cursor->insertRow(row);
-            }
+        for (const char* file : {"qv.db", "qv.mb"}) {
+            std::filesystem::copy_file(template_ / file, directory_ / file);
         }
         engine_ = std::make_unique<Engine>(directory_);
         set_ = std::make_unique<RecordSet>(*engine_);
@@ -441,6 +452,31 @@ class DBGridTest : public QObject {
         shoot("nofocus");
     }
 
+    void aFailedDropOnLeavingKeepsTheFocusAndIsReported() {
+        set_->Append();
+        // Another connection holds the table: reading the rows anew fails once it has waited.
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open((directory_ / "qv.db").c_str(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        test::Watchdog watchdog;
+        bool gridHadFocusBack = false;
+        test::whenActive([](QWidget* window) { return qobject_cast<QMessageBox*>(window); },
+                         [&](QWidget* box) {
+                             gridHadFocusBack = window_->focusWidget() == grid_;
+                             QTest::keyClick(box, Qt::Key_Return);
+                         });
+        other_->setFocus();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(gridHadFocusBack);
+        QVERIFY(lastEscapedFailureText().contains(QStringLiteral("busy"), Qt::CaseInsensitive));
+        QTRY_VERIFY(grid_->hasFocus());
+        // Whatever the failed drop left, the grid's current line is the set's current row.
+        QCOMPARE(grid_->currentLine(), std::max(0, set_->ActiveRecord()));
+        other_->setFocus();
+        QCOMPARE(set_->State(), DataSetState::Browse);
+    }
+
   private:
     void open() {
         set_->ClearSQL();
@@ -475,6 +511,7 @@ class DBGridTest : public QObject {
         }
     }
 
+    std::filesystem::path template_;
     std::filesystem::path directory_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<RecordSet> set_;
