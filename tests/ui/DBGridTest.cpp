@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -322,8 +323,17 @@ class DBGridTest : public QObject {
         refusing->setFocus();
         press(Qt::LeftButton, geometry.dataCell(grid_->columns(), 0, 9).center());
         QCOMPARE(currentRow(), 2);
+        grid_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(currentRow(), 2);
         QVERIFY(refusing->hasFocus());
         delete refusing;
+        // The wheel moves the current row, one row a notch.
+        QWheelEvent notch(QPointF(50, 50), grid_->viewport()->mapToGlobal(QPointF(50, 50)),
+                          QPoint(), QPoint(0, -2 * QWheelEvent::DefaultDeltasPerStep), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid_->viewport(), &notch);
+        QCOMPARE(currentRow(), 4);
+        QCOMPARE(grid_->currentLine(), set_->ActiveRecord());
     }
 
     void titlesResizeAndMoveColumnsUntilTheNextOpening() {
@@ -419,6 +429,18 @@ class DBGridTest : public QObject {
             QVERIFY2(log.painted.intersected(strip(line)).isEmpty(),
                      qPrintable(QString::number(line)));
         }
+        // A memo written in the current row: its column alone is painted, now "(MEMO)".
+        QTest::keyClick(grid_, Qt::Key_End);  // the memo column in view; row 13, memo empty
+        set_->Edit();
+        QApplication::processEvents();
+        log.painted = QRegion();
+        QCOMPARE(cellText(3, grid_->currentLine()), QStringLiteral("(Memo)"));
+        set_->FieldByName("Obsah_vytisku").SetAsString("Nový obsah");
+        QApplication::processEvents();
+        QCOMPARE(cellText(3, grid_->currentLine()), QStringLiteral("(MEMO)"));
+        const QRect memo = geometry.dataCell(grid_->columns(), 3, grid_->currentLine());
+        QVERIFY(log.painted.contains(memo.intersected(grid_->viewport()->rect())));
+        QVERIFY(log.painted.subtracted(QRegion(memo.left(), 0, memo.width() + 1, 10000)).isEmpty());
         grid_->viewport()->removeEventFilter(&log);
     }
 
