@@ -157,6 +157,19 @@ class DBEditTest : public QObject {
         QVERIFY(!form.memo->isReadOnly());
     }
 
+    void aReadOnlyResultRefusesEveryChangeSilently() {
+        Watchdog watchdog;
+        BoundForm form(twoIssues);
+        form.Query1.AddSQL("order by vytisk");
+        form.Query1.Open();
+        const QString before = lastEscapedFailureText();
+        typeText(form.edits[0], "x");
+        QTest::keyClick(form.edits[0], Qt::Key_Delete);
+        QCOMPARE(form.edits[0]->text(), QStringLiteral("Reflex"));
+        QCOMPARE(form.Query1.State(), DataSetState::Browse);
+        QCOMPARE(lastEscapedFailureText(), before);
+    }
+
     void aRowLockedElsewhereLosesTheInput() {
         Watchdog watchdog;
         BoundForm form(twoIssues);
