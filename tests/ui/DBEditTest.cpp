@@ -1,7 +1,9 @@
 // The bound edits on a real catalogue: loading at the record set's notices, the inputs that
 // start a change, the length limits, write-back, Escape, and the failures of Edit and of
 // writing back.
-#include <QSignalSpy>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 
 #include "BoundForm.h"
 
@@ -88,6 +90,27 @@ class DBEditTest : public QObject {
         QCOMPARE(edit->isReadOnly(), !starts);
         QCOMPARE(edit->text(), after);
         QCOMPARE(edit->changed(), after != "Vesmír");
+    }
+
+    void pasteFromTheContextMenuStartsTheChange() {
+        Watchdog watchdog;
+        BoundForm form(twoIssues);
+        QApplication::clipboard()->setText("xy");
+        QTimer::singleShot(50, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                if (action->text().startsWith("&Paste") && action->isEnabled()) {
+                    action->trigger();
+                }
+            }
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                form.edits[0]->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(form.edits[0], &event);
+        QCOMPARE(form.Query1.State(), DataSetState::Edit);
+        QCOMPARE(form.edits[0]->text(), QStringLiteral("Vesmírxy"));
     }
 
     void lengthLimitsRefuseTypingAndCutPastes_data() {
