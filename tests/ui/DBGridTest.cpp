@@ -181,6 +181,10 @@ class DBGridTest : public QObject {
         QCOMPARE(grid_->columns().at(0).width, 64);
         QCOMPARE(grid_->shownLines(), 1);
         shoot("inactive");
+        QTest::keyClick(grid_, Qt::Key_Down);    // keys do nothing while the set is closed...
+        QTest::keyClick(grid_, Qt::Key_Return);  // ...but Enter opens an empty cell editor
+        QVERIFY(grid_->cellEditor()->isVisible());
+        QVERIFY(grid_->cellEditor()->text().isEmpty());
     }
 
     void columnWidthsAndRowHeightsFollowTheFont() {
