@@ -70,8 +70,6 @@ class BoundForm {
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
-    ~BoundForm() { window.hide(); }
-
     std::string field(const char* name) { return Query1.FieldByName(name).AsString(); }
 
     // The table's value of a field in the first row, read by an engine of its own.

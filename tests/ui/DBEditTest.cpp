@@ -47,34 +47,29 @@ class DBEditTest : public QObject {
     }
 
     void inputsThatStartAChange_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QKeyCombination>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("starts");
         QTest::addColumn<QString>("after");  // the edit's text afterwards, caret at the end
-        QTest::newRow("letter") << 0 << 0 << "ů" << true << "Vesmírů";
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << "" << true << "Vesmí";
-        QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << "" << true
-                                << "Vesmírxy";
-        QTest::newRow("shift+insert")
-            << int(Qt::Key_Insert) << int(Qt::ShiftModifier) << "" << true << "Vesmírxy";
-        QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier) << "" << true
-                                << "Vesmír";
-        QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << "" << true << "Vesmír";
-        QTest::newRow("shift+delete")
-            << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << "" << true << "Vesmír";
-        QTest::newRow("left") << int(Qt::Key_Left) << 0 << "" << false << "Vesmír";
-        QTest::newRow("home") << int(Qt::Key_Home) << 0 << "" << false << "Vesmír";
-        QTest::newRow("shift+left")
-            << int(Qt::Key_Left) << int(Qt::ShiftModifier) << "" << false << "Vesmír";
-        QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << "" << false
-                                << "Vesmír";
-        QTest::newRow("enter") << int(Qt::Key_Return) << 0 << "" << false << "Vesmír";
+        const auto row = [](const char* name, QKeyCombination key, bool starts, const char* after) {
+            QTest::newRow(name) << key << QString() << starts << QString::fromUtf8(after);
+        };
+        QTest::newRow("letter") << QKeyCombination(Qt::Key_unknown) << "ů" << true << "Vesmírů";
+        row("backspace", Qt::Key_Backspace, true, "Vesmí");
+        row("ctrl+v", Qt::CTRL | Qt::Key_V, true, "Vesmírxy");
+        row("shift+insert", Qt::SHIFT | Qt::Key_Insert, true, "Vesmírxy");
+        row("ctrl+x", Qt::CTRL | Qt::Key_X, true, "Vesmír");
+        row("delete", Qt::Key_Delete, true, "Vesmír");
+        row("shift+delete", Qt::SHIFT | Qt::Key_Delete, true, "Vesmír");
+        row("left", Qt::Key_Left, false, "Vesmír");
+        row("home", Qt::Key_Home, false, "Vesmír");
+        row("shift+left", Qt::SHIFT | Qt::Key_Left, false, "Vesmír");
+        row("ctrl+c", Qt::CTRL | Qt::Key_C, false, "Vesmír");
+        row("enter", Qt::Key_Return, false, "Vesmír");
     }
 
     void inputsThatStartAChange() {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
+        QFETCH(QKeyCombination, key);
         QFETCH(QString, text);
         QFETCH(bool, starts);
         QFETCH(QString, after);
@@ -83,8 +78,7 @@ class DBEditTest : public QObject {
         QApplication::clipboard()->setText("xy");
         edit->setFocus(Qt::MouseFocusReason);
         edit->end(false);
-        QKeyEvent press(QEvent::KeyPress, key == 0 ? Qt::Key_unknown : key,
-                        Qt::KeyboardModifiers(modifiers), text);
+        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
         QApplication::sendEvent(edit, &press);
         QCOMPARE(form.Query1.State(), starts ? DataSetState::Edit : DataSetState::Browse);
         QCOMPARE(edit->isReadOnly(), !starts);

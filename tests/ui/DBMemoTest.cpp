@@ -30,35 +30,27 @@ class DBMemoTest : public QObject {
     }
 
     void keysThatStartAChange_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QKeyCombination>("key");
         QTest::addColumn<QString>("written");  // the memo's text afterwards, "" if unchanged
-        QTest::newRow("enter") << int(Qt::Key_Return) << 0 << "a\r\n";
-        QTest::newRow("ctrl+j") << int(Qt::Key_J) << int(Qt::ControlModifier) << "a\r\n";
-        QTest::newRow("ctrl+i") << int(Qt::Key_I) << int(Qt::ControlModifier) << "a\t";
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << "";
-        QTest::newRow("ctrl+c") << int(Qt::Key_C) << int(Qt::ControlModifier) << "a";
-        QTest::newRow("up") << int(Qt::Key_Up) << 0 << "a";
+        QTest::newRow("enter") << QKeyCombination(Qt::Key_Return) << "a\r\n";
+        QTest::newRow("ctrl+j") << (Qt::CTRL | Qt::Key_J) << "a\r\n";
+        QTest::newRow("ctrl+i") << (Qt::CTRL | Qt::Key_I) << "a\t";
+        QTest::newRow("backspace") << QKeyCombination(Qt::Key_Backspace) << "";
+        QTest::newRow("ctrl+c") << (Qt::CTRL | Qt::Key_C) << "a";
+        QTest::newRow("up") << QKeyCombination(Qt::Key_Up) << "a";
+        QTest::newRow("tab moves on") << QKeyCombination(Qt::Key_Tab) << "a";
     }
 
     void keysThatStartAChange() {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
+        QFETCH(QKeyCombination, key);
         QFETCH(QString, written);
         BoundForm form({{"Vesmír", "3", "díry", "a"}});
         form.memo->setFocus(Qt::MouseFocusReason);
         form.memo->moveCursor(QTextCursor::End);
-        QTest::keyClick(form.memo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(form.memo, key.key(), key.keyboardModifiers());
         QCOMPARE(form.memo->fieldText(), written);
         QCOMPARE(form.Query1.State(), written == "a" ? DataSetState::Browse : DataSetState::Edit);
-    }
-
-    void tabMovesTheFocusOn() {
-        BoundForm form({{"Vesmír", "3", "díry", "a"}});
-        form.memo->setFocus(Qt::MouseFocusReason);
-        QTest::keyClick(form.memo, Qt::Key_Tab);
-        QVERIFY(form.button->hasFocus());
-        QCOMPARE(form.Query1.State(), DataSetState::Browse);
+        QCOMPARE(form.memo->hasFocus(), key.key() != Qt::Key_Tab);
     }
 
     void aTextBeyondCapacityIsNotLoadedUntilRetried_data() {
