@@ -357,6 +357,12 @@ class DBGridTest : public QObject {
         QCOMPARE(QString::fromStdString(set_->Fields(0).FieldName()), QStringLiteral("Cislo"));
         QCOMPARE(grid_->columns().at(0).title, QStringLiteral("Cislo"));
         QCOMPARE(grid_->currentColumn(), 1);  // the current cell stays on its field
+        // Dragged to the grid's right side, the view scrolls sideways on its timer.
+        const QPoint edge(grid_->viewport()->width() - 2, cislo.y());
+        QTest::mousePress(grid_->viewport(), Qt::LeftButton, Qt::NoModifier, cislo);
+        QTest::mouseMove(grid_->viewport(), edge);
+        QTRY_VERIFY(grid_->horizontalScrollBar()->value() > 0);
+        QTest::mouseRelease(grid_->viewport(), Qt::LeftButton, Qt::NoModifier, edge);
         set_->Close();
         open();
         QCOMPARE(grid_->columns().at(0).title, QStringLiteral("Vytisk"));
