@@ -359,19 +359,16 @@ TEST_F(RecordSetTest, EditReadsTheRowAnewSoAnotherCopysChangeIsNotOverwritten) {
     EXPECT_EQ(other.FieldByName("Cislo").AsString(), "99/2000");
 }
 
-// SQLite allows a row id of 0; such a row is read, numbered and edited like any other.
+// SQLite allows a row id of 0; such a row is numbered and shows its memo like any other.
 TEST_F(RecordSetTest, ARowWithIdZeroIsARowLikeAnyOther) {
     addRows(dir.path(), numberedIssues(2));
     execute(
-        "INSERT INTO qv(id, vytisk) VALUES(0, 'Titul nula'); "
+        "INSERT INTO qv(id, vytisk) VALUES(0, 'nula'); "
         "INSERT INTO mb.memo(id, obsah) VALUES(0, 'obsah nuly')");
     open({"select * from qv", "where (vytisk like \"%nula%\")", ""});
     EXPECT_EQ(set.RecNo(), 1);
     EXPECT_EQ(set.FieldByName("Obsah_vytisku").AsString(), "obsah nuly");
-    set.Edit();
-    set.FieldByName("Cislo").SetAsString("0/2000");
-    set.Post();
-    EXPECT_EQ(PlainConnection(dir.path()).text("SELECT cislo FROM qv WHERE id = 0"), "0/2000");
 }
+
 }  // namespace
 }  // namespace quorvel::testing

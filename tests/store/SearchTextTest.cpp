@@ -1,10 +1,11 @@
-// Search texts as the search box may hold them: the whole text is the pattern, a NUL byte is a
-// character like any other, and no length is too long. What "%" and "_" do is SQLite's own
-// LIKE, checked case by case against it.
+// Search texts as the search box holds them: the whole text is the pattern, a NUL byte is a
+// character like any other and no length is too long; "%" and "_" act as in SQLite's LIKE.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <memory>
 #include <random>
+#include <tuple>
 
 #include "LikePattern.h"
 #include "StatementComposer.h"
@@ -15,115 +16,72 @@ namespace quorvel {
 namespace {
 
 using namespace std::string_literals;
-using testing::TempCatalogue;
+using Titles = std::vector<std::string>;
 
-const std::string longMemo = std::string(30'000, 'x') + "Ondřejov" + std::string(30'000, 'y');
-
-class SearchText : public ::testing::Test {
-  protected:
-    SearchText() {
-        catalogue_.fill({{"ab", "1", std::nullopt, std::nullopt},
-                         {"abcd", "2", std::nullopt, "krátký obsah"},
-                         {"ab\0cd"s, "3", std::nullopt, longMemo},
-                         {"xyz", "4", std::nullopt, std::nullopt}});
-    }
-
-    // The titles that a search in field finds, in the order the result gives them.
-    std::vector<std::string> found(SearchField field, const std::string& text) {
+TEST(SearchText, TheWholeTextIsThePatternWhateverItHoldsAndHoweverLong) {
+    const std::string memo = std::string(30'000, 'x') + "Ondřejov" + std::string(30'000, 'y');
+    testing::TempCatalogue catalogue;
+    catalogue.fill({{"ab", {}, {}, {}},
+                    {"abcd", {}, {}, "krátký"},
+                    {"ab\0cd"s, {}, {}, memo},
+                    {"xyz", {}, {}, {}}});
+    Engine engine(catalogue.dir());
+    const Titles all = {"ab", "abcd", "ab\0cd"s, "xyz"};
+    const std::vector<std::tuple<SearchField, std::string, Titles>> cases = {
+        {SearchField::Title, "ab\0cd"s, {"ab\0cd"s}},
+        {SearchField::Title, "\0"s, {"ab\0cd"s}},
+        {SearchField::Title, "\0\0"s, {}},
+        {SearchField::Title, "b_c", {"ab\0cd"s}},  // "_" is one character, a NUL byte too
+        {SearchField::Title, "ab", {"ab", "abcd", "ab\0cd"s}},
+        {SearchField::Title, "", all},
+        {SearchField::Title, "AB", {}},
+        {SearchField::Title, std::string(100'000, 'a'), {}},
+        {SearchField::Title, std::string(100'000, '%'), all},
+        {SearchField::Contents, memo, {"ab\0cd"s}},
+        {SearchField::Contents, memo.substr(1, 50'000), {"ab\0cd"s}},
+        {SearchField::Contents, memo + "z", {}},
+        {SearchField::Contents, std::string(29'999, 'x') + "_Ondřejov%y", {"ab\0cd"s}},
+    };
+    for (const auto& [field, text, titles] : cases) {
         const std::string statement =
             scanParameters(joinStatementLines(
                                statementLines({"select * from qv", searchClause(field, text), ""})))
                 .text;
-        std::unique_ptr<Cursor> cursor = engine_.database().openCursor(statement, true);
-        std::vector<std::string> titles;
+        std::unique_ptr<Cursor> cursor = engine.database().openCursor(statement, true);
+        Titles found;
         for (const RowData& row : testing::walkForward(*cursor, 3)) {
-            titles.push_back(row.strings[0].value_or("<null>"));
+            found.push_back(*row.strings[0]);
         }
-        return titles;
-    }
-
-    TempCatalogue catalogue_;
-    Engine engine_{catalogue_.dir()};
-};
-
-using Titles = std::vector<std::string>;
-
-TEST_F(SearchText, ANulByteIsPartOfThePattern) {
-    const std::vector<std::pair<std::string, Titles>> cases = {
-        {"ab\0cd"s, {"ab\0cd"s}},
-        {"\0"s, {"ab\0cd"s}},
-        {"\0\0"s, {}},
-        {"b\0"s, {"ab\0cd"s}},
-        {"b_c", {"ab\0cd"s}},  // "_" is one character, the NUL byte too
-        {"ab", {"ab", "abcd", "ab\0cd"s}},
-        {"", {"ab", "abcd", "ab\0cd"s, "xyz"}},
-        {"AB", {}},
-    };
-    for (const auto& [text, titles] : cases) {
-        EXPECT_EQ(found(SearchField::Title, text), titles)
-            << "search text of " << text.size() << " bytes";
+        EXPECT_EQ(found, titles) << "a search text of " << text.size() << " bytes";
     }
 }
-
-TEST_F(SearchText, TextsOfFiftyThousandBytesAndMoreAreSearchedWhole) {
-    EXPECT_EQ(found(SearchField::Contents, longMemo), (Titles{"ab\0cd"s}));
-    EXPECT_EQ(found(SearchField::Contents, longMemo.substr(1, 50'000)), (Titles{"ab\0cd"s}));
-    EXPECT_EQ(found(SearchField::Contents, longMemo + "z"), Titles{});
-    EXPECT_EQ(found(SearchField::Contents, std::string(29'999, 'x') + "_Ondřejov%y"),
-              (Titles{"ab\0cd"s}));
-    EXPECT_EQ(found(SearchField::Title, std::string(100'000, 'a')), Titles{});
-    EXPECT_EQ(found(SearchField::Title, std::string(100'000, '%')),
-              (Titles{"ab", "abcd", "ab\0cd"s, "xyz"}));
-}
-
-// SQLite's own LIKE, made case-sensitive, on texts without NUL bytes.
-class SqliteLike {
-  public:
-    SqliteLike() {
-        sqlite3_open(":memory:", &db_);
-        sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON", nullptr, nullptr, nullptr);
-        sqlite3_prepare_v2(db_, "SELECT ?1 LIKE ?2", -1, &stmt_, nullptr);
-    }
-    ~SqliteLike() {
-        sqlite3_finalize(stmt_);
-        sqlite3_close(db_);
-    }
-    SqliteLike(const SqliteLike&) = delete;
-    SqliteLike& operator=(const SqliteLike&) = delete;
-
-    bool matches(const std::string& text, const std::string& pattern) {
-        sqlite3_bind_text(stmt_, 1, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-        sqlite3_bind_text(stmt_, 2, pattern.data(), static_cast<int>(pattern.size()),
-                          SQLITE_STATIC);
-        EXPECT_EQ(sqlite3_step(stmt_), SQLITE_ROW);
-        const bool result = sqlite3_column_int(stmt_, 0) != 0;
-        sqlite3_reset(stmt_);
-        return result;
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-    sqlite3_stmt* stmt_ = nullptr;
-};
 
 TEST(LikePatternTest, MatchesAsSqlitesOwnLikeOnTextsWithoutNulBytes) {
-    SqliteLike reference;
+    sqlite3* opened = nullptr;
+    sqlite3_open(":memory:", &opened);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(opened, sqlite3_close);
+    sqlite3_exec(db.get(), "PRAGMA case_sensitive_like=ON", nullptr, nullptr, nullptr);
+    sqlite3_stmt* prepared = nullptr;
+    sqlite3_prepare_v2(db.get(), "SELECT ?1 LIKE ?2", -1, &prepared, nullptr);
+    const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> like(prepared,
+                                                                          sqlite3_finalize);
     std::mt19937 random(20261207);
-    const std::vector<std::string> textPieces = {"a", "b", "Č", "ab", "ř"};
-    const std::vector<std::string> patternPieces = {"a", "b", "Č", "%", "_", "ab"};
-    auto make = [&random](const std::vector<std::string>& pieces, int most) {
+    auto make = [&random](const std::vector<std::string>& pieces, unsigned most) {
         std::string made;
-        const int count = static_cast<int>(random() % static_cast<unsigned>(most + 1));
-        for (int i = 0; i < count; ++i) {
+        for (unsigned n = random() % (most + 1); n > 0; --n) {
             made += pieces[random() % pieces.size()];
         }
         return made;
     };
     int matched = 0;
     for (int round = 0; round < 20'000; ++round) {
-        const std::string text = make(textPieces, 7);
-        const std::string pattern = make(patternPieces, 5);
-        const bool expected = reference.matches(text, pattern);
+        const std::string text = make({"a", "b", "Č", "ab", "ř"}, 7);
+        const std::string pattern = make({"a", "b", "Č", "%", "_", "ab"}, 5);
+        sqlite3_bind_text(like.get(), 1, text.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(like.get(), 2, pattern.c_str(), -1, SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(like.get()), SQLITE_ROW);
+        const bool expected = sqlite3_column_int(like.get(), 0) != 0;
+        sqlite3_reset(like.get());
         ASSERT_EQ(LikePattern(pattern).matches(text), expected)
             << "\"" << text << "\" like \"" << pattern << "\"";
         matched += expected ? 1 : 0;
