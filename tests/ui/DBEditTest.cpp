@@ -25,6 +25,7 @@ class DBEditTest : public QObject {
     void cleanup() { QVERIFY2(hideLeftWindows().isEmpty(), "a window was left open"); }
 
     void loadsAtEveryNoticeWithTheFieldsLimits() {
+        Watchdog watchdog;
         BoundForm form(twoIssues);
         DBEdit** edits = form.edits;
         QCOMPARE(edits[0]->text(), QStringLiteral("Vesmír"));
@@ -44,6 +45,13 @@ class DBEditTest : public QObject {
         QCOMPARE(edits[1]->characterLimit(), 0);
         form.Query1.Open();
         QCOMPARE(edits[0]->text(), QStringLiteral("Vesmír"));
+        form.Query1.AddSQL("order by vytisk");  // a read-only result refuses, without a word
+        form.Query1.Open();
+        const QString shownBefore = lastEscapedFailureText();
+        typeText(edits[0], "x");
+        QCOMPARE(edits[0]->text(), QStringLiteral("Reflex"));
+        QCOMPARE(form.Query1.State(), DataSetState::Browse);
+        QCOMPARE(lastEscapedFailureText(), shownBefore);
     }
 
     void inputsThatStartAChange_data() {
@@ -172,19 +180,6 @@ class DBEditTest : public QObject {
         QCOMPARE(form.Query1.State(), DataSetState::Insert);
         QCOMPARE(form.edits[0]->text(), QStringLiteral("Č"));
         QVERIFY(!form.memo->isReadOnly());
-    }
-
-    void aReadOnlyResultRefusesEveryChangeSilently() {
-        Watchdog watchdog;
-        BoundForm form(twoIssues);
-        form.Query1.AddSQL("order by vytisk");
-        form.Query1.Open();
-        const QString before = lastEscapedFailureText();
-        typeText(form.edits[0], "x");
-        QTest::keyClick(form.edits[0], Qt::Key_Delete);
-        QCOMPARE(form.edits[0]->text(), QStringLiteral("Reflex"));
-        QCOMPARE(form.Query1.State(), DataSetState::Browse);
-        QCOMPARE(lastEscapedFailureText(), before);
     }
 
     void aRowLockedElsewhereLosesTheInput() {

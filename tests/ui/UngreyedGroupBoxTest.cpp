@@ -1,9 +1,12 @@
 // A disabled UngreyedGroupBox: its caption and controls look exactly as when it is enabled, yet
 // neither Tab nor a click reaches them.
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QTest>
+#include <QVBoxLayout>
 
-#include "BoundForm.h"
+#include "UiTestSupport.h"
 #include "UngreyedGroupBox.h"
 
 using namespace quorvel::ui;
@@ -16,15 +19,12 @@ class UngreyedGroupBoxTest : public QObject {
     void cleanup() { QVERIFY2(test::hideLeftWindows().isEmpty(), "a window was left open"); }
 
     void disabledLooksTheSameAndTakesNoFocus() {
-        test::BoundForm form({{"Vesmír", "3", "díry", "obsah"}});
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* before = new QLineEdit(&window);
         auto* box = new UngreyedGroupBox("Záznam", &window);
         auto* inside = new QVBoxLayout(box);
-        auto* edit = new DBEdit(box);
-        edit->setDataSource(&form.DataSource1);
-        edit->setDataField("Vytisk");
+        auto* edit = new QLineEdit("Vesmír", box);
         inside->addWidget(edit);
         inside->addWidget(new QPushButton("Nový", box));
         auto* after = new QLineEdit(&window);
@@ -43,8 +43,6 @@ class UngreyedGroupBoxTest : public QObject {
         QVERIFY(after->hasFocus());
         QTest::mouseClick(edit, Qt::LeftButton);
         QVERIFY(!edit->hasFocus());
-        form.Query1.MoveBy(0);
-        QCOMPARE(edit->text(), QStringLiteral("Vesmír"));
 
         box->setEnabled(true);
         QTest::mouseClick(edit, Qt::LeftButton);
