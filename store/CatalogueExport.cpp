@@ -64,6 +64,10 @@ std::optional<EngineFile> engineFile(sqlite3* db, const char* schemaName) {
     return EngineFile{*id, handle};
 }
 
+// Asked of one in-kernel copy: the kernel moves the bytes in batches of its own, and a few calls
+// for the largest file leave the user waiting for nothing but the disk.
+constexpr std::size_t inKernelStep = std::size_t{1} << 30;
+
 // One export: the lock, what is known of the table's files, and the messages so far.
 class ExportRun {
   public:
@@ -176,7 +180,7 @@ class ExportRun {
         // Inside the kernel while the files allow it, then by reads and writes from where that
         // stopped: the target's end is always at offset.
         while (std::optional<std::size_t> copied =
-                   io_.copyRange(input, offset, target, buffer_.size())) {
+                   io_.copyRange(input, offset, target, inKernelStep)) {
             if (*copied == 0) {
                 return;
             }

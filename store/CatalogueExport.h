@@ -34,7 +34,8 @@ std::string removeFailed(const std::string& target);
 
 class CatalogueExport {
   public:
-    // 1 MiB: far fewer calls than the old 2,048-byte buffer, the same bytes on disk.
+    // Of the reads and writes where the files can't be copied inside the kernel. 1 MiB: far
+    // fewer calls than the old 2,048-byte buffer, the same bytes on disk.
     static constexpr std::size_t defaultStep = std::size_t{1} << 20;
 
     // database: the engine's open connection to the table; it stays open and usable.

@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         MidCopyFault{"InKernelCopyError",
                      [](ScriptedIo& io) {
                          io.rangeCopies = true;
+                         io.rangeStep = 4096;
                          io.failsRange = [](int call) { return call == 3; };
                      }},
         MidCopyFault{"ReadError",

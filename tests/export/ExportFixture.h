@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -97,7 +99,7 @@ class ScriptedIo : public CopyIo {
         if (failsRange && failsRange(rangeCalls_)) {
             throw CopyFailure("injected error of an in-kernel copy");
         }
-        return CopyIo::copyRange(source, offset, target, count);
+        return CopyIo::copyRange(source, offset, target, std::min(count, rangeStep));
     }
     bool remove(const std::filesystem::path& path) override {
         removed.push_back(path.string());
@@ -108,6 +110,7 @@ class ScriptedIo : public CopyIo {
     std::function<bool(int call)> failsWrite;
     std::function<bool(int call)> shortWrite;
     bool rangeCopies = false;
+    std::size_t rangeStep = SIZE_MAX;  // the most one in-kernel copy is asked for
     std::function<bool(int call)> failsRange;
     bool removeFails = false;
 
