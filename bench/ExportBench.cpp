@@ -134,6 +134,12 @@ PairTimes measure(Database& database, const std::string& directory, const fs::pa
             cpMs.push_back(cpTook);
         }
     }
+    std::string samples = "samples ours/cp ms:";
+    for (std::size_t i = 0; i < oursMs.size(); ++i) {
+        samples += " " + std::to_string(static_cast<int>(oursMs[i])) + "/" +
+                   std::to_string(static_cast<int>(cpMs[i]));
+    }
+    printComment(samples);
     if (!sameBytes(base + ".db", cpDir / "qv.db") || !sameBytes(base + ".mb", cpDir / "qv.mb")) {
         throw std::runtime_error("the export's copy differs from cp's");
     }

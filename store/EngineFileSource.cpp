@@ -50,6 +50,17 @@ EngineFileSource::EngineFileSource(sqlite3_file* file, dev_t device, ino_t inode
         throw CopyFailure("the engine can't tell the file's size");
     }
     size_ = static_cast<std::uint64_t>(size);
+    // Read once from start to end: a longer read-ahead for the copy, the engine's usual one
+    // again when it is done (the hint belongs to the descriptor the engine reads through too).
+    if (descriptor_ >= 0) {
+        ::posix_fadvise(descriptor_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+}
+
+EngineFileSource::~EngineFileSource() {
+    if (descriptor_ >= 0) {
+        ::posix_fadvise(descriptor_, 0, 0, POSIX_FADV_NORMAL);
+    }
 }
 
 std::size_t EngineFileSource::readAt(std::uint64_t offset, std::span<std::byte> buffer) {

@@ -21,6 +21,9 @@ class EngineFileSource : public CopySource {
     // file: the engine's handle, valid while the connection stays open; device and inode: the
     // file's identity. Throws CopyFailure when its size can't be told.
     EngineFileSource(sqlite3_file* file, dev_t device, ino_t inode);
+    ~EngineFileSource() override;
+    EngineFileSource(const EngineFileSource&) = delete;
+    EngineFileSource& operator=(const EngineFileSource&) = delete;
 
     std::size_t readAt(std::uint64_t offset, std::span<std::byte> buffer) override;
     int descriptor() const override { return descriptor_; }

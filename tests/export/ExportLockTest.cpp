@@ -1,7 +1,7 @@
-// The export against a second running copy of the program that writes. While the export runs,
-// the engine's shared lock on both files holds: a commit to qv.db alone or to both files waits,
-// even after the export opened and closed a descriptor of a table file itself (a target that was
-// the table). The copy is one committed version, and after the export the lock is gone.
+// The export beside a second running copy of the program that writes. For the whole export the
+// engine's shared lock on both files holds, even after the export opened and closed a descriptor
+// of a table file itself (a target that was the table): a commit to qv.db alone or to both
+// files is locked out, so the copy is one committed version. Afterwards the lock is gone.
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -12,117 +12,66 @@ extern char** environ;
 namespace quorvel {
 namespace {
 
-using testing::ExportFixture;
 using testing::readFile;
-using ExportLocks = ExportFixture;
 
-// Runs the second writer and gives its exit status (0 committed, 3 locked out).
-int secondWriter(const std::vector<std::string>& arguments) {
-    std::vector<std::string> all{SECOND_WRITER};
-    all.insert(all.end(), arguments.begin(), arguments.end());
+// Runs the second writer on the catalogue's row: its exit status (0 committed, 3 locked out).
+int secondWriter(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), SECOND_WRITER);
     std::vector<char*> argv;
-    for (std::string& argument : all) {
+    for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    int status = 0;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+        ::waitpid(pid, &status, 0) != pid) {
         return -1;
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-struct Target {
-    const char* name;
-    // The base name in dir; may lay links to the table's files first.
-    std::function<std::string(const std::filesystem::path& catalogue,
-                              const std::filesystem::path& dir)>
-        base;
-    std::vector<std::string> messages;
-    bool inKernel;  // copied by copy_file_range, else by reads and writes
-};
+// A base name in the output directory ("h": h.db is a hard link to qv.db, so refused), and
+// whether the kernel copies the bytes (else reads and writes do).
+using Case = std::tuple<const char*, bool>;
 
-void PrintTo(const Target& param, std::ostream* out) {
-    *out << param.name;
-}
+class ExportBesideAWriter : public testing::ExportFixture,
+                            public ::testing::WithParamInterface<Case> {};
 
-class ExportBesideAWriter : public ExportFixture, public ::testing::WithParamInterface<Target> {
-  protected:
-    std::vector<std::string> commitTitle(const std::string& title) {
-        return {"commit", startDir(), std::to_string(ids_[0]), title};
-    }
-    std::vector<std::string> commitBoth(const std::string& title, const std::string& memo) {
-        return {"commit", startDir(), std::to_string(ids_[0]), title, memo};
-    }
-};
-
-TEST_P(ExportBesideAWriter, WaitsForTheWholeExportAndGetsOneVersion) {
-    database();
+TEST_P(ExportBesideAWriter, LocksTheWriterOutForTheWholeExportAndCopiesOneVersion) {
+    const auto& [name, inKernel] = GetParam();
+    std::filesystem::create_hard_link(catalogue_.rowsPath(), out("h.db"));
     const std::string oldRows = readFile(catalogue_.rowsPath());
-    const std::string oldMemo = readFile(catalogue_.memoPath());
-    const std::string base = GetParam().base(catalogue_.dir(), outDir_.path());
-
-    // At the start of each file's copy the other copy of the program tries to commit.
-    std::vector<int> titleOnly;
-    std::vector<int> both;
+    const std::string oldMemos = readFile(catalogue_.memoPath());
+    const std::string row = std::to_string(ids_[0]);
+    std::vector<int> exits;  // at the start of each file's copy: title alone, then title and memo
     testing::ScriptedIo io;
-    io.rangeCopies = GetParam().inKernel;
+    io.rangeCopies = inKernel;
     io.onRead = [&](int, std::uint64_t offset) {
         if (offset == 0) {
-            titleOnly.push_back(secondWriter(commitTitle("Nový titulek")));
-            both.push_back(secondWriter(commitBoth("Nový titulek", "Nový obsah")));
+            exits.push_back(secondWriter({startDir(), row, "Nový"}));
+            exits.push_back(secondWriter({startDir(), row, "Nový", "nový obsah"}));
         }
     };
-    EXPECT_EQ(CatalogueExport(database(), io, 4096).run(startDir(), base), GetParam().messages);
+    const bool refused = std::string(name) == "h";
+    EXPECT_EQ(CatalogueExport(database(), io).run(startDir(), out(name)).size(), refused ? 1u : 0u);
 
-    ASSERT_FALSE(titleOnly.empty());
-    if (GetParam().inKernel) {
-        EXPECT_TRUE(io.reads.empty()) << "the table's files were not copied inside the kernel";
+    EXPECT_EQ(exits, std::vector<int>(refused ? 2 : 4, 3));
+    EXPECT_EQ(io.reads.empty(), inKernel) << "the road the bytes took";
+    EXPECT_TRUE(readFile(catalogue_.rowsPath()) == oldRows);
+    EXPECT_TRUE(readFile(catalogue_.memoPath()) == oldMemos);
+    EXPECT_TRUE(readFile(out(name) + ".mb") == oldMemos);
+    if (!refused) {
+        EXPECT_TRUE(readFile(out(name) + ".db") == oldRows);
     }
-    EXPECT_EQ(titleOnly, std::vector<int>(titleOnly.size(), 3));
-    EXPECT_EQ(both, std::vector<int>(both.size(), 3));
-    EXPECT_TRUE(readFile(catalogue_.rowsPath()) == oldRows) << "qv.db changed";
-    EXPECT_TRUE(readFile(catalogue_.memoPath()) == oldMemo) << "qv.mb changed";
-    EXPECT_TRUE(readFile(base + ".mb") == oldMemo) << "the copy of qv.mb is another version";
-    if (GetParam().messages.empty()) {
-        EXPECT_TRUE(readFile(base + ".db") == oldRows) << "the copy of qv.db is another version";
-    }
-
-    // The lock ends with the export: the writer commits, and the engine reads its change.
-    EXPECT_EQ(secondWriter(commitBoth("Nový titulek", "Nový obsah")), 0);
+    EXPECT_EQ(secondWriter({startDir(), row, "Nový", "nový obsah"}), 0);
     std::unique_ptr<Cursor> cursor = database().openCursor(testing::statementOf(), true);
-    EXPECT_EQ(testing::rowWithId(*cursor, ids_[0]).strings[0], "Nový titulek");
-    EXPECT_EQ(cursor->readMemo(ids_[0]), "Nový obsah");
+    EXPECT_EQ(testing::rowWithId(*cursor, ids_[0]).strings[0], "Nový");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Targets, ExportBesideAWriter,
-    ::testing::Values(
-        Target{"NewPair", [](auto&, auto& dir) { return (dir / "kopie").string(); }, {}, true},
-        Target{"NewPairByReadsAndWrites",
-               [](auto&, auto& dir) { return (dir / "kopie").string(); },
-               {},
-               false},
-        Target{"FirstTargetIsTheTable",
-               [](auto& catalogue, auto& dir) {
-                   std::filesystem::create_hard_link(catalogue / "qv.db", dir / "h.db");
-                   return (dir / "h").string();
-               },
-               {export_text::copyFailed},
-               true}),
-    [](const ::testing::TestParamInfo<Target>& param) { return param.param.name; });
-
-TEST_F(ExportLocks, RowLocksOfAnEditSurviveTheExport) {
-    std::unique_ptr<Cursor> cursor = database().openCursor(testing::statementOf(), true);
-    cursor->lockRow(testing::rowWithId(*cursor, ids_[0]));
-    const std::vector<std::string> lockRow{"lockrow", startDir(), std::to_string(ids_[0])};
-    ASSERT_EQ(secondWriter(lockRow), 3);
-
-    EXPECT_EQ(exportTo(out("kopie")), testing::noMessages);
-    EXPECT_EQ(secondWriter(lockRow), 3);
-}
+INSTANTIATE_TEST_SUITE_P(Roads, ExportBesideAWriter,
+                         ::testing::Values(Case{"kopie", true}, Case{"kopie", false},
+                                           Case{"h", true}));
 
 }  // namespace
 }  // namespace quorvel
