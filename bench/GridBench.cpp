@@ -22,6 +22,7 @@
 #include "DBGrid.h"
 #include "DataSource.h"
 #include "Engine.h"
+#include "LayoutFont.h"
 #include "RecordSet.h"
 #include "SearchPatterns.h"
 #include "StatementComposer.h"
@@ -108,9 +109,7 @@ int runGridBench(const Arguments& arguments) {
     RecordSet set(engine);
     DataSource source(&set);
     QWidget window;
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    window.setFont(font);
+    window.setFont(ui::layoutFont());
     auto* layout = new QVBoxLayout(&window);
     auto* grid = new ui::DBGrid(&window);
     layout->addWidget(grid);
@@ -123,10 +122,15 @@ int runGridBench(const Arguments& arguments) {
     window.show();
     grid->setFocus();
     settle();
-    if (grid->dataLines() != gridLines || set.HeldRowCount() != gridLines) {
+    if (grid->dataLines() != gridLines) {
         std::fprintf(stderr, "qvbench: the grid shows %d lines, not %d\n", grid->dataLines(),
                      gridLines);
         return 1;
+    }
+    if (set.HeldRowCount() != gridLines) {
+        std::fprintf(stderr, "Usage: qvbench grid DIR (a catalogue of at least %d rows)\n",
+                     gridLines);
+        return 2;
     }
     printComment("grid of " + std::to_string(gridLines) + " lines on " + arguments[0] +
                  "; second column: the record set's own operation");

@@ -9,6 +9,7 @@
 #include <cassert>
 
 #include "Application.h"
+#include "LayoutFont.h"
 
 namespace quorvel::ui {
 
@@ -37,10 +38,7 @@ SecondaryWindow::SecondaryWindow(const QString& caption, QSize clientSize, Backg
                            Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(caption);
     setFixedSize(clientSize);
-    // "MS Sans Serif" 8 points is 11 pixels at 96 dpi; the font system gives its substitute.
-    QFont layoutFont(QStringLiteral("MS Sans Serif"));
-    layoutFont.setPixelSize(11);
-    setFont(layoutFont);
+    setFont(layoutFont());
     QPalette colours = palette();
     colours.setColor(QPalette::Window, background == Background::White
                                            ? QColor(Qt::white)

@@ -1,0 +1,18 @@
+#include "LayoutFont.h"
+
+#include <QStringList>
+
+namespace quorvel::ui {
+
+QFont layoutFont() {
+    QFont font;
+    // MS Sans Serif's own successor, then faces of Arial's widths; the font system's default
+    // sans-serif face (DejaVu Sans, about a tenth wider) only when none of them is installed.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Arial")});
+    font.setPixelSize(11);
+    return font;
+}
+
+}  // namespace quorvel::ui
