@@ -10,9 +10,10 @@
 namespace quorvel::ui {
 
 // Shows the failure's message, with a full stop by withHandlerFullStop, in a critical message
-// box with one OK button, application-modal, and returns when it is answered. Any mouse capture
-// is let go first; afterwards the window that was active is active again and the keyboard
-// focus is back where it was. An EAbort shows nothing.
+// box with one OK button, shown modally (showModal) and centred on the active window's monitor,
+// and returns when it is answered. Any mouse capture is let go first; afterwards the window
+// that was active is active again and the keyboard focus is back where it was. An EAbort shows
+// nothing.
 void handleEscapedFailure(const std::exception& failure);
 
 // The text of the last box handleEscapedFailure showed in this run; empty before the first.
