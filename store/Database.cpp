@@ -113,7 +113,8 @@ int authorize(void*, int action, const char* first, const char*, const char*, co
 
 }  // namespace
 
-Database::Database(const std::filesystem::path& directory) : directory_(directory) {
+Database::Database(const std::filesystem::path& directory, const std::string& vfs)
+    : directory_(directory) {
     const std::filesystem::path rowsPath = directory / schema::rowsFileName;
     const std::filesystem::path memoPath = directory / schema::memoFileName;
     requireReadableFile(rowsPath, engine_code::tableNotFound);
@@ -137,7 +138,7 @@ Database::Database(const std::filesystem::path& directory) : directory_(director
     const int rc = sqlite3_open_v2(
         sqlite::fileUri(rowsPath, mode()).c_str(), &db_,
         (readOnly() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI,
-        sqlite::longPathVfs());
+        vfs.empty() ? sqlite::longPathVfs() : vfs.c_str());
     try {
         if (rc != SQLITE_OK) {
             failFile(sqlite::engineCodeFor(rc), rowsPath, sqlite3_errstr(rc));

@@ -30,7 +30,9 @@ class Database {
   public:
     // Throws EDBEngineError: a file missing, unreadable, foreign, newer, damaged, the pair
     // mismatched, or a file in WAL mode that can't be put back into rollback-journal mode.
-    explicit Database(const std::filesystem::path& directory);
+    // vfs names the SQLite file layer to open both files with; empty for the engine's own
+    // (the fault-injection tests put theirs under the engine this way).
+    explicit Database(const std::filesystem::path& directory, const std::string& vfs = {});
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

@@ -29,8 +29,8 @@ EngineLibrary sqliteLibrary() {
     };
 }
 
-Engine::Engine(std::filesystem::path directory, EngineLibrary library)
-    : directory_(std::move(directory)), library_(std::move(library)) {}
+Engine::Engine(std::filesystem::path directory, EngineLibrary library, std::string vfs)
+    : directory_(std::move(directory)), library_(std::move(library)), vfs_(std::move(vfs)) {}
 
 Engine::~Engine() {
     database_.reset();
@@ -49,8 +49,8 @@ Database& Engine::database() {
         sessionActive_ = true;
     }
     if (!database_) {
-        database_ = std::make_unique<Database>(directory_.empty() ? std::filesystem::current_path()
-                                                                  : directory_);
+        database_ = std::make_unique<Database>(
+            directory_.empty() ? std::filesystem::current_path() : directory_, vfs_);
     }
     return *database_;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "EngineCodes.h"
 
@@ -25,7 +26,9 @@ EngineLibrary sqliteLibrary();
 
 class Engine {
   public:
-    explicit Engine(std::filesystem::path directory = {}, EngineLibrary library = sqliteLibrary());
+    // vfs: the SQLite file layer the files are opened with, empty for the engine's own.
+    explicit Engine(std::filesystem::path directory = {}, EngineLibrary library = sqliteLibrary(),
+                    std::string vfs = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -38,6 +41,7 @@ class Engine {
   private:
     std::filesystem::path directory_;
     EngineLibrary library_;
+    std::string vfs_;
     bool sessionActive_ = false;
     std::unique_ptr<Database> database_;
 };
