@@ -125,8 +125,10 @@ class ExportRun {
         }
         bool copied = true;
         try {
-            // A device or pipe as the target has nothing to truncate.
-            if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+            // Only an existing file with bytes in it is truncated: a device or pipe has nothing
+            // to cut, and on ext4 truncating even an empty file makes close start writing the
+            // whole new copy out, which the user would wait for.
+            if (S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(fd, 0) != 0) {
                 throw CopyFailure(std::string("truncate: ") + std::strerror(errno));
             }
             copyBytes(*input, fd);
