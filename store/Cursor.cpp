@@ -477,6 +477,22 @@ void Cursor::writeMemo(const RowData& row) {
     }
 }
 
+void Cursor::commitWrite(Transaction& transaction, const std::function<bool()>& landed) {
+    try {
+        transaction.commit();
+    } catch (const EDBEngineError&) {
+        bool inTable = false;
+        try {
+            inTable = landed();
+        } catch (const EDBEngineError&) {
+            // Can't tell: the commit's own failure is the one to report.
+        }
+        if (!inTable) {
+            throw;
+        }
+    }
+}
+
 RowData Cursor::insertRow(const RowData& row) {
     requireLive();
     checkSizes(row);
@@ -498,7 +514,11 @@ RowData Cursor::insertRow(const RowData& row) {
     }
     std::optional<RowData> fresh = readById(written.id);
     assert(fresh.has_value());
-    transaction.commit();
+    commitWrite(transaction, [&] {
+        const std::optional<RowData> inTable = readById(written.id);
+        return inTable && inTable->strings == fresh->strings &&
+               (!row.memoChanged || readMemo(written.id) == stored(row.memo));
+    });
     numberingCommitted();
     if (numbered_) {
         ids_.push_back(written.id);
@@ -534,7 +554,11 @@ RowData Cursor::modifyRow(const RowData& row) {
     }
     std::optional<RowData> fresh = readById(row.id);
     assert(fresh.has_value());
-    transaction.commit();
+    // Nobody else changes the row while this copy holds its lock: the next version is ours.
+    commitWrite(transaction, [&] {
+        const std::optional<RowData> inTable = readById(row.id);
+        return inTable && inTable->version == fresh->version && inTable->strings == fresh->strings;
+    });
     numberingCommitted();
     unlockRow(row);
     fresh->recNo = numbered_ ? numberOf(row) : 0;
@@ -566,7 +590,7 @@ void Cursor::deleteRow(const RowData& row) {
             RowData withoutMemo = row;
             withoutMemo.memo.reset();
             writeMemo(withoutMemo);
-            transaction.commit();
+            commitWrite(transaction, [&] { return !readById(row.id); });
             numberingCommitted();
         }
         unlockRow(row);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,7 +28,8 @@ namespace quorvel {
 class Database;
 namespace sqlite {
 class Statement;
-}
+class Transaction;
+}  // namespace sqlite
 
 class Cursor {
   public:
@@ -103,6 +105,11 @@ class Cursor {
     void materialize(const ParsedSelect& select);
     void requireLive() const;
     void writeMemo(const RowData& row);
+    // Commits a write. A COMMIT of a change to both files can fail after its commit point
+    // (SQLite has deleted the super-journal, then syncing the directory fails): the change is
+    // in the table then, and a failure reported would have it written a second time on retry.
+    // So the failure is raised only when landed, asked afresh, says the change is not there.
+    void commitWrite(sqlite::Transaction& transaction, const std::function<bool()>& landed);
     void checkSizes(const RowData& row) const;
 
     Database& database_;

@@ -177,7 +177,7 @@ int vfsDelete(sqlite3_vfs*, const char* name, int syncDirectory) {
         // The name is gone already: a failure here is a delete that happened but reports
         // an error, as the platform layer's does when the directory's fsync fails.
         if (const int syncRc = layer().before(Call::Sync); syncRc != SQLITE_OK) {
-            return syncRc;
+            return syncRc == SQLITE_IOERR_FSYNC ? SQLITE_IOERR_DIR_FSYNC : syncRc;
         }
     }
     return SQLITE_OK;
