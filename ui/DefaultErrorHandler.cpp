@@ -9,6 +9,7 @@
 #include "Application.h"
 #include "ApplicationTitle.h"
 #include "Exceptions.h"
+#include "FrameCentring.h"
 #include "FullStop.h"
 #include "ModalDisplay.h"
 
@@ -25,9 +26,10 @@ QString currentApplicationTitle() {
     return applicationTitleFromPath(QCoreApplication::applicationFilePath());
 }
 
-// The platform's message box, centred on the given screen. Qt centres a box without owner on
-// the screen under the mouse cursor when it shows it, whatever screen it was given; this one
-// centres itself again once it knows its size, before it reaches the screen.
+// The platform's message box, centred on the given screen with its frame. Qt centres a box
+// without owner on the screen under the mouse cursor when it shows it, whatever screen it was
+// given; this one centres itself again once it knows its size, before it reaches the screen,
+// and once more when the window manager's frame is known.
 class CentredMessageBox : public QMessageBox {
   public:
     CentredMessageBox(const QString& caption, const QString& text, QScreen* screen)
@@ -41,16 +43,14 @@ class CentredMessageBox : public QMessageBox {
   protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);  // gives the box its size
-        if (screen_ != nullptr) {
-            const QRect area = screen_->geometry();
-            const QSize frame = frameGeometry().size();
-            move(area.x() + (area.width() - frame.width()) / 2,
-                 area.y() + (area.height() - frame.height()) / 2);
+        if (screen_ != nullptr && centring_ == nullptr) {
+            centring_ = new FrameCentring(*this, screen_->geometry());
         }
     }
 
   private:
     QPointer<QScreen> screen_;
+    FrameCentring* centring_ = nullptr;
 };
 
 }  // namespace

@@ -3,34 +3,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QTimerEvent>
-#include <QWindow>
 
 #include <cassert>
 
 #include "Application.h"
+#include "FrameCentring.h"
 #include "LayoutFont.h"
 
 namespace quorvel::ui {
-
-namespace {
-
-// How often, in milliseconds, a shown window looks at its frame; Qt sends no event when the
-// window manager's frame extents arrive.
-constexpr int FrameWatchInterval = 20;
-
-// A frame still being built can be smaller than its window; Qt then reports negative margins.
-bool plausible(const QMargins& margins) {
-    return margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 &&
-           margins.bottom() >= 0;
-}
-
-// Half of a (possibly negative) length, rounded down.
-int halfDown(int length) {
-    return length >= 0 ? length / 2 : -((1 - length) / 2);
-}
-
-}  // namespace
 
 SecondaryWindow::SecondaryWindow(const QString& caption, QSize clientSize, Background background)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -46,9 +26,7 @@ SecondaryWindow::SecondaryWindow(const QString& caption, QSize clientSize, Backg
     setPalette(colours);
     setAutoFillBackground(true);
 
-    winId();  // some platforms know the frame once the native window exists
-    const QMargins margins = windowHandle()->frameMargins();
-    centre(plausible(margins) ? margins : QMargins());
+    new FrameCentring(*this, QGuiApplication::primaryScreen()->geometry());
 }
 
 QLabel* SecondaryWindow::addLabel(const char* name, const QString& text, int left, int top,
@@ -74,55 +52,6 @@ QLabel* SecondaryWindow::addLabel(const char* name, const QString& text, int lef
         label->adjustSize();
     }
     return label;
-}
-
-void SecondaryWindow::centre(const QMargins& margins) {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    centredFrame_ = size().grownBy(margins);
-    const QPoint frameTopLeft(screen.x() + halfDown(screen.width() - centredFrame_.width()),
-                              screen.y() + halfDown(screen.height() - centredFrame_.height()));
-    // The client area is placed, not the frame: the native window's idea of its frame is the
-    // current one, the widget's may be out of date.
-    setGeometry(QRect(frameTopLeft + QPoint(margins.left(), margins.top()), size()));
-}
-
-void SecondaryWindow::followFrame() {
-    const QWindow* window = windowHandle();
-    if (window == nullptr || !isVisible()) {
-        return;
-    }
-    const QMargins margins = window->frameMargins();
-    if (plausible(margins) && size().grownBy(margins) != centredFrame_) {
-        centre(margins);
-    }
-}
-
-bool SecondaryWindow::event(QEvent* event) {
-    const bool handled = QWidget::event(event);
-    switch (event->type()) {
-        case QEvent::Show:
-            frameWatch_.start(FrameWatchInterval, this);
-            break;
-        case QEvent::Hide:
-            frameWatch_.stop();
-            break;
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowActivate:
-            followFrame();
-            break;
-        default:
-            break;
-    }
-    return handled;
-}
-
-void SecondaryWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == frameWatch_.timerId()) {
-        followFrame();
-    } else {
-        QWidget::timerEvent(event);
-    }
 }
 
 void adoptSecondaryWindow(QWidget* window) {

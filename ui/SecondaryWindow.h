@@ -4,9 +4,7 @@
 // Each opening creates a new window, handed to the application, which releases it at the end.
 #pragma once
 
-#include <QBasicTimer>
 #include <QColor>
-#include <QMargins>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -36,19 +34,6 @@ class SecondaryWindow : public QWidget {
     // A label of the window's font in the given look, sized to its text, at left, top; if the
     // text would pass the window's right edge, the font is condensed until it doesn't.
     QLabel* addLabel(const char* name, const QString& text, int left, int top, LabelLook look = {});
-
-    bool event(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
-
-  private:
-    // Places the window with the given frame margins at the centre of the primary screen.
-    void centre(const QMargins& margins);
-    // Centres the window again once the window manager's frame, when it is known, differs in
-    // size from the one it was centred with: under X11 it arrives after the window is shown.
-    void followFrame();
-
-    QSize centredFrame_;
-    QBasicTimer frameWatch_;  // runs while the window is shown
 };
 
 // Hands a new window to the application, which releases it when the program ends.

@@ -8,14 +8,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
-#include <QTimerEvent>
-#include <QWindow>
 
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdlib>
 
+#include "FrameCentring.h"
 #include "ModalDisplay.h"
 
 namespace quorvel::ui {
@@ -23,18 +22,6 @@ namespace quorvel::ui {
 namespace {
 
 constexpr int IconSize = 32;
-
-// How often, in milliseconds, a shown dialog looks at its frame. Under X11 the window manager
-// frames the window only after it is mapped, and Qt sends no event when the frame's extents
-// arrive; a window manager that starts late frames a window that is already up.
-constexpr int FrameWatchInterval = 20;
-
-// Frame margins that can be true: a frame still being built can be smaller than its window, and
-// Qt then reports negative margins.
-bool plausible(const QMargins& margins) {
-    return margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 &&
-           margins.bottom() >= 0;
-}
 
 // One line of the message is measured and drawn with these: tabs expanded, "&" taken literally.
 constexpr int LineFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs;
@@ -64,11 +51,6 @@ int mulDiv(int number, int numerator, int denominator) {
     const long long magnitude =
         (2 * std::llabs(product) + std::llabs(denominator)) / (2LL * std::llabs(denominator));
     return static_cast<int>((product < 0) != (denominator < 0) ? -magnitude : magnitude);
-}
-
-// Half of a (possibly negative) length, rounded down.
-int halfDown(int length) {
-    return length >= 0 ? length / 2 : -((1 - length) / 2);
 }
 
 QString withoutAmpersands(QString caption) {
@@ -249,62 +231,10 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType kind, MsgDlgButtons b
     }
 
     // Centred on the screen; on the active window's monitor when there is one.
-    placementArea_ = QGuiApplication::primaryScreen()->geometry();
-    if (const QWidget* active = QApplication::activeWindow()) {
-        placementArea_ = active->screen()->geometry();
-    }
-    winId();  // some platforms know the frame once the native window exists
-    const QMargins margins = windowHandle()->frameMargins();
-    centre(plausible(margins) ? margins : QMargins());
-}
-
-void TMessageForm::centre(const QMargins& margins) {
-    centredFrame_ = size().grownBy(margins);
-    const QPoint frameTopLeft(
-        placementArea_.x() + halfDown(placementArea_.width() - centredFrame_.width()),
-        placementArea_.y() + halfDown(placementArea_.height() - centredFrame_.height()));
-    // The client area is placed, not the frame: the widget's own idea of its frame is renewed
-    // only by Move and Resize events and can be out of date, the native window's is not.
-    setGeometry(QRect(frameTopLeft + QPoint(margins.left(), margins.top()), size()));
-}
-
-void TMessageForm::followFrame() {
-    const QWindow* window = windowHandle();
-    if (window == nullptr || !isVisible()) {
-        return;
-    }
-    const QMargins margins = window->frameMargins();
-    if (plausible(margins) && size().grownBy(margins) != centredFrame_) {
-        centre(margins);
-    }
-}
-
-bool TMessageForm::event(QEvent* event) {
-    const bool handled = QDialog::event(event);
-    switch (event->type()) {
-        case QEvent::Show:
-            frameWatch_.start(FrameWatchInterval, this);
-            break;
-        case QEvent::Hide:
-            frameWatch_.stop();
-            break;
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowActivate:
-            followFrame();
-            break;
-        default:
-            break;
-    }
-    return handled;
-}
-
-void TMessageForm::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == frameWatch_.timerId()) {
-        followFrame();
-    } else {
-        QDialog::timerEvent(event);
-    }
+    const QWidget* active = QApplication::activeWindow();
+    new FrameCentring(
+        *this,
+        (active != nullptr ? active->screen() : QGuiApplication::primaryScreen())->geometry());
 }
 
 int TMessageForm::modalResult() const {

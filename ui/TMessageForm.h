@@ -4,11 +4,7 @@
 // letters and Ctrl+C.
 #pragma once
 
-#include <QBasicTimer>
 #include <QDialog>
-#include <QMargins>
-#include <QRect>
-#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -36,9 +32,7 @@ class TMessageForm : public QDialog {
     QString clipboardText() const;
 
   protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
   private:
     struct Button {
@@ -53,19 +47,11 @@ class TMessageForm : public QDialog {
     // Moves the keyboard focus to the next (or previous) button, round the row.
     void moveFocus(bool forward);
     void copyToClipboard() const;
-    // Centres the window with the given frame margins in placementArea_.
-    void centre(const QMargins& margins);
-    // Centres the window again when the frame it has now, if that is known, differs in size
-    // from the one it was centred with.
-    void followFrame();
 
     QString message_;
     std::vector<Button> buttons_;
     QPushButton* defaultButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
-    QRect placementArea_;
-    QSize centredFrame_;      // the frame size the window was last centred with
-    QBasicTimer frameWatch_;  // runs while the window is shown
 };
 
 }  // namespace quorvel::ui

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTimerEvent>
-#include <QWindow>
 
 #include <filesystem>
 #include <limits>
@@ -25,6 +23,7 @@
 #include "DefaultErrorHandler.h"
 #include "Exceptions.h"
 #include "ExportSaveDialog.h"
+#include "FrameCentring.h"
 #include "LayoutFont.h"
 #include "MessageDialog.h"
 #include "UngreyedGroupBox.h"
@@ -73,7 +72,7 @@ TForm1::TForm1()
     wireHandlers();
     // Fixed single border: the frame takes exactly the client area and the menu bar.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
-    centreWithFrame();
+    new FrameCentring(*this, QGuiApplication::primaryScreen()->geometry());
 
     // The stored layout holds Query1 active with live results requested: the table opens
     // here, before any handler of the window has run, and the controls show it at once.
@@ -219,45 +218,7 @@ void TForm1::FormCreate() {
     FirstActivationDone = false;
 }
 
-void TForm1::centreWithFrame() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    // The frame is the window manager's: known only some time after the window is mapped.
-    QMargins margins;
-    if (const QWindow* window = windowHandle(); window != nullptr && isVisible()) {
-        margins = window->frameMargins();
-    }
-    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0) {
-        margins = QMargins();
-    }
-    centredFrame_ = size().grownBy(margins);
-    const QRect area = screen->geometry();
-    const QPoint frameTopLeft(area.x() + (area.width() - centredFrame_.width()) / 2,
-                              area.y() + (area.height() - centredFrame_.height()) / 2);
-    setGeometry(QRect(frameTopLeft + QPoint(margins.left(), margins.top()), size()));
-}
-
-void TForm1::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != frameWatch_.timerId()) {
-        QMainWindow::timerEvent(event);
-        return;
-    }
-    if (--frameWatchesLeft_ <= 0 || !isVisible()) {
-        frameWatch_.stop();
-    }
-    if (isVisible() && size().grownBy(windowHandle()->frameMargins()) != centredFrame_) {
-        centreWithFrame();
-    }
-}
-
 bool TForm1::event(QEvent* event) {
-    if (event->type() == QEvent::Show && !activatedBefore_) {
-        // Until the frame arrives the window is centred on its client area alone.
-        frameWatchesLeft_ = FrameWatches;
-        frameWatch_.start(FrameWatchInterval, this);
-    }
     const bool handled = QMainWindow::event(event);
     // Only the first activation counts: every later one is a return from one of the program's
     // modal windows or from another application, and neither is an activation of the form.

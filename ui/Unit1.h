@@ -5,7 +5,6 @@
 // stored active), so a failure to open escapes its construction and start-up fails.
 #pragma once
 
-#include <QBasicTimer>
 #include <QMainWindow>
 
 #include <memory>
@@ -50,12 +49,8 @@ class TForm1 : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
   private:
-    // Centres the window, frame included, on the primary screen; the frame counts once the
-    // window manager has told it.
-    void centreWithFrame();
     void buildControls(QWidget* client);
     void buildEditGroup();
     void buildSortGroup();
@@ -95,13 +90,6 @@ class TForm1 : public QMainWindow {
     bool FirstActivationDone = false;
     std::string StartDir;
     bool activatedBefore_ = false;
-
-    // Looks for the window manager's frame for a while after the first show.
-    static constexpr int FrameWatchInterval = 50;
-    static constexpr int FrameWatches = 60;
-    QBasicTimer frameWatch_;
-    int frameWatchesLeft_ = 0;
-    QSize centredFrame_;
 
     DBGrid* DBGrid1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;

@@ -42,11 +42,20 @@ click_close_box() {
     xdotool mousemove $((X + WIDTH - 9)) $((Y - ${top:-20} / 2)) click 1
 }
 
-# Waits up to 30 s for the process to end, and sets rc to its exit code.
+# Waits up to 30 s for the process to end, and sets rc to its exit code; a process still
+# running then is killed, so the test fails instead of hanging.
 wait_for_exit() {
-    timeout 30 sh -c "while kill -0 $1 2>/dev/null; do sleep 0.2; done"
+    timeout 30 sh -c "while kill -0 $1 2>/dev/null; do sleep 0.2; done" || kill -9 "$1"
     wait "$1"
     rc=$?
+}
+
+# The splash greets the user at the first activation and takes all input for two seconds:
+# waits until it has come and gone (up to 30 s).
+wait_for_splash() {
+    find_window '^Velmora$' >/dev/null || fail "no splash window"
+    timeout 30 sh -c "while xdotool search --onlyvisible --name '^Velmora\$' >/dev/null 2>&1; do
+        sleep 0.2; done" || fail "the splash did not close"
 }
 
 # 1. No table in the working directory.
@@ -90,7 +99,7 @@ if [ -z "$main" ]; then
     fail "no main window"
     kill "$pid" 2>/dev/null
 else
-    sleep 1
+    wait_for_splash
     # The frame, not the client area, stands at the centre of the 1280 x 1024 screen.
     client_geometry "$main"
     extents=$(xprop -id "$main" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ' ')
@@ -178,7 +187,7 @@ for how in "close box" "Alt+F4"; do
         fail "no main window to close by the $how"
         kill "$pid" 2>/dev/null
     else
-        sleep 1
+        wait_for_splash
         xdotool windowactivate --sync "$main"
         if [ "$how" = "close box" ]; then
             click_close_box "$main"
