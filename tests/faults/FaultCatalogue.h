@@ -55,6 +55,7 @@ class FaultCase {
     ~FaultCase();
     const std::filesystem::path& dir() const { return dir_.path(); }
     RecordSet& set() { return *set_; }
+    Database& database() { return engine_->database(); }
     // Drops the record set and the engine (what a dead process leaves is the files).
     void close();
 
