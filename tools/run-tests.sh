@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 if [ "$(id -u)" = 0 ]; then
     apt-get update -qq
     apt-get install -y -qq cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev \
-        libjpeg62-turbo-dev libgtest-dev libbenchmark-dev \
+        libjpeg62-turbo-dev libgtest-dev libbenchmark-dev sqlite3 \
         xvfb xauth openbox xdotool x11-utils fonts-dejavu-core fonts-liberation2
 fi
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON
