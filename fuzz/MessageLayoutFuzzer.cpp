@@ -1,6 +1,7 @@
 // The message dialog's layout fed arbitrary texts (offscreen): any text, of either kind and with
 // any buttons, gives a dialog whose icon, text and buttons lie inside it without overlapping,
-// whose text block has room for every line, and which paints and copies without fault.
+// whose text block is whole lines high with room for each of the text's own lines, and which
+// paints and copies without fault.
 //
 // The first byte of an input chooses the kind and the buttons; the rest is the text, as UTF-8.
 
@@ -58,18 +59,15 @@ void checkLayout(const quorvel::ui::TMessageForm& form) {
     if (message == nullptr || message->text() != form.message()) {
         fail("the text is not shown whole", form.message());
     }
-    // Every line the text is drawn in fits the block's width: the block is as wide as its
-    // widest line.
-    const QFontMetrics metrics = message->fontMetrics();
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs;
-    const QStringList paragraphs =
-        QString(form.message()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
-    for (const QString& paragraph : paragraphs) {
-        for (const QString& word : paragraph.split(u' ')) {
-            if (metrics.size(flags, word).width() > message->width()) {
-                fail("a word wider than the text block", word);
-            }
-        }
+    // Each of the text's own line breaks starts a line, and the block is whole lines high.
+    const int lineSpacing = message->fontMetrics().lineSpacing();
+    const qsizetype paragraphs = QString(form.message())
+                                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                     .replace(u'\r', u'\n')
+                                     .count(u'\n') +
+                                 1;
+    if (message->height() % lineSpacing != 0 || message->height() / lineSpacing < paragraphs) {
+        fail("the text block has no room for every line", form.message());
     }
 }
 

@@ -40,7 +40,8 @@ for spec in dialect_fuzzer:dialect:2048 search_fuzzer:search:1024 \
     corpus="$build/corpus/$name"
     mkdir -p "$corpus"
     echo "fuzz: $target for $duration s"
-    if ! QT_QPA_PLATFORM=offscreen "$build/$target" -max_total_time="$duration" -timeout=10 \
+    if ! QT_QPA_PLATFORM=offscreen LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp" \
+        "$build/$target" -max_total_time="$duration" -timeout=10 \
         -rss_limit_mb=2048 -max_len="$maxlen" -dict="fuzz/$name.dict" -print_final_stats=1 \
         -artifact_prefix="$build/findings/$name-" "$corpus" "fuzz/corpus/$name" \
         >"$build/$name.log" 2>&1; then
