@@ -115,13 +115,13 @@ start() {
     [ -n "$main" ] || { fail "no main window; stderr: $(cat "$work/stderr")"; return 1; }
     find_window '^Velmora$' >/dev/null || fail "no splash"
     await '! is_visible "^Velmora$"' || fail "the splash stays up"
+    xdotool windowactivate --sync "$main"
     info=$(xwininfo -id "$main")
     X=$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')
     Y=$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')
     height=$(echo "$info" | sed -n 's/^ *Height: *//p')
     # The client area of 738 x 521 lies below the menu bar.
     Y=$((Y + height - 521))
-    xdotool windowactivate --sync "$main"
 }
 # Clicks at a point of the main window's client area.
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
@@ -168,8 +168,10 @@ confirm() {
     await '! is_visible "^Confirm$"' || fail "the confirmation box stays up"
     xdotool windowactivate --sync "$main"
 }
+# Waits up to 30 s for the process to end, and sets rc to its exit code; a process still
+# running then is killed, so the test fails instead of hanging.
 wait_for_exit() {
-    timeout 30 sh -c "while kill -0 $1 2>/dev/null; do sleep 0.2; done"
+    timeout 30 sh -c "while kill -0 $1 2>/dev/null; do sleep 0.2; done" || kill -9 "$1"
     wait "$1"
     rc=$?
 }
@@ -250,6 +252,8 @@ shot search-number
 click_delete
 confirm n
 click_delete
+# The second box is up only once the first answer has been dealt with.
+find_window '^Confirm$' >/dev/null && [ "$(count)" != 53 ] && fail "No deleted the issue"
 confirm y
 expect_count 52 "deleting the issue found by its number"
 await '[ -z "$(row 53)" ]' || fail "issue 53 is still there: $(row 53)"
@@ -277,7 +281,6 @@ shot show-all-sorted
 click 30 272
 shot unsorted
 no_box "sorting"
-[ "$(catalogue "$dir/qv")" = "$before" ] || fail "searching and sorting changed the catalogue"
 
 # Export under a new name in a directory of Czech name, through the save dialog.
 xdotool key --clearmodifiers alt+p
@@ -287,6 +290,8 @@ dialog=$(find_window '^Uložit seznam do adresáře$')
 if [ -z "$dialog" ]; then
     fail "no save dialog"
 else
+    # The dialog is up once everything before it has been dealt with.
+    [ "$(catalogue "$dir/qv")" = "$before" ] || fail "searching and sorting changed the catalogue"
     shot save-dialog
     type_text "$work/zálohy/květen"
     xdotool key Return
@@ -315,6 +320,7 @@ wait_for_exit "$pid"
 # Start again: everything as left; a search finds the corrected issue; the close box ends it.
 start || exit 1
 shot again
+[ "$(count)" = 52 ] || fail "the second start finds $(count) issues, expected 52"
 search title "Český"
 shot again-search
 no_box "the second start"
