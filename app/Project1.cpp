@@ -12,8 +12,9 @@
 
 int main(int argc, char** argv) {
     quorvel::ui::Application application(argc, argv);
-    // The pixel layout of the windows fits Fusion's metrics without clipping.
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The pixel layout of the windows was made for this style's metrics: a group box's caption
+    // stands on its frame line, where the labels inside the boxes leave room for it.
+    application.setStyle(QStyleFactory::create(QStringLiteral("Windows")));
 
     std::unique_ptr<quorvel::ui::TForm1> form;
     try {

@@ -1,9 +1,11 @@
 #include "UngreyedGroupBox.h"
 
+#include <QApplication>
 #include <QChildEvent>
 #include <QEvent>
 #include <QPalette>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleOption>
 
 namespace quorvel::ui {
@@ -14,6 +16,9 @@ namespace {
 // objects; the state is lent for the call and given back.
 class EnabledLookStyle : public QProxyStyle {
   public:
+    // A style of the application's own kind, not the platform's default one.
+    EnabledLookStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
         const Lend lend(option);
