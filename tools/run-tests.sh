@@ -7,9 +7,11 @@ if [ "$(id -u)" = 0 ]; then
     apt-get update -qq
     apt-get install -y -qq cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev \
         libjpeg62-turbo-dev libgtest-dev libbenchmark-dev sqlite3 \
-        xvfb xauth openbox xdotool x11-utils fonts-dejavu-core fonts-liberation2
+        xvfb xauth openbox xdotool x11-utils fonts-dejavu-core fonts-liberation2 valgrind
 fi
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON
 cmake --build build/test -j"$(nproc)"
+# The scripted session under valgrind's memcheck, in a plain build of its own.
+sh tests/endurance/valgrind_session.sh
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 900
