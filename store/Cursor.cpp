@@ -481,6 +481,11 @@ void Cursor::commitWrite(Transaction& transaction, const std::function<bool()>& 
     try {
         transaction.commit();
     } catch (const EDBEngineError&) {
+        // Still inside the transaction (a busy COMMIT keeps it open): the change seen would be
+        // our own, not yet in the table, and it is rolled back.
+        if (sqlite3_get_autocommit(database_.handle()) == 0) {
+            throw;
+        }
         bool inTable = false;
         try {
             inTable = landed();
@@ -493,32 +498,60 @@ void Cursor::commitWrite(Transaction& transaction, const std::function<bool()>& 
     }
 }
 
+bool Cursor::holdsWritten(std::int64_t id, const RowData& row) {
+    const std::optional<RowData> inTable = readById(id);
+    if (!inTable) {
+        return false;
+    }
+    for (int c = 0; c < schema::stringColumnCount; ++c) {
+        if (inTable->strings[c] != stored(row.strings[c])) {
+            return false;
+        }
+    }
+    return !row.memoChanged || readMemo(id) == stored(row.memo);
+}
+
 RowData Cursor::insertRow(const RowData& row) {
     requireLive();
     checkSizes(row);
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
     refreshNumbering();
     RowData written = row;
-    {
-        sqlite::Statement& insert = database_.statement(
-            "INSERT INTO main.qv(vytisk, cislo, nejzajimavejsi_casti) VALUES(?, ?, ?)");
-        ResetGuard guard(insert);
-        for (int c = 0; c < schema::stringColumnCount; ++c) {
-            insert.bind(c + 1, stored(row.strings[c]));
+    // An earlier Post of this new row failed in doubt and its row is in the table after all:
+    // taken as written when it holds these values, else given them; never added twice.
+    const bool doubtfulIn = doubtfulInsert_ && readById(*doubtfulInsert_);
+    if (doubtfulIn && holdsWritten(*doubtfulInsert_, row)) {
+        written.id = *doubtfulInsert_;
+    } else {
+        sqlite::Statement& write = database_.statement(
+            doubtfulIn ? "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
+                         "version = version + 1 WHERE id = ?"
+                       : "INSERT INTO main.qv(vytisk, cislo, nejzajimavejsi_casti) "
+                         "VALUES(?, ?, ?)");
+        {
+            ResetGuard guard(write);
+            for (int c = 0; c < schema::stringColumnCount; ++c) {
+                write.bind(c + 1, stored(row.strings[c]));
+            }
+            if (doubtfulIn) {
+                write.bind(4, *doubtfulInsert_);
+            }
+            write.step();
         }
-        insert.step();
-        written.id = sqlite3_last_insert_rowid(database_.handle());
-    }
-    if (row.memoChanged) {
-        writeMemo(written);
+        written.id = doubtfulIn ? *doubtfulInsert_ : sqlite3_last_insert_rowid(database_.handle());
+        if (row.memoChanged) {
+            writeMemo(written);
+        }
     }
     std::optional<RowData> fresh = readById(written.id);
     assert(fresh.has_value());
-    commitWrite(transaction, [&] {
-        const std::optional<RowData> inTable = readById(written.id);
-        return inTable && inTable->strings == fresh->strings &&
-               (!row.memoChanged || readMemo(written.id) == stored(row.memo));
-    });
+    try {
+        commitWrite(transaction, [&] { return holdsWritten(written.id, row); });
+    } catch (const EDBEngineError&) {
+        doubtfulInsert_ = written.id;
+        throw;
+    }
+    doubtfulInsert_.reset();
     numberingCommitted();
     if (numbered_) {
         ids_.push_back(written.id);
@@ -534,31 +567,54 @@ RowData Cursor::modifyRow(const RowData& row) {
     checkSizes(row);
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
     refreshNumbering();
-    {
-        sqlite::Statement& update = database_.statement(
+    // Writes row's values over the given version; whether that version was there.
+    const auto update = [this, &row](std::int64_t version) {
+        sqlite::Statement& statement = database_.statement(
             "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
             "version = version + 1 WHERE id = ? AND version = ?");
-        ResetGuard guard(update);
+        ResetGuard guard(statement);
         for (int c = 0; c < schema::stringColumnCount; ++c) {
-            update.bind(c + 1, stored(row.strings[c]));
+            statement.bind(c + 1, stored(row.strings[c]));
         }
-        update.bind(4, row.id);
-        update.bind(5, row.version);
-        update.step();
+        statement.bind(4, row.id);
+        statement.bind(5, version);
+        statement.step();
+        return sqlite3_changes(database_.handle()) != 0;
+    };
+    bool inAlready = false;
+    if (!update(row.version)) {
+        const std::optional<RowData> inTable = readById(row.id);
+        if (!inTable) {
+            fail(engine_code::recordNotFound);
+        }
+        // Posted again after a commit that failed in doubt: the row lock, still held, kept
+        // everyone else away, so the next version is that commit's. Taken as written when it
+        // holds these values, else given them.
+        if (doubtfulEdit_ != row.id || locked_.count(row.id) == 0 ||
+            inTable->version != row.version + 1) {
+            fail(engine_code::recordChanged);
+        }
+        inAlready = holdsWritten(row.id, row);
+        if (!inAlready) {
+            update(inTable->version);
+        }
     }
-    if (sqlite3_changes(database_.handle()) == 0) {
-        fail(readById(row.id) ? engine_code::recordChanged : engine_code::recordNotFound);
-    }
-    if (row.memoChanged) {
+    if (row.memoChanged && !inAlready) {
         writeMemo(row);
     }
     std::optional<RowData> fresh = readById(row.id);
     assert(fresh.has_value());
     // Nobody else changes the row while this copy holds its lock: the next version is ours.
-    commitWrite(transaction, [&] {
-        const std::optional<RowData> inTable = readById(row.id);
-        return inTable && inTable->version == fresh->version && inTable->strings == fresh->strings;
-    });
+    try {
+        commitWrite(transaction, [&] {
+            const std::optional<RowData> inTable = readById(row.id);
+            return inTable && inTable->version == fresh->version && holdsWritten(row.id, row);
+        });
+    } catch (const EDBEngineError&) {
+        doubtfulEdit_ = row.id;
+        throw;
+    }
+    doubtfulEdit_.reset();
     numberingCommitted();
     unlockRow(row);
     fresh->recNo = numbered_ ? numberOf(row) : 0;

@@ -109,7 +109,12 @@ class Cursor {
     // (SQLite has deleted the super-journal, then syncing the directory fails): the change is
     // in the table then, and a failure reported would have it written a second time on retry.
     // So the failure is raised only when landed, asked afresh, says the change is not there.
+    // A failure that couldn't tell is raised; the retried Post (of the same row, still pending)
+    // then finds the change in the table and takes it as written (doubtfulInsert_ for a new
+    // row; doubtfulEdit_ and the row's next version for an edited one).
     void commitWrite(sqlite::Transaction& transaction, const std::function<bool()>& landed);
+    // Whether the table holds row's fields (and its memo, when written) under id.
+    bool holdsWritten(std::int64_t id, const RowData& row);
     void checkSizes(const RowData& row) const;
 
     Database& database_;
@@ -122,6 +127,10 @@ class Cursor {
     bool idsAscending_ = true;       // ... which are then in id order too
     unsigned seenVersion_ = 0;       // qv.db's data version that ids_ agrees with
     std::set<std::int64_t> locked_;
+    // The id a new row got in a write whose commit failed: it may be in the table after all.
+    std::optional<std::int64_t> doubtfulInsert_;
+    // The id of an edited row whose commit failed, its lock still held.
+    std::optional<std::int64_t> doubtfulEdit_;
 };
 
 }  // namespace quorvel
