@@ -1,0 +1,190 @@
+// The export as the user reaches it: "&Program" → "&Exportovat databázi" by keys, a name typed
+// into the save dialog, and the boxes that follow. The copy itself is tested with the export;
+// here the menu, the dialog, StartDir and the boxes are proved to be joined to it.
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <fstream>
+#include <iterator>
+
+#include "ExportSaveDialog.h"
+#include "MainWindowFixture.h"
+
+using namespace quorvel;
+using namespace quorvel::ui;
+using namespace quorvel::ui::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString copyFailed = QStringLiteral("Nepodařilo se zkopírovat soubor!");
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+}  // namespace
+
+class ExportCommandTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        directory_ = std::make_unique<WorkingDirectory>();
+        makeCatalogue(directory_->path(), {{"Vesmír", "3/2019", "Černé díry", "O hvězdách"},
+                                           {"Reflex", "7/2010", "Rozhovor", "Politika"}});
+        backups_ = directory_->path() / "zaloha";
+        fs::create_directory(backups_);
+        watchdog_ = std::make_unique<Watchdog>();
+        form_ = std::make_unique<TForm1>();
+        openWindow(*form_);
+        table_ = {contents("qv.db"), contents("qv.mb")};
+    }
+
+    void cleanup() {
+        form_.reset();
+        watchdog_.reset();
+        directory_.reset();
+        QVERIFY2(hideLeftWindows().isEmpty(), "a window was left open");
+    }
+
+    void toANewNameMakesAByteIdenticalPair() {
+        QCOMPARE(exportAs(backups_ / "kopie"), QStringList());
+        QCOMPARE(contents(backups_ / "kopie.db"), table_.first);
+        QCOMPARE(contents(backups_ / "kopie.mb"), table_.second);
+        // The copy opens as the same table.
+        fs::rename(backups_ / "kopie.db", backups_ / "qv.db");
+        fs::rename(backups_ / "kopie.mb", backups_ / "qv.mb");
+        QCOMPARE(storedTitles(backups_), (QStringList{"Vesmír", "Reflex"}));
+    }
+
+    void toAnExistingFileAddsBothExtensionsToIt() {
+        write(backups_ / "x.db", "stará záloha");
+        const QStringList shown = exportAs(backups_ / "x.db");
+        QCOMPARE(shown, QStringList());
+        QCOMPARE(contents(backups_ / "x.db.db"), table_.first);
+        QCOMPARE(contents(backups_ / "x.db.mb"), table_.second);
+        QCOMPARE(contents(backups_ / "x.db"), std::string("stará záloha"));
+    }
+
+    void overAnExistingPairWithoutAQuestion() {
+        write(backups_ / "kopie.db", std::string(100000, 'x'));
+        write(backups_ / "kopie.mb", "y");
+        QCOMPARE(exportAs(backups_ / "kopie"), QStringList());
+        QCOMPARE(contents(backups_ / "kopie.db"), table_.first);
+        QCOMPARE(contents(backups_ / "kopie.mb"), table_.second);
+    }
+
+    // The sources are StartDir's, taken at the first activation, not the directory of the
+    // moment; once they are gone there each file fails on its own and the targets stay.
+    void withTheTableFilesGoneEachFailsAndTheTargetsStay() {
+        write(backups_ / "kopie.db", "a");
+        write(backups_ / "kopie.mb", "b");
+        fs::rename("qv.db", backups_ / "jinde.db");
+        fs::rename("qv.mb", backups_ / "jinde.mb");
+        QCOMPARE(exportAs(backups_ / "kopie"), (QStringList{copyFailed, copyFailed}));
+        QCOMPARE(contents(backups_ / "kopie.db"), std::string("a"));
+        QCOMPARE(contents(backups_ / "kopie.mb"), std::string("b"));
+    }
+
+    void ontoItselfIsRefusedAndTheTableUntouched() {
+        QCOMPARE(exportAs(directory_->path() / "qv"), (QStringList{copyFailed, copyFailed}));
+        QCOMPARE(contents("qv.db"), table_.first);
+        QCOMPARE(contents("qv.mb"), table_.second);
+        QCOMPARE(storedTitles(directory_->path()), (QStringList{"Vesmír", "Reflex"}));
+        // Through another spelling of the same path too.
+        const fs::path roundabout = backups_ / ".." / "." / "qv";
+        QCOMPARE(exportAs(roundabout), (QStringList{copyFailed, copyFailed}));
+        QCOMPARE(contents("qv.db"), table_.first);
+        QCOMPARE(contents("qv.mb"), table_.second);
+    }
+
+    void aNameInAMissingDirectoryKeepsTheDialogOpen() {
+        QString warning;
+        bool dialogStillOpen = false;
+        whenActive<ExportSaveDialog>([&](ExportSaveDialog* dialog) {
+            whenActive<QMessageBox>([&, dialog](QMessageBox* box) {
+                warning = box->text();
+                box->button(QMessageBox::Ok)->click();
+                QTimer::singleShot(50, dialog, [&, dialog] {
+                    dialogStillOpen = dialog->isVisible();
+                    dialog->reject();
+                });
+            });
+            enterName(dialog, backups_ / "nikde" / "kopie");
+        });
+        openExportByKeys();
+        QTRY_VERIFY(!warning.isEmpty());
+        QVERIFY2(warning.contains("nikde"), qPrintable(warning));
+        QVERIFY(dialogStillOpen);
+        QVERIFY(!fs::exists(backups_ / "nikde"));
+    }
+
+    void theDialogAsksAsTheExportNeeds() {
+        whenActive<ExportSaveDialog>([](ExportSaveDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Uložit seznam do adresáře"));
+            QCOMPARE(dialog->nameFilters(), QStringList{"Databázové soubory (*.db *.mb)"});
+            QVERIFY(dialog->defaultSuffix().isEmpty());
+            QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            QVERIFY(dialog->isSizeGripEnabled());
+            dialog->reject();
+        });
+        openExportByKeys();
+        QTRY_COMPARE(visibleTopLevels(), QWidgetList{form_.get()});
+        QVERIFY(fs::is_empty(backups_));
+    }
+
+  private:
+    // Alt+P opens "&Program", E chooses "&Exportovat databázi".
+    void openExportByKeys() {
+        // As the window manager does when the last dialog has gone.
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QTest::keyClick(form_.get(), Qt::Key_P, Qt::AltModifier);
+        auto* menu = form_->findChild<QMenu*>("Soubor1");
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_E);
+    }
+
+    static void enterName(QFileDialog* dialog, const fs::path& base) {
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(name != nullptr);
+        name->clear();
+        QTest::keyClicks(name, QString::fromStdString(base.string()));
+        // A name that exists opens the completer's list; Escape closes the list alone.
+        if (QWidget* completions = QApplication::activePopupWidget()) {
+            QTest::keyClick(completions, Qt::Key_Escape);
+        }
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+    }
+
+    // Exports to base by the menu and the dialog; gives the texts of the boxes that followed.
+    QStringList exportAs(const fs::path& base) {
+        Answered shown;
+        whenActive<ExportSaveDialog>([&](ExportSaveDialog* dialog) { enterName(dialog, base); });
+        answerDialogs(shown, {"OK", "OK"});
+        openExportByKeys();
+        if (!QTest::qWaitFor([this] { return visibleTopLevels() == QWidgetList{form_.get()}; })) {
+            shown.texts << "a window was left open";
+        }
+        QTest::qWait(100);
+        return shown.texts;
+    }
+
+    std::unique_ptr<WorkingDirectory> directory_;
+    fs::path backups_;
+    std::unique_ptr<Watchdog> watchdog_;
+    std::unique_ptr<TForm1> form_;
+    std::pair<std::string, std::string> table_;
+};
+
+QUORVEL_UI_TEST_MAIN(ExportCommandTest)
+#include "ExportCommandTest.moc"
