@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 #include "CatalogueSchema.h"
 #include "Cursor.h"
@@ -111,6 +113,37 @@ int authorize(void*, int action, const char* first, const char*, const char*, co
     }
 }
 
+// A copy killed while it commits a change of both files can leave that commit's super-journal
+// (qv.db-mj and nine hex digits) with no journal naming it any more; SQLite never looks at it
+// again, and each such kill would leave one more file beside the table. They are removed under
+// a write lock on both files: no commit of another copy can be under way then, and taking the
+// lock first rolls back whatever journal a kill left hot, so every one still there is an orphan.
+// Nothing is tried while another copy writes; a later opening tidies up.
+void removeOrphanedSuperJournals(sqlite3* db, const std::filesystem::path& directory) {
+    const std::string prefix = std::string(schema::rowsFileName) + "-mj";
+    const auto isSuperJournal = [&prefix](const std::string& name) {
+        return name.size() == prefix.size() + 9 && name.compare(0, prefix.size(), prefix) == 0 &&
+               std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                           [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    std::vector<std::filesystem::path> orphans;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (isSuperJournal(entry->path().filename().string())) {
+            orphans.push_back(entry->path());
+        }
+    }
+    if (orphans.empty() ||
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return;
+    }
+    for (const std::filesystem::path& orphan : orphans) {
+        std::filesystem::remove(orphan, error);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 }  // namespace
 
 Database::Database(const std::filesystem::path& directory, const std::string& vfs)
@@ -151,6 +184,9 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         checkFile("mb", schema::memoApplicationId, engine_code::notAMemoFile, memoPath,
                   "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0");
         checkPairAndIndexes();
+        if (!readOnly()) {
+            removeOrphanedSuperJournals(db_, directory);
+        }
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
