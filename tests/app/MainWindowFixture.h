@@ -123,7 +123,7 @@ inline void openWindow(TForm1& form) {
     whenActive<TForm2>([](TForm2* splash) { splash->windowHandle()->close(); });
     form.show();
     form.activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(form.firstActivationDone() && form.query().SQL().size() == 3, 1500);
+    QTRY_VERIFY(form.firstActivationDone() && form.query().SQL().size() == 3);
     QTRY_VERIFY(form.isActiveWindow());
 }
 
