@@ -170,6 +170,25 @@ RowData Cursor::rowFrom(const sqlite::Statement& statement) const {
     return row;
 }
 
+void Cursor::requireKeyOrder(const std::vector<RowData>& rows, const RowData* after,
+                             const RowData* before) const {
+    // BINARY collation compares bytes as std::string does.
+    const auto less = [this](const RowData& a, const RowData& b) {
+        if (!idOrder_ && a.sortKey != b.sortKey) {
+            return a.sortKey < b.sortKey;
+        }
+        return a.id < b.id;
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const RowData* previous = i > 0 ? &rows[i - 1] : after;
+        if ((previous != nullptr && !less(*previous, rows[i])) ||
+            (before != nullptr && !less(rows[i], *before))) {
+            fail(engine_code::corruptFile,
+                 "File: " + (database_.directory() / schema::rowsFileName).string());
+        }
+    }
+}
+
 std::vector<RowData> Cursor::query(const std::string& where, const std::string& order,
                                    const std::vector<SqlValue>& values, std::size_t count,
                                    std::size_t skip) {
@@ -279,6 +298,7 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
         const std::string order =
             idOrder_ ? "qv.id" : schema::sortExpression(sortColumn_) + ", qv.id";
         rows = query({}, order, {}, count, 0);
+        requireKeyOrder(rows, nullptr, nullptr);
     }
     transaction.commit();
     return rows;
@@ -295,6 +315,7 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
             idOrder_ ? "qv.id DESC" : schema::sortExpression(sortColumn_) + " DESC, qv.id DESC";
         rows = query({}, order, {}, count, 0);
         std::reverse(rows.begin(), rows.end());
+        requireKeyOrder(rows, nullptr, nullptr);
     }
     transaction.commit();
     return rows;
@@ -323,6 +344,9 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
                       skip > equal ? skip - equal : 0);
             rows.insert(rows.end(), greater.begin(), greater.end());
         }
+    }
+    if (!numbered_) {
+        requireKeyOrder(rows, &row, nullptr);
     }
     transaction.commit();
     return rows;
@@ -353,6 +377,7 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
             }
         }
         std::reverse(rows.begin(), rows.end());
+        requireKeyOrder(rows, nullptr, &row);
     }
     transaction.commit();
     return rows;

@@ -87,6 +87,11 @@ class Cursor {
                                const std::vector<SqlValue>& values, std::size_t count,
                                std::size_t skip);
     RowData rowFrom(const sqlite::Statement& statement) const;
+    // Rows read in key order (the id, or the sort value and then the id) come strictly in that
+    // order, and after (before) the row they were asked after (before). A damaged file can break
+    // that without SQLite noticing, and a walk over it would then go round for ever: corruptFile.
+    void requireKeyOrder(const std::vector<RowData>& rows, const RowData* after,
+                         const RowData* before) const;
     std::optional<RowData> readById(std::int64_t id);
     // Numbering results: count rows from position start onwards, or the count rows before
     // position end. A row another copy deleted meanwhile leaves the list, so pages stay full

@@ -184,9 +184,15 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         checkFile("mb", schema::memoApplicationId, engine_code::notAMemoFile, memoPath,
                   "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0");
         checkPairAndIndexes();
+        // Only a pair that passed every check is changed: an open that fails leaves both files
+        // as they were.
+        useRollbackJournal("main", rowsPath);
+        useRollbackJournal("mb", memoPath);
+        sqlite::execute(db_, "PRAGMA main.synchronous=FULL; PRAGMA mb.synchronous=FULL");
         if (!readOnly()) {
             removeOrphanedSuperJournals(db_, directory);
         }
+        sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -234,8 +240,6 @@ void Database::checkFile(const char* schemaName, std::int32_t applicationId, Eng
         }
         // The tables and columns we rely on; a damaged schema fails here too.
         sqlite::execute(db_, probe);
-        useRollbackJournal(schemaName, path);
-        sqlite::execute(db_, (prefix + "synchronous=FULL").c_str());
     } catch (const EDBEngineError& error) {
         const bool named = std::any_of(error.entries().begin(), error.entries().end(),
                                        [&path](const EngineErrorEntry& entry) {
@@ -340,7 +344,6 @@ void Database::checkPairAndIndexes() {
         index.bind(1, std::optional<std::string>(schema::sortIndexName(column)));
         sortIndex_[column] = index.step() && index.integer(0) == 1;
     }
-    sqlite3_set_authorizer(db_, authorize, nullptr);
 }
 
 const char* Database::mode() const {
