@@ -48,8 +48,8 @@ for spec in dialect_fuzzer:dialect:2048 search_fuzzer:search:1024 \
         tail -n 60 "$build/$name.log" >&2
         failed="$failed $target"
     fi
-    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|cov: .*(DONE|INITED)' \
-        "$build/$name.log" | tail -n 3 || true
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|(DONE|INITED) +cov:' \
+        "$build/$name.log" | tail -n 4 || true
 done
 if [ -n "$failed" ]; then
     echo "fuzz: findings in:$failed (see $build/findings)" >&2
