@@ -25,10 +25,10 @@ echo "fuzz: build took $(($(date +%s) - start)) s"
 mkdir -p "$build/findings"
 failed=
 # target, seed corpus, dictionary, longest input
-for spec in dialect_fuzzer:dialect:2048 search_fuzzer:search:1024 \
+for entry in dialect_fuzzer:dialect:2048 search_fuzzer:search:1024 \
     message_layout_fuzzer:message:1024; do
-    target=${spec%%:*}
-    rest=${spec#*:}
+    target=${entry%%:*}
+    rest=${entry#*:}
     name=${rest%%:*}
     maxlen=${rest#*:}
     if [ ! -x "$build/$target" ]; then
