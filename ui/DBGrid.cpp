@@ -306,8 +306,7 @@ void DBGrid::verticalBarUsed(int action) {
         updateVerticalBar();
         return;
     }
-    closeEditor();
-    try {
+    moveFromBar([&] {
         switch (action) {
             case QAbstractSlider::SliderSingleStepSub:
                 set->MoveBy(-(currentLine_ + 1));
@@ -330,11 +329,7 @@ void DBGrid::verticalBarUsed(int action) {
             default:
                 break;
         }
-    } catch (...) {
-        updateVerticalBar();
-        throw;
-    }
-    updateVerticalBar();
+    });
 }
 
 void DBGrid::thumbReleased() {
@@ -345,8 +340,7 @@ void DBGrid::thumbReleased() {
         updateVerticalBar();
         return;
     }
-    closeEditor();
-    try {
+    moveFromBar([&] {
         if (set->NumbersRows()) {
             if (position <= 1) {
                 set->First();
@@ -373,6 +367,14 @@ void DBGrid::thumbReleased() {
                     break;
             }
         }
+    });
+}
+
+void DBGrid::moveFromBar(const std::function<void()>& move) {
+    closeEditor();
+    // The bar shows where the current row is afterwards, also when the move failed.
+    try {
+        move();
     } catch (...) {
         updateVerticalBar();
         throw;

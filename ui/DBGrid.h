@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
+
 #include "DataSetObserver.h"
 #include "GridColumns.h"
 #include "GridGeometry.h"
@@ -93,6 +95,8 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     void updateHorizontalBar();
     void verticalBarUsed(int action);
     void thumbReleased();
+    // Runs a move the scroll bar asked for, with the cell editor closed first.
+    void moveFromBar(const std::function<void()>& move);
     void wheelTurned(QWheelEvent* event);
     IndicatorGlyph glyph() const;
 
