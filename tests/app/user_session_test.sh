@@ -13,8 +13,7 @@ work=$(mktemp -d)
 wm=
 pid=
 trap 'kill "$wm" $pid 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/x11_helpers.sh"
 step=0
 shot() {
     step=$((step + 1))
@@ -95,10 +94,6 @@ expect_count() {
     await "[ \"\$(count)\" = $1 ]" || fail "$2: $(count) issues, expected $1"
 }
 
-find_window() {
-    timeout 30 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
-}
-is_visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 # Every step ends with no error box up and the program still running.
 no_box() {
     for caption in '^Error$' '^Quorvel$' '^Application Error$'; do
@@ -113,15 +108,11 @@ start() {
     pid=$!
     main=$(find_window '^Quorvel 1.1$')
     [ -n "$main" ] || { fail "no main window; stderr: $(cat "$work/stderr")"; return 1; }
-    find_window '^Velmora$' >/dev/null || fail "no splash"
-    await '! is_visible "^Velmora$"' || fail "the splash stays up"
+    wait_for_splash
     xdotool windowactivate --sync "$main"
-    info=$(xwininfo -id "$main")
-    X=$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')
-    Y=$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')
-    height=$(echo "$info" | sed -n 's/^ *Height: *//p')
+    client_geometry "$main"
     # The client area of 738 x 521 lies below the menu bar.
-    Y=$((Y + height - 521))
+    Y=$((Y + HEIGHT - 521))
 }
 # Clicks at a point of the main window's client area.
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
@@ -168,14 +159,6 @@ confirm() {
     await '! is_visible "^Confirm$"' || fail "the confirmation box stays up"
     xdotool windowactivate --sync "$main"
 }
-# Waits up to 30 s for the process to end, and sets rc to its exit code; a process still
-# running then is killed, so the test fails instead of hanging.
-wait_for_exit() {
-    timeout 30 sh -c "while kill -0 $1 2>/dev/null; do sleep 0.2; done" || kill -9 "$1"
-    wait "$1"
-    rc=$?
-}
-
 start || exit 1
 shot start
 [ "$(count)" = 50 ] || fail "the demo holds $(count) issues, expected 50"
@@ -325,7 +308,7 @@ search title "Český"
 shot again-search
 no_box "the second start"
 info=$(xprop -id "$main" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ' ')
-xdotool mousemove $((X + 738 - 9)) $((Y - (height - 521) - $(echo "$info" | cut -d, -f3) / 2)) \
+xdotool mousemove $((X + 738 - 9)) $((Y - (HEIGHT - 521) - $(echo "$info" | cut -d, -f3) / 2)) \
     click 1
 wait_for_exit "$pid"
 [ "$rc" = 0 ] || fail "exit code $rc after the close box, expected 0"
