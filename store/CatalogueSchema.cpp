@@ -27,11 +27,22 @@ std::optional<int> findColumn(std::string_view name) {
     return std::nullopt;
 }
 
-std::string sortExpression(int column) {
+std::string unkeyedSortExpression(int column) {
     if (column == memoColumn) {
-        return "coalesce(memo.obsah, '')";
+        return "coalesce(memo.obsah, '') COLLATE czech";
     }
-    return std::string("coalesce(qv.") + columns[column].sqlName + ", '')";
+    return std::string("coalesce(qv.") + columns[column].sqlName + ", '') COLLATE czech";
+}
+
+std::string sortExpression(int column) {
+    if (column < keyedColumnCount) {
+        return std::string("qv.") + sortKeyColumns[column];
+    }
+    return unkeyedSortExpression(column);
+}
+
+std::string createSortIndexSql(int column) {
+    return "CREATE INDEX main." + sortIndexName(column) + " ON qv(" + sortKeyColumns[column] + ")";
 }
 
 std::string sortIndexName(int column) {
@@ -67,11 +78,10 @@ void build(sqlite3* db, const std::filesystem::path& memoPath) {
             "CREATE TABLE main.qv ("
             " id INTEGER PRIMARY KEY AUTOINCREMENT,"
             " vytisk TEXT, cislo TEXT, nejzajimavejsi_casti TEXT,"
-            " version INTEGER NOT NULL DEFAULT 1)");
-    for (int column : {0, 1}) {
-        execute(db, ("CREATE INDEX main." + sortIndexName(column) + " ON qv(coalesce(" +
-                     columns[column].sqlName + ", ''))")
-                        .c_str());
+            " version INTEGER NOT NULL DEFAULT 1,"
+            " vytisk_key BLOB NOT NULL DEFAULT x'', cislo_key BLOB NOT NULL DEFAULT x'')");
+    for (int column = 0; column < keyedColumnCount; ++column) {
+        execute(db, createSortIndexSql(column).c_str());
     }
     execute(db, "CREATE TABLE mb.memo (id INTEGER PRIMARY KEY, obsah TEXT NOT NULL)");
     execute(db, "CREATE TABLE main.qv_pair (token TEXT NOT NULL)");

@@ -1,7 +1,12 @@
 // The table qv as two SQLite files: qv.db holds the rows (the three string fields, a hidden row
-// id and a version counter), qv.mb holds each row's memo text under the same id. Both carry an
-// application id, a format version and a pairing token, so that a foreign, newer or mismatched
-// file is recognised before anything is read or written.
+// id, a version counter and the Czech sort keys of Vytisk and Cislo), qv.mb holds each row's
+// memo text under the same id. Both carry an application id, a format version and a pairing
+// token, so that a foreign, newer or mismatched file is recognised before anything is read or
+// written.
+//
+// Format 1 had no sort keys; its indexes sorted coalesce(field, '') bytewise. Format 2 keeps
+// each sort key as a plain blob column beside its field (written with the row by RowInsert)
+// with a plain index on it, so the files need nothing of ours to be read or checked.
 #pragma once
 
 #include <array>
@@ -40,15 +45,27 @@ inline constexpr const char* tableName = "qv";
 
 inline constexpr std::int32_t rowsApplicationId = 0x51565442;  // "QVTB"
 inline constexpr std::int32_t memoApplicationId = 0x5156424D;  // "QVBM"
-inline constexpr int formatVersion = 1;
+inline constexpr int formatVersion = 2;
+// The format before the sort keys, which an opening brings up to formatVersion.
+inline constexpr int unkeyedFormatVersion = 1;
+
+// Columns that keep a sort key; the key column of column c is sortKeyColumns[c].
+inline constexpr int keyedColumnCount = 2;
+inline constexpr std::array<const char*, keyedColumnCount> sortKeyColumns{
+    {"vytisk_key", "cislo_key"}};
 
 // The column of the table called name, compared without regard to case; nullopt if none.
 std::optional<int> findColumn(std::string_view name);
 
-// The expression an order by a string column sorts on; an index on exactly this expression
-// (qv_by_<column>) lets a sorted result be walked without sorting.
+// The expression an order by column sorts on, in Czech order with ties left to the id: the
+// key column of a keyed column (its index, qv_by_<column>, lets a sorted result be walked
+// without sorting), else the field under the connection's "czech" collation (CzechCollator).
 std::string sortExpression(int column);
+// The same for a file of the unkeyed format, which only the collation can sort.
+std::string unkeyedSortExpression(int column);
 std::string sortIndexName(int column);
+// The statements that give qv.db its sort key columns' indexes.
+std::string createSortIndexSql(int column);
 
 // Creates an empty table in directory (which must exist). Refuses, touching nothing, when
 // either file exists already. Throws EDBEngineError.

@@ -6,6 +6,7 @@
 #include "Database.h"
 #include "EDBEngineError.h"
 #include "LikePattern.h"
+#include "RowInsert.h"
 #include "SqliteStatement.h"
 #include "Utf8.h"
 
@@ -15,15 +16,6 @@ namespace {
 
 using sqlite::ResetGuard;
 using sqlite::Transaction;
-
-// The table stores an empty text as a field without a value, so that a search for "%%" finds
-// exactly the rows whose field holds something.
-std::optional<std::string> stored(const std::optional<std::string>& value) {
-    if (!value || value->empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 [[noreturn]] void fail(EngineCode code, const std::string& detail = {}) {
     std::vector<EngineErrorEntry> entries;
@@ -71,7 +63,7 @@ void Cursor::materialize(const ParsedSelect& select) {
     }
     sql += " ORDER BY ";
     if (select.orderColumn) {
-        sql += schema::sortExpression(*select.orderColumn) + ", ";
+        sql += database_.sortExpression(*select.orderColumn) + ", ";
     }
     sql += "qv.id";
     // The condition is evaluated here alone, with the engine's own LIKE.
@@ -154,7 +146,7 @@ std::string Cursor::rowSelect() const {
     std::string sql =
         "SELECT qv.id, qv.version, qv.vytisk, qv.cislo, qv.nejzajimavejsi_casti, "
         "EXISTS(SELECT 1 FROM mb.memo WHERE memo.id = qv.id), ";
-    sql += idOrder_ ? "''" : schema::sortExpression(sortColumn_);
+    sql += idOrder_ ? "''" : database_.sortExpression(sortColumn_);
     return sql + " FROM main.qv";
 }
 
@@ -166,13 +158,14 @@ RowData Cursor::rowFrom(const sqlite::Statement& statement) const {
         row.strings[c] = statement.text(2 + c);
     }
     row.memoStored = statement.integer(5) != 0;
-    row.sortKey = statement.text(6).value_or("");
+    row.sortKey = statement.blob(6);
     return row;
 }
 
 void Cursor::requireKeyOrder(const std::vector<RowData>& rows, const RowData* after,
                              const RowData* before) const {
-    // BINARY collation compares bytes as std::string does.
+    // SQLite compares the key blobs with memcmp, the shorter first on a common prefix, as
+    // std::string compares.
     const auto less = [this](const RowData& a, const RowData& b) {
         if (!idOrder_ && a.sortKey != b.sortKey) {
             return a.sortKey < b.sortKey;
@@ -296,7 +289,7 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
         rows = readForward(0, count);
     } else {
         const std::string order =
-            idOrder_ ? "qv.id" : schema::sortExpression(sortColumn_) + ", qv.id";
+            idOrder_ ? "qv.id" : database_.sortExpression(sortColumn_) + ", qv.id";
         rows = query({}, order, {}, count, 0);
         requireKeyOrder(rows, nullptr, nullptr);
     }
@@ -312,7 +305,7 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
         rows = readBackward(rowCount(), count);
     } else {
         const std::string order =
-            idOrder_ ? "qv.id DESC" : schema::sortExpression(sortColumn_) + " DESC, qv.id DESC";
+            idOrder_ ? "qv.id DESC" : database_.sortExpression(sortColumn_) + " DESC, qv.id DESC";
         rows = query({}, order, {}, count, 0);
         std::reverse(rows.begin(), rows.end());
         requireKeyOrder(rows, nullptr, nullptr);
@@ -333,14 +326,14 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
         rows = query("qv.id > ?", "qv.id", {static_cast<long long>(row.id)}, count, skip);
     } else {
         // Rows with an equal sort value come in id order, then the greater values.
-        const std::string key = schema::sortExpression(sortColumn_);
+        const std::string key = database_.sortExpression(sortColumn_);
         rows = query(key + " = ? AND qv.id > ?", "qv.id",
-                     {row.sortKey, static_cast<long long>(row.id)}, count + skip, 0);
+                     {SqlBlob{row.sortKey}, static_cast<long long>(row.id)}, count + skip, 0);
         const std::size_t equal = rows.size();
         rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
         if (rows.size() < count) {
             std::vector<RowData> greater =
-                query(key + " > ?", key + ", qv.id", {row.sortKey}, count - rows.size(),
+                query(key + " > ?", key + ", qv.id", {SqlBlob{row.sortKey}}, count - rows.size(),
                       skip > equal ? skip - equal : 0);
             rows.insert(rows.end(), greater.begin(), greater.end());
         }
@@ -363,15 +356,15 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
         if (idOrder_) {
             rows = query("qv.id < ?", "qv.id DESC", {static_cast<long long>(row.id)}, count, skip);
         } else {
-            const std::string key = schema::sortExpression(sortColumn_);
+            const std::string key = database_.sortExpression(sortColumn_);
             rows = query(key + " = ? AND qv.id < ?", "qv.id DESC",
-                         {row.sortKey, static_cast<long long>(row.id)}, count + skip, 0);
+                         {SqlBlob{row.sortKey}, static_cast<long long>(row.id)}, count + skip, 0);
             const std::size_t equal = rows.size();
             rows.erase(rows.begin(),
                        rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
             if (rows.size() < count) {
                 std::vector<RowData> less =
-                    query(key + " < ?", key + " DESC, qv.id DESC", {row.sortKey},
+                    query(key + " < ?", key + " DESC, qv.id DESC", {SqlBlob{row.sortKey}},
                           count - rows.size(), skip > equal ? skip - equal : 0);
                 rows.insert(rows.end(), less.begin(), less.end());
             }
@@ -427,7 +420,7 @@ std::optional<std::string> Cursor::readMemo(std::int64_t id) {
     if (!statement.step()) {
         return std::nullopt;
     }
-    return stored(statement.text(0));
+    return RowInsert::stored(statement.text(0));
 }
 
 void Cursor::requireLive() const {
@@ -435,15 +428,6 @@ void Cursor::requireLive() const {
         fail(engine_code::readOnlyCursor);
     }
     database_.requireWritable();
-}
-
-void Cursor::checkSizes(const RowData& row) const {
-    for (int c = 0; c < schema::stringColumnCount; ++c) {
-        const std::optional<std::string>& value = row.strings[c];
-        if (value && utf8::length(*value) > static_cast<std::size_t>(schema::columns[c].size)) {
-            fail(engine_code::valueTooLarge, std::string("Field: ") + schema::columns[c].fieldName);
-        }
-    }
 }
 
 RowData Cursor::lockRow(const RowData& row) {
@@ -486,20 +470,7 @@ RowData Cursor::newRow() const {
 }
 
 void Cursor::writeMemo(const RowData& row) {
-    sqlite::Statement& remove = database_.statement("DELETE FROM mb.memo WHERE id = ?");
-    {
-        ResetGuard guard(remove);
-        remove.bind(1, row.id);
-        remove.step();
-    }
-    if (std::optional<std::string> text = stored(row.memo)) {
-        sqlite::Statement& insert =
-            database_.statement("INSERT INTO mb.memo(id, obsah) VALUES(?, ?)");
-        ResetGuard guard(insert);
-        insert.bind(1, row.id);
-        insert.bind(2, text);
-        insert.step();
-    }
+    database_.rowInsert().writeMemo(row.id, row.memo);
 }
 
 void Cursor::commitWrite(Transaction& transaction, const std::function<bool()>& landed) {
@@ -529,44 +500,37 @@ bool Cursor::holdsWritten(std::int64_t id, const RowData& row) {
         return false;
     }
     for (int c = 0; c < schema::stringColumnCount; ++c) {
-        if (inTable->strings[c] != stored(row.strings[c])) {
+        if (inTable->strings[c] != RowInsert::stored(row.strings[c])) {
             return false;
         }
     }
-    return !row.memoChanged || readMemo(id) == stored(row.memo);
+    return !row.memoChanged || readMemo(id) == RowInsert::stored(row.memo);
 }
 
 RowData Cursor::insertRow(const RowData& row) {
     requireLive();
-    checkSizes(row);
+    const RowInsert::Texts texts = RowInsert::textsOf(row);
+    RowInsert::checkSizes(texts);
+    RowInsert& writer = database_.rowInsert();
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
     refreshNumbering();
     RowData written = row;
     // An earlier Post of this new row failed in doubt and its row is in the table after all:
     // taken as written when it holds these values, else given them; never added twice.
-    const bool doubtfulIn = doubtfulInsert_ && readById(*doubtfulInsert_);
-    if (doubtfulIn && holdsWritten(*doubtfulInsert_, row)) {
-        written.id = *doubtfulInsert_;
-    } else {
-        sqlite::Statement& write = database_.statement(
-            doubtfulIn ? "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
-                         "version = version + 1 WHERE id = ?"
-                       : "INSERT INTO main.qv(vytisk, cislo, nejzajimavejsi_casti) "
-                         "VALUES(?, ?, ?)");
-        {
-            ResetGuard guard(write);
-            for (int c = 0; c < schema::stringColumnCount; ++c) {
-                write.bind(c + 1, stored(row.strings[c]));
-            }
-            if (doubtfulIn) {
-                write.bind(4, *doubtfulInsert_);
-            }
-            write.step();
-        }
-        written.id = doubtfulIn ? *doubtfulInsert_ : sqlite3_last_insert_rowid(database_.handle());
+    const std::optional<RowData> doubtful =
+        doubtfulInsert_ ? readById(*doubtfulInsert_) : std::nullopt;
+    if (doubtful && holdsWritten(doubtful->id, row)) {
+        written.id = doubtful->id;
+    } else if (doubtful) {
+        written.id = doubtful->id;
+        writer.update(written.id, doubtful->version, texts);
         if (row.memoChanged) {
             writeMemo(written);
         }
+    } else {
+        written.id = writer.insert(texts, row.memoChanged && row.memo
+                                              ? std::optional<std::string_view>(*row.memo)
+                                              : std::nullopt);
     }
     std::optional<RowData> fresh = readById(written.id);
     assert(fresh.has_value());
@@ -582,30 +546,20 @@ RowData Cursor::insertRow(const RowData& row) {
         ids_.push_back(written.id);
         fresh->recNo = rowCount();
     }
-    fresh->memo = stored(row.memo);
+    fresh->memo = RowInsert::stored(row.memo);
     fresh->memoLoaded = row.memoLoaded || row.memoChanged;
     return *fresh;
 }
 
 RowData Cursor::modifyRow(const RowData& row) {
     requireLive();
-    checkSizes(row);
+    const RowInsert::Texts texts = RowInsert::textsOf(row);
+    RowInsert::checkSizes(texts);
+    RowInsert& writer = database_.rowInsert();
     Transaction transaction(database_.handle(), Transaction::Kind::Write);
     refreshNumbering();
     // Writes row's values over the given version; whether that version was there.
-    const auto update = [this, &row](std::int64_t version) {
-        sqlite::Statement& statement = database_.statement(
-            "UPDATE main.qv SET vytisk = ?, cislo = ?, nejzajimavejsi_casti = ?, "
-            "version = version + 1 WHERE id = ? AND version = ?");
-        ResetGuard guard(statement);
-        for (int c = 0; c < schema::stringColumnCount; ++c) {
-            statement.bind(c + 1, stored(row.strings[c]));
-        }
-        statement.bind(4, row.id);
-        statement.bind(5, version);
-        statement.step();
-        return sqlite3_changes(database_.handle()) != 0;
-    };
+    const auto update = [&](std::int64_t version) { return writer.update(row.id, version, texts); };
     bool inAlready = false;
     if (!update(row.version)) {
         const std::optional<RowData> inTable = readById(row.id);
@@ -644,7 +598,7 @@ RowData Cursor::modifyRow(const RowData& row) {
     unlockRow(row);
     fresh->recNo = numbered_ ? numberOf(row) : 0;
     if (row.memoLoaded || row.memoChanged) {
-        fresh->memo = stored(row.memo);
+        fresh->memo = RowInsert::stored(row.memo);
         fresh->memoLoaded = true;
     }
     return *fresh;

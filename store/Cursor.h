@@ -120,7 +120,6 @@ class Cursor {
     void commitWrite(sqlite::Transaction& transaction, const std::function<bool()>& landed);
     // Whether the table holds row's fields (and its memo, when written) under id.
     bool holdsWritten(std::int64_t id, const RowData& row);
-    void checkSizes(const RowData& row) const;
 
     Database& database_;
     std::vector<FieldDesc> fields_;

@@ -15,7 +15,9 @@
 #include "CatalogueSchema.h"
 #include "Cursor.h"
 #include "EDBEngineError.h"
+#include "FormatUpgrade.h"
 #include "LongPathVfs.h"
+#include "RowInsert.h"
 #include "SqlDialect.h"
 #include "SqliteUri.h"
 
@@ -178,12 +180,15 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         }
         configure();
         // Each file is checked before the next is touched, so a failure names the right one.
-        checkFile("main", schema::rowsApplicationId, engine_code::notATableFile, rowsPath,
-                  "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti FROM main.qv LIMIT 0; "
-                  "SELECT token FROM main.qv_pair LIMIT 0");
+        const int format = checkFile(
+            "main", schema::rowsApplicationId, engine_code::notATableFile, rowsPath,
+            "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti FROM main.qv LIMIT 0; "
+            "SELECT token FROM main.qv_pair LIMIT 0",
+            "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0");
         checkFile("mb", schema::memoApplicationId, engine_code::notAMemoFile, memoPath,
-                  "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0");
-        checkPairAndIndexes();
+                  "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0",
+                  "");
+        checkPair();
         // Only a pair that passed every check is changed: an open that fails leaves both files
         // as they were.
         useRollbackJournal("main", rowsPath);
@@ -192,6 +197,21 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         if (!readOnly()) {
             removeOrphanedSuperJournals(db_, directory);
         }
+        sortKeys_ = format == schema::formatVersion;
+        if (!sortKeys_ && !readOnly()) {
+            try {
+                schema::upgradeToSortKeys(db_);
+            } catch (const EDBEngineError& error) {
+                std::vector<EngineErrorEntry> entries = error.entries();
+                entries.push_back({error.errorCode(), 0,
+                                   "The catalogue's sort keys couldn't be added; nothing was "
+                                   "changed."});
+                entries.push_back({error.errorCode(), 0, "File: " + rowsPath.string()});
+                throw EDBEngineError(error.errorCode(), std::move(entries));
+            }
+            sortKeys_ = true;
+        }
+        findSortIndexes();
         sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
         sqlite3_close(db_);
@@ -202,6 +222,7 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
 
 Database::~Database() {
     statements_.clear();
+    rowInsert_.reset();
     sqlite3_close(db_);
 }
 
@@ -209,6 +230,7 @@ void Database::configure() {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyTimeoutMs);
     sqlite::execute(db_, "PRAGMA case_sensitive_like=ON");
+    collator_.installOn(db_);
     sqlite::Statement likeCheck(db_, "SELECT 'a' LIKE 'A'");
     if (!likeCheck.step() || likeCheck.integer(0) != 0) {
         throw EDBEngineError(engine_code::libraryTooOld, {{engine_code::libraryTooOld, 0,
@@ -216,9 +238,11 @@ void Database::configure() {
     }
 }
 
-void Database::checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
-                         const std::filesystem::path& path, const char* probe) {
+int Database::checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
+                        const std::filesystem::path& path, const char* probe,
+                        const char* keyedProbe) {
     const std::string prefix = std::string("PRAGMA ") + schemaName + ".";
+    int format = 0;
     try {
         if (std::string_view(schemaName) != "main") {
             sqlite::execute(
@@ -237,9 +261,13 @@ void Database::checkFile(const char* schemaName, std::int32_t applicationId, Eng
             if (version.integer(0) > schema::formatVersion) {
                 failFile(engine_code::unknownFormatVersion, path);
             }
+            format = static_cast<int>(version.integer(0));
         }
         // The tables and columns we rely on; a damaged schema fails here too.
         sqlite::execute(db_, probe);
+        if (format == schema::formatVersion) {
+            sqlite::execute(db_, keyedProbe);
+        }
     } catch (const EDBEngineError& error) {
         const bool named = std::any_of(error.entries().begin(), error.entries().end(),
                                        [&path](const EngineErrorEntry& entry) {
@@ -277,6 +305,7 @@ void Database::checkFile(const char* schemaName, std::int32_t applicationId, Eng
         entries.push_back({code, 0, "File: " + path.string()});
         throw EDBEngineError(code, std::move(entries));
     }
+    return format;
 }
 
 // A rollback journal, never WAL: only then does a commit touching both files commit both or
@@ -331,18 +360,22 @@ RowLocks& Database::rowLocks() {
     return *rowLocks_;
 }
 
-void Database::checkPairAndIndexes() {
+void Database::checkPair() {
     sqlite::Statement pair(db_,
                            "SELECT (SELECT token FROM main.qv_pair) = "
                            "(SELECT token FROM mb.qv_pair)");
     if (!pair.step() || pair.integer(0) != 1) {
         failFile(engine_code::filesDoNotMatch, directory_ / schema::memoFileName);
     }
-    for (int column : {0, 1}) {
+}
+
+// An unkeyed catalogue's indexes order bytes, not Czech: of no use to a sorted result.
+void Database::findSortIndexes() {
+    for (int column = 0; column < schema::keyedColumnCount; ++column) {
         sqlite::Statement index(
             db_, "SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name=?");
         index.bind(1, std::optional<std::string>(schema::sortIndexName(column)));
-        sortIndex_[column] = index.step() && index.integer(0) == 1;
+        sortIndex_[column] = sortKeys_ && index.step() && index.integer(0) == 1;
     }
 }
 
@@ -352,6 +385,18 @@ const char* Database::mode() const {
 
 bool Database::hasSortIndex(int column) const {
     return column >= 0 && column < 2 && sortIndex_[column];
+}
+
+std::string Database::sortExpression(int column) const {
+    return sortKeys_ ? schema::sortExpression(column) : schema::unkeyedSortExpression(column);
+}
+
+RowInsert& Database::rowInsert() {
+    requireWritable();
+    if (!rowInsert_) {
+        rowInsert_ = std::make_unique<RowInsert>(db_);
+    }
+    return *rowInsert_;
 }
 
 sqlite::Statement& Database::statement(const std::string& sql) {

@@ -8,6 +8,10 @@
 // be written. SQLite still takes its locks and looks for a hot journal then, so a change another
 // copy is making, or one a crash left unfinished, is never read half-done: the latter is refused
 // until someone allowed to write opens the catalogue and rolls it back.
+//
+// A catalogue of the unkeyed format (before the Czech sort keys) is upgraded by the first
+// opening that may write it (FormatUpgrade); one that can only be read is sorted through the
+// connection's Czech collation instead, without its indexes.
 #pragma once
 
 #include <sqlite3.h>
@@ -18,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "CzechCollator.h"
 #include "EngineCodes.h"
 #include "RowLocks.h"
 #include "SqliteStatement.h"
@@ -25,6 +30,7 @@
 namespace quorvel {
 
 class Cursor;
+class RowInsert;
 
 class Database {
   public:
@@ -51,6 +57,11 @@ class Database {
     // catalogue can only be read; every write asks this first.
     void requireWritable() const;
     bool hasSortIndex(int column) const;
+    // What an order by column sorts on in this catalogue's format (schema::sortExpression).
+    std::string sortExpression(int column) const;
+    // The writer of rows on this connection; throws readOnlyFile when the catalogue can only
+    // be read.
+    RowInsert& rowInsert();
     const std::filesystem::path& directory() const { return directory_; }
 
   private:
@@ -59,10 +70,13 @@ class Database {
     const char* mode() const;
     // Attaches (but for main) and checks one of the two files: its application id, format
     // version and the tables that probe reads. Failures name the file.
-    void checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
-                   const std::filesystem::path& path, const char* probe);
+    // Returns the file's format version. keyedProbe is run too when the format is the current
+    // one.
+    int checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
+                  const std::filesystem::path& path, const char* probe, const char* keyedProbe);
     void useRollbackJournal(const char* schemaName, const std::filesystem::path& path);
-    void checkPairAndIndexes();
+    void checkPair();
+    void findSortIndexes();
 
     std::filesystem::path directory_;
     // What can't be written when the catalogue can only be read; empty when it can be.
@@ -70,8 +84,12 @@ class Database {
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
     // SQLite held its locks would drop them.
     std::unique_ptr<RowLocks> rowLocks_;
+    // Serves the connection's collation and czech_key, so it outlives db_.
+    CzechCollator collator_;
     sqlite3* db_ = nullptr;
     std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
+    std::unique_ptr<RowInsert> rowInsert_;
+    bool sortKeys_ = false;  // the rows carry their sort keys (the current format)
     bool sortIndex_[2] = {false, false};
 };
 

@@ -12,8 +12,13 @@
 
 namespace quorvel {
 
-// A bound value of the generated SQL.
-using SqlValue = std::variant<std::string, long long, double>;
+// Bytes bound as a blob (a sort key), which SQLite compares bytewise and never with text.
+struct SqlBlob {
+    std::string bytes;
+};
+
+// A bound value of the generated SQL. The dialect itself gives texts and numbers only.
+using SqlValue = std::variant<std::string, long long, double, SqlBlob>;
 
 struct ParsedSelect {
     std::vector<int> columns;  // table columns of the result, in result order

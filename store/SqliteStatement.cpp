@@ -87,6 +87,12 @@ void Statement::bind(int index, std::int64_t value) {
 void Statement::bind(int index, const SqlValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bind(index, std::optional<std::string>(*text));
+    } else if (const auto* blob = std::get_if<SqlBlob>(&value)) {
+        const int rc = sqlite3_bind_blob(stmt_, index, blob->bytes.data(),
+                                         static_cast<int>(blob->bytes.size()), SQLITE_TRANSIENT);
+        if (rc != SQLITE_OK) {
+            raise(db_, rc);
+        }
     } else if (const auto* integer = std::get_if<long long>(&value)) {
         bind(index, static_cast<std::int64_t>(*integer));
     } else {
@@ -94,6 +100,24 @@ void Statement::bind(int index, const SqlValue& value) {
         if (rc != SQLITE_OK) {
             raise(db_, rc);
         }
+    }
+}
+
+void Statement::bindStatic(int index, std::optional<std::string_view> text) {
+    const int rc = text ? sqlite3_bind_text(stmt_, index, text->data(),
+                                            static_cast<int>(text->size()), SQLITE_STATIC)
+                        : sqlite3_bind_null(stmt_, index);
+    if (rc != SQLITE_OK) {
+        raise(db_, rc);
+    }
+}
+
+void Statement::bindBlob(int index, std::string_view bytes) {
+    // A zero-length blob, never NULL, even when data() is null.
+    const int rc = sqlite3_bind_blob(stmt_, index, bytes.empty() ? "" : bytes.data(),
+                                     static_cast<int>(bytes.size()), SQLITE_STATIC);
+    if (rc != SQLITE_OK) {
+        raise(db_, rc);
     }
 }
 
@@ -125,6 +149,12 @@ std::optional<std::string> Statement::text(int column) const {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     const int size = sqlite3_column_bytes(stmt_, column);
     return std::string(bytes != nullptr ? bytes : "", static_cast<std::size_t>(size));
+}
+
+std::string Statement::blob(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return bytes != nullptr ? std::string(bytes, static_cast<std::size_t>(size)) : std::string();
 }
 
 bool Statement::isNull(int column) const {

@@ -37,6 +37,10 @@ class Statement {
     void bind(int index, const std::optional<std::string>& text);
     void bind(int index, std::int64_t value);
     void bind(int index, const SqlValue& value);
+    // Bound without a copy: the bytes must stay as they are until the statement is reset.
+    // An absent text binds NULL.
+    void bindStatic(int index, std::optional<std::string_view> text);
+    void bindBlob(int index, std::string_view bytes);
 
     // Advances to the next row; false at the end. Throws on failure (and resets).
     bool step();
@@ -45,6 +49,8 @@ class Statement {
 
     std::int64_t integer(int column) const;
     std::optional<std::string> text(int column) const;
+    // The column's bytes as a blob; empty for NULL.
+    std::string blob(int column) const;
     bool isNull(int column) const;
 
   private:

@@ -9,6 +9,7 @@
 #include "CatalogueSchema.h"
 #include "LongPathVfs.h"
 #include "NewCatalogue.h"
+#include "RowInsert.h"
 #include "SqliteStatement.h"
 #include "SqliteUri.h"
 #include "SyntheticIssues.h"
@@ -43,55 +44,6 @@ class Connection {
     sqlite3* db_ = nullptr;
 };
 
-class Insert {
-  public:
-    Insert(sqlite3* db, const std::string& sql) : db_(db) {
-        const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite::raise(db, rc);
-        }
-    }
-    ~Insert() { sqlite3_finalize(stmt_); }
-    Insert(const Insert&) = delete;
-    Insert& operator=(const Insert&) = delete;
-
-    // An empty text is stored as NULL, as the engine stores it. The text must outlive run().
-    void bindText(int index, const std::string& text) {
-        check(text.empty() ? sqlite3_bind_null(stmt_, index)
-                           : sqlite3_bind_text(stmt_, index, text.data(),
-                                               static_cast<int>(text.size()), SQLITE_STATIC));
-    }
-    void bindInteger(int index, std::int64_t value) {
-        check(sqlite3_bind_int64(stmt_, index, value));
-    }
-    void run() {
-        const int rc = sqlite3_step(stmt_);
-        sqlite3_reset(stmt_);
-        if (rc != SQLITE_DONE) {
-            sqlite::raise(db_, rc);
-        }
-    }
-
-  private:
-    void check(int rc) const {
-        if (rc != SQLITE_OK) {
-            sqlite::raise(db_, rc);
-        }
-    }
-
-    sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-std::string rowInsertSql() {
-    std::string sql = std::string("INSERT INTO main.") + schema::tableName + "(";
-    for (int c = 0; c < schema::stringColumnCount; ++c) {
-        sql += c == 0 ? "" : ", ";
-        sql += schema::columns[c].sqlName;
-    }
-    return sql + ") VALUES(?1, ?2, ?3)";
-}
-
 }  // namespace
 
 void generateCatalogue(const std::filesystem::path& directory, std::uint64_t rows,
@@ -112,8 +64,7 @@ void generateCatalogue(const std::filesystem::path& directory, std::uint64_t row
         // The two sort indexes take random inserts; 64 MB of cache keeps them off the disk.
         sqlite::execute(db, "PRAGMA main.cache_size=-65536");
 
-        Insert insertRow(db, rowInsertSql());
-        Insert insertMemo(db, "INSERT INTO mb.memo(id, obsah) VALUES(?1, ?2)");
+        RowInsert insert(db);
         SyntheticIssues issues(seed);
         std::uint64_t written = 0;
         progress(0);
@@ -122,15 +73,7 @@ void generateCatalogue(const std::filesystem::path& directory, std::uint64_t row
             const std::uint64_t batchEnd = std::min(rows, written + batchRows);
             for (; written < batchEnd; ++written) {
                 const CatalogueIssue issue = issues.next();
-                insertRow.bindText(1, issue.title);
-                insertRow.bindText(2, issue.number);
-                insertRow.bindText(3, issue.parts);
-                insertRow.run();
-                if (!issue.contents.empty()) {
-                    insertMemo.bindInteger(1, sqlite3_last_insert_rowid(db));
-                    insertMemo.bindText(2, issue.contents);
-                    insertMemo.run();
-                }
+                insert.insert({issue.title, issue.number, issue.parts}, issue.contents);
             }
             sqlite::execute(db, "COMMIT");
             progress(written);

@@ -1,0 +1,18 @@
+// Brings a catalogue of the unkeyed format (1) up to the current one: Vytisk and Cislo get
+// their Czech sort key columns, filled from the rows, the bytewise sort indexes give way to
+// indexes on the keys, and both files' format version is raised. All of it is one transaction
+// across both files, so a process killed half-way leaves a hot journal that the next opening
+// rolls back: the catalogue is then the unkeyed one it was, every row in it, and that opening
+// upgrades it again.
+#pragma once
+
+#include <sqlite3.h>
+
+namespace quorvel::schema {
+
+// On db (qv.db as main, qv.mb as mb, writable, rollback journals), whose files were found to be
+// of the unkeyed format, and with czech_key installed (CzechCollator::installOn). Does nothing
+// when another copy upgraded the files first. Throws EDBEngineError; nothing is changed then.
+void upgradeToSortKeys(sqlite3* db);
+
+}  // namespace quorvel::schema
