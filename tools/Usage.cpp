@@ -11,6 +11,8 @@ std::string usageText() {
         "Usage: qvtool create DIR\n"
         "       qvtool demo DIR\n"
         "       qvtool generate DIR N [SEED]\n"
+        "       qvtool import CSV DIR\n"
+        "       qvtool export DIR CSV [--order vytisk|cislo]\n"
         "       qvtool --help\n"
         "\n"
         "Makes a Quorvel catalogue: the table qv as the two files qv.db (rows) and qv.mb\n"
@@ -20,9 +22,24 @@ std::string usageText() {
         "  demo DIR               a demo catalogue of 50 issues of Czech periodicals.\n"
         "  generate DIR N [SEED]  a catalogue of N made-up issues, for benchmarks. The same\n"
         "                         N and SEED (default 1) always give the same rows.\n"
+        "  import CSV DIR         adds the rows of the file CSV to the catalogue in DIR, which\n"
+        "                         must exist (made by create, say).\n"
+        "  export DIR CSV         writes the rows of the catalogue in DIR to the new file CSV,\n"
+        "    [--order vytisk|cislo]  in the order the program shows when sorted by title\n"
+        "                         (vytisk) or issue number (cislo); stored order without.\n"
         "\n"
         "qvtool never overwrites: when DIR holds qv.db or qv.mb already it stops, says why\n"
         "and changes nothing. A run that fails removes the files it made.\n"
+        "\n"
+        "CSV files are UTF-8 as RFC 4180 has them: a header line\n"
+        "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku, then one line per issue; a field\n"
+        "with a comma, a quote or a line break is put in double quotes, a quote in it doubled.\n"
+        "An empty field is a field without a value. Export ends lines with CR LF and writes\n"
+        "no byte-order mark; import takes CR LF or LF and a byte-order mark. Import adds all\n"
+        "rows or none: a row the program would refuse (a title empty, a single space or over\n"
+        "50 characters, Cislo over 15, Nejzajimavejsi_casti over 150) or a line that isn't\n"
+        "such CSV stops it with the line and the reason, and the catalogue stays as it was.\n"
+        "Export never replaces an existing file and leaves no partial one behind.\n"
         "\n"
         "Generated issues: titles \"adjective noun\" from a Czech vocabulary, issue numbers\n"
         "\"n/yyyy\", interesting parts of up to 150 characters, memos of " +
@@ -40,7 +57,7 @@ std::string usageText() {
                 patterns.rare + "\", common \"" + patterns.common + "\"\n";
     }
     text +=
-        "Progress goes to stderr.\n"
+        "Progress goes to stderr (for import and export only when it is a terminal).\n"
         "\n"
         "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n";
     return text;

@@ -1,17 +1,23 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
-// or a large generated one for benchmarks. See usageText() for the commands.
+// or a large generated one for benchmarks; and moves rows in and out of one as CSV. See
+// usageText() for the commands.
 #include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include <unistd.h>
+
 #include "CatalogueGenerator.h"
 #include "CatalogueSchema.h"
+#include "CsvExport.h"
+#include "CsvImport.h"
 #include "DemoCatalogue.h"
 #include "EDBEngineError.h"
 #include "Engine.h"
@@ -72,12 +78,82 @@ void checkOpens(const std::filesystem::path& directory) {
     engine.database();
 }
 
+// A progress line only where someone watches it: on a terminal, not in a log or a pipe.
+std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std::uint64_t total) {
+    if (::isatty(STDERR_FILENO) == 0) {
+        return nullptr;
+    }
+    return std::make_unique<tools::Progress>(std::cerr, label, total);
+}
+
+int importCsv(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 2, 2, "import CSV DIR");
+    const std::filesystem::path csv = arguments[1];
+    const std::filesystem::path directory = arguments[2];
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+    tools::CsvImport import(csv, directory);
+    const auto progress =
+        terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
+    const std::uint64_t rows = import.run([&progress](std::uint64_t bytes) {
+        if (progress) {
+            progress->advance(bytes);
+        }
+    });
+    if (progress) {
+        progress->finish();
+    }
+    std::cout << "Imported " << rows << " issues from " << csv.string() << " into "
+              << directory.string() << ".\n";
+    return exitDone;
+}
+
+int exportCsv(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 2, 4, "export DIR CSV [--order vytisk|cislo]");
+    const std::filesystem::path directory = arguments[1];
+    const std::filesystem::path csv = arguments[2];
+    SortOrder order = SortOrder::Unsorted;
+    if (arguments.size() > 3) {
+        const std::string value = arguments.size() == 5 ? arguments[4] : "";
+        if (arguments[3] != "--order" || (value != "vytisk" && value != "cislo")) {
+            throw UsageError{"usage: qvtool export DIR CSV [--order vytisk|cislo]"};
+        }
+        order = value == "vytisk" ? SortOrder::ByTitle : SortOrder::ByIssueNumber;
+    }
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+    tools::CsvExport exporter(directory, order);
+    const auto progress =
+        terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
+    const std::uint64_t rows = exporter.write(csv, [&progress](std::uint64_t done) {
+        if (progress) {
+            progress->advance(done);
+        }
+    });
+    if (progress) {
+        progress->finish();
+    }
+    std::cout << "Exported " << rows << " issues from " << directory.string() << " to "
+              << csv.string() << ".\n";
+    return exitDone;
+}
+
 int run(const std::vector<std::string>& arguments) {
     const std::string& command = arguments[0];
     if (command == "--help" || command == "-h" || command == "help") {
         requireOperands(arguments, 0, 0, "--help");
         std::cout << tools::usageText();
         return exitDone;
+    }
+    if (command == "import") {
+        return importCsv(arguments);
+    }
+    if (command == "export") {
+        return exportCsv(arguments);
     }
     if (command != "create" && command != "demo" && command != "generate") {
         throw UsageError{"unknown command '" + command + "'"};

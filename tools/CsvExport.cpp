@@ -1,0 +1,73 @@
+#include "CsvExport.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "CatalogueSchema.h"
+#include "CsvTargetFile.h"
+#include "CsvWriter.h"
+#include "Cursor.h"
+#include "Database.h"
+#include "StatementText.h"
+
+namespace quorvel::tools {
+
+namespace {
+
+// Rows read from the engine at a time.
+constexpr std::size_t pageRows = 1000;
+
+std::string_view textOf(const std::optional<std::string>& value) {
+    return value ? std::string_view(*value) : std::string_view();
+}
+
+}  // namespace
+
+CsvExport::CsvExport(const std::filesystem::path& directory, SortOrder order) : engine_(directory) {
+    Database& database = engine_.database();
+    snapshot_ =
+        std::make_unique<sqlite::Transaction>(database.handle(), sqlite::Transaction::Kind::Read);
+    const StatementClauses clauses{"select * from qv", "", orderClause(order)};
+    cursor_ = database.openCursor(joinStatementLines(statementLines(clauses)), false);
+    sqlite::Statement& count = database.statement("SELECT count(*) FROM main.qv");
+    sqlite::ResetGuard guard(count);
+    count.step();
+    rowCount_ = static_cast<std::uint64_t>(count.integer(0));
+}
+
+CsvExport::~CsvExport() = default;
+
+std::uint64_t CsvExport::write(const std::filesystem::path& target,
+                               const std::function<void(std::uint64_t)>& progress) {
+    CsvTargetFile file(target);
+    CsvWriter writer(file);
+    std::array<std::string_view, schema::columns.size()> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        fields[i] = schema::columns[i].fieldName;
+    }
+    writer.write(fields);
+    std::uint64_t written = 0;
+    progress(written);
+    std::vector<RowData> rows = cursor_->readFirst(pageRows);
+    while (!rows.empty()) {
+        for (const RowData& row : rows) {
+            const std::optional<std::string> memo =
+                row.memoHasValue() ? cursor_->readMemo(row.id) : std::nullopt;
+            for (int c = 0; c < schema::stringColumnCount; ++c) {
+                fields[static_cast<std::size_t>(c)] = textOf(row.strings[c]);
+            }
+            fields[schema::memoColumn] = textOf(memo);
+            writer.write(fields);
+        }
+        written += rows.size();
+        progress(written);
+        rows = cursor_->readAfter(rows.back(), pageRows);
+    }
+    writer.flush();
+    file.commit();
+    return written;
+}
+
+}  // namespace quorvel::tools

@@ -1,0 +1,74 @@
+// Reads a UTF-8 CSV file (RFC 4180) record by record, in large blocks. Fields are separated by
+// commas and records by CR LF or LF; the last record may end without a line end. A field that
+// starts with a double quote runs to the matching closing quote and may hold commas, line
+// breaks (kept byte for byte) and doubled quotes (one quote each). A byte-order mark at the
+// start of the file is skipped.
+//
+// Anything else is refused with CsvError on the line where its record begins: a quote inside a
+// field that didn't start with one, text after a closing quote, a quoted field still open at
+// the end of the file, a CR not followed by LF outside quotes, a field that isn't valid UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quorvel::tools {
+
+// A CSV file that can't be taken as it is: what is wrong, and the line (1-based) where the
+// record at fault begins.
+class CsvError : public std::runtime_error {
+  public:
+    CsvError(std::uint64_t line, const std::string& reason);
+    std::uint64_t line() const { return line_; }
+    const std::string& reason() const { return reason_; }
+
+  private:
+    std::uint64_t line_;
+    std::string reason_;
+};
+
+struct CsvRecord {
+    // The first count strings are the record's fields; the ones after them are kept only so
+    // their storage serves the next records.
+    std::vector<std::string> fields;
+    std::size_t count = 0;
+    std::uint64_t line = 0;  // where the record begins
+};
+
+class CsvReader {
+  public:
+    // Throws std::runtime_error ("PATH: reason") when the file can't be opened.
+    explicit CsvReader(const std::filesystem::path& path);
+    ~CsvReader();
+    CsvReader(const CsvReader&) = delete;
+    CsvReader& operator=(const CsvReader&) = delete;
+
+    // Reads the next record into record; false at the end of the file. Throws CsvError, or
+    // std::runtime_error when reading fails.
+    bool next(CsvRecord& record);
+
+    // Bytes of the file taken so far, and its size when opened (0 for a pipe): for progress.
+    std::uint64_t bytesTaken() const { return taken_ - (end_ - pos_); }
+    std::uint64_t size() const { return size_; }
+
+  private:
+    // Reads the next block; false at the end of the file.
+    bool fill();
+    std::string& beginField(CsvRecord& record);
+    void endField(const CsvRecord& record) const;
+
+    std::filesystem::path path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::uint64_t taken_ = 0;  // bytes read from the file into the buffer
+    std::uint64_t line_ = 1;   // the line pos_ stands on
+    std::string* field_ = nullptr;
+};
+
+}  // namespace quorvel::tools

@@ -1,0 +1,54 @@
+#include "CsvWriter.h"
+
+#include "CsvTargetFile.h"
+
+namespace quorvel::tools {
+
+namespace {
+
+constexpr std::size_t blockSize = 1 << 20;
+
+}  // namespace
+
+CsvWriter::CsvWriter(CsvTargetFile& file) : file_(file) {
+    buffer_.reserve(blockSize + blockSize / 4);
+}
+
+void CsvWriter::write(std::span<const std::string_view> fields) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            buffer_ += ',';
+        }
+        append(fields[i]);
+    }
+    buffer_ += "\r\n";
+    if (buffer_.size() >= blockSize) {
+        flush();
+    }
+}
+
+void CsvWriter::flush() {
+    file_.write(buffer_);
+    buffer_.clear();
+}
+
+void CsvWriter::append(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        buffer_ += field;
+        return;
+    }
+    buffer_ += '"';
+    for (std::size_t from = 0;;) {
+        const std::size_t quote = field.find('"', from);
+        if (quote == std::string_view::npos) {
+            buffer_ += field.substr(from);
+            break;
+        }
+        buffer_ += field.substr(from, quote + 1 - from);
+        buffer_ += '"';
+        from = quote + 1;
+    }
+    buffer_ += '"';
+}
+
+}  // namespace quorvel::tools

@@ -1,0 +1,31 @@
+// Writes CSV records as RFC 4180 describes them: fields separated by commas, each record ended
+// by CR LF. A field is quoted only when it must be, that is when it holds a comma, a quote, a CR
+// or an LF; a quote inside it is doubled. Text is written byte for byte, so a memo's own line
+// breaks, CR LF or LF, come back unchanged on reading. Records gather in a buffer that goes to
+// the file in large blocks.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quorvel::tools {
+
+class CsvTargetFile;
+
+class CsvWriter {
+  public:
+    explicit CsvWriter(CsvTargetFile& file);
+
+    void write(std::span<const std::string_view> fields);
+    // Hands what is gathered to the file; the last records are written only by this.
+    void flush();
+
+  private:
+    void append(std::string_view field);
+
+    CsvTargetFile& file_;
+    std::string buffer_;
+};
+
+}  // namespace quorvel::tools
