@@ -3,6 +3,7 @@
 // usageText() for the commands.
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -212,6 +213,9 @@ int run(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file size limit then fails with EFBIG, reported and cleaned up like a
+    // full disk, instead of the signal ending the process with a partial file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::cerr << quorvel::tools::usageText();

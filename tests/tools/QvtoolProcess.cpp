@@ -1,8 +1,12 @@
 #include "QvtoolProcess.h"
 
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <fstream>
@@ -28,12 +32,8 @@ void appendOption(const char* variable, const char* option) {
     ::setenv(variable, (value + option).c_str(), 1);
 }
 
-}  // namespace
-
-QvtoolRun runQvtool(const std::vector<std::string>& arguments) {
-    const TemporaryDirectory outputs;
-    const std::filesystem::path outPath = outputs.path() / "stdout";
-    const std::filesystem::path errPath = outputs.path() / "stderr";
+// In the child, its output already in place: becomes qvtool.
+[[noreturn]] void execQvtool(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{QVTOOL_PATH};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
@@ -41,7 +41,27 @@ QvtoolRun runQvtool(const std::vector<std::string>& arguments) {
         pointers.push_back(argument.data());
     }
     pointers.push_back(nullptr);
+    appendOption("ASAN_OPTIONS", "exitcode=86");
+    appendOption("UBSAN_OPTIONS", "exitcode=86");
+    ::execv(pointers[0], pointers.data());
+    ::_exit(127);
+}
 
+int exitCodeOf(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) {
+        throw std::runtime_error("waitpid failed");
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+QvtoolRun runQvtool(const std::vector<std::string>& arguments,
+                    std::optional<std::uint64_t> fileSizeLimit) {
+    const TemporaryDirectory outputs;
+    const std::filesystem::path outPath = outputs.path() / "stdout";
+    const std::filesystem::path errPath = outputs.path() / "stderr";
     const pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -52,19 +72,44 @@ QvtoolRun runQvtool(const std::vector<std::string>& arguments) {
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
             ::_exit(127);
         }
-        appendOption("ASAN_OPTIONS", "exitcode=86");
-        appendOption("UBSAN_OPTIONS", "exitcode=86");
-        ::execv(pointers[0], pointers.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (::waitpid(child, &status, 0) != child) {
-        throw std::runtime_error("waitpid failed");
+        if (fileSizeLimit) {
+            const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(127);
+            }
+        }
+        execQvtool(arguments);
     }
     QvtoolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.exitCode = exitCodeOf(child);
     run.out = readFile(outPath);
     run.err = readFile(errPath);
+    return run;
+}
+
+QvtoolRun runQvtoolOnTerminal(const std::vector<std::string>& arguments) {
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0) {
+        throw std::runtime_error("forkpty failed");
+    }
+    if (child == 0) {
+        execQvtool(arguments);
+    }
+    QvtoolRun run;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;  // EIO once the child's side is closed
+        }
+        run.out.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(terminal);
+    run.exitCode = exitCodeOf(child);
     return run;
 }
 

@@ -16,9 +16,11 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     const QvtoolRun run = runQvtool({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    for (const char* part : {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
-                             "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
-                             "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
+    for (const char* part :
+         {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
+          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo]", "default 1",
+          "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
+          "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
     }
     for (const tools::FieldPatterns& patterns : tools::generatedPatterns) {
@@ -68,7 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"generate", "DIR", "1000000001"},
         std::vector<std::string>{"generate", "DIR", "5", "seed"},
         std::vector<std::string>{"generate", "DIR", "5", "18446744073709551616"},
-        std::vector<std::string>{"generate", "DIR", "5", "1", "2"}));
+        std::vector<std::string>{"generate", "DIR", "5", "1", "2"},
+        std::vector<std::string>{"import", "DIR"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "DIR"},
+        std::vector<std::string>{"export", "DIR"},
+        std::vector<std::string>{"export", "DIR", "x.csv", "--order"},
+        std::vector<std::string>{"export", "DIR", "x.csv", "--order", "tiskopis"},
+        std::vector<std::string>{"export", "DIR", "x.csv", "--sort", "cislo"}));
 
 }  // namespace
 }  // namespace quorvel::testing
