@@ -1,6 +1,7 @@
 // Project1, the main module: initialises the application, creates the main window (which opens
 // the table), runs the message loop and ends with exit code 0 when the main window closes. A
 // failure while the main window is created is reported and ends the process with exit code 1.
+#include <QIcon>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
         quorvel::ui::showStartupFailure(failure);
         return 1;
     }
+    form->setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.png")));
     form->show();
     return application.exec();
 }
