@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -41,6 +42,15 @@ std::optional<FileId> idOfPath(const std::string& path) {
     return FileId{info.st_dev, info.st_ino};
 }
 
+// 0 for a file that isn't there: its copy fails at once and has nothing to count.
+std::uint64_t sizeOfPath(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || info.st_size < 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 // One of the files the engine has open, with its handle.
 struct EngineFile {
     FileId id;
@@ -68,11 +78,13 @@ std::optional<EngineFile> engineFile(sqlite3* db, const char* schemaName) {
 // for the largest file leave the user waiting for nothing but the disk.
 constexpr std::size_t inKernelStep = std::size_t{1} << 30;
 
-// One export: the lock, what is known of the table's files, and the messages so far.
+// One export: the lock, what is known of the table's files, how far the copy is, and the
+// messages so far.
 class ExportRun {
   public:
-    ExportRun(sqlite3* db, CopyIo& io, std::size_t step, const std::string (&sources)[2])
-        : io_(io), buffer_(step) {
+    ExportRun(sqlite3* db, CopyIo& io, std::size_t step, const std::string (&sources)[2],
+              const CopyProgress& progress)
+        : io_(io), buffer_(step), progress_(progress) {
         try {
             lock_.emplace(db);
         } catch (const CopyFailure&) {
@@ -89,6 +101,8 @@ class ExportRun {
             if (std::optional<FileId> id = idOfPath(source)) {
                 tableFiles_.push_back(*id);
             }
+            // Under the lock the engine's files keep this size until the copy ends.
+            total_ += sizeOfPath(source);
         }
     }
 
@@ -103,6 +117,16 @@ class ExportRun {
     ExportRun& operator=(const ExportRun&) = delete;
 
     void copyDataFile(const std::string& source, const std::string& target) {
+        // The progress goes on from this file's end, however its copy ended.
+        fileSize_ = std::min(sizeOfPath(source), total_ - done_);
+        copyFile(source, target);
+        done_ += fileSize_;
+    }
+
+    std::vector<std::string> takeMessages() { return std::move(messages_); }
+
+  private:
+    void copyFile(const std::string& source, const std::string& target) {
         std::unique_ptr<CopySource> input;
         try {
             input = openSource(source);
@@ -148,9 +172,6 @@ class ExportRun {
         }
     }
 
-    std::vector<std::string> takeMessages() { return std::move(messages_); }
-
-  private:
     bool isTableFile(const FileId& id) const {
         for (const FileId& table : tableFiles_) {
             if (table == id) {
@@ -181,12 +202,14 @@ class ExportRun {
         std::uint64_t offset = 0;
         // Inside the kernel while the files allow it, then by reads and writes from where that
         // stopped: the target's end is always at offset.
+        const std::size_t kernelStep = progress_ ? CatalogueExport::progressStep : inKernelStep;
         while (std::optional<std::size_t> copied =
-                   io_.copyRange(input, offset, target, inKernelStep)) {
+                   io_.copyRange(input, offset, target, kernelStep)) {
             if (*copied == 0) {
                 return;
             }
             offset += *copied;
+            report(offset);
         }
         for (;;) {
             const std::size_t read = io_.read(input, offset, buffer_);
@@ -202,11 +225,28 @@ class ExportRun {
                 throw CopyFailure("short write");
             }
             offset += read;
+            report(offset);
+        }
+    }
+
+    // offset: the bytes of the current file copied so far.
+    void report(std::uint64_t offset) {
+        if (!progress_) {
+            return;
+        }
+        try {
+            progress_(done_ + std::min(offset, fileSize_), total_);
+        } catch (...) {
+            throw CopyFailure("the progress report failed");
         }
     }
 
     CopyIo& io_;
     std::vector<std::byte> buffer_;
+    const CopyProgress& progress_;
+    std::uint64_t total_ = 0;     // both sources' bytes when the export began
+    std::uint64_t done_ = 0;      // of the files before the current one
+    std::uint64_t fileSize_ = 0;  // the current file's share of total_
     std::optional<TableReadLock> lock_;
     std::vector<EngineFile> engineFiles_;
     std::vector<FileId> tableFiles_;
@@ -222,10 +262,10 @@ CatalogueExport::CatalogueExport(Database& database) : CatalogueExport(database,
 CatalogueExport::CatalogueExport(Database& database, CopyIo& io, std::size_t step)
     : database_(database), io_(io), step_(step > 0 ? step : defaultStep) {}
 
-std::vector<std::string> CatalogueExport::run(const std::string& startDir,
-                                              const std::string& base) {
+std::vector<std::string> CatalogueExport::run(const std::string& startDir, const std::string& base,
+                                              const CopyProgress& progress) {
     const std::string sources[2] = {startDir + "/qv.db", startDir + "/qv.mb"};
-    ExportRun copy(database_.handle(), io_, step_, sources);
+    ExportRun copy(database_.handle(), io_, step_, sources, progress);
     copy.copyDataFile(sources[0], base + ".db");
     copy.copyDataFile(sources[1], base + ".mb");
     return copy.takeMessages();

@@ -22,6 +22,7 @@
 #include "DBMemo.h"
 #include "DefaultErrorHandler.h"
 #include "Exceptions.h"
+#include "ExportProgress.h"
 #include "ExportSaveDialog.h"
 #include "FrameCentring.h"
 #include "LayoutFont.h"
@@ -332,7 +333,7 @@ void TForm1::Exportovatdatabzi1Click() {
     }
     const std::string base = SaveDialog1->selectedFiles().value(0).toStdString();
     CatalogueExport exporter(engine_.database());
-    for (const std::string& text : exporter.run(StartDir, base)) {
+    for (const std::string& text : exportWithProgress(*this, exporter, StartDir, base)) {
         ShowError(QString::fromStdString(text));
     }
 }
