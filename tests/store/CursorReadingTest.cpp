@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <numeric>
 #include <random>
 
+#include "CzechCollator.h"
 #include "TempCatalogue.h"
 
 namespace quorvel {
@@ -69,12 +71,14 @@ std::string sortValue(const Entry& entry, int column) {
 }
 
 // Positions of the rows (0-based, insertion order) sorted ascending by column, ties in
-// insertion order: byte order of the UTF-8 text.
+// insertion order: Czech order, by ICU's comparison of the texts themselves (the store sorts
+// on sort keys it wrote).
 std::vector<std::size_t> sortedPositions(const std::vector<Entry>& rows, int column) {
     std::vector<std::size_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0);
+    const CzechCollator czech;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return sortValue(rows[a], column) < sortValue(rows[b], column);
+        return czech.compare(sortValue(rows[a], column), sortValue(rows[b], column)) < 0;
     });
     return order;
 }
@@ -94,6 +98,14 @@ class CursorReading : public ::testing::Test {
 
     std::unique_ptr<Cursor> open(const std::string& filter, const std::string& order) {
         return engine_.database().openCursor(testing::statementOf(filter, order), true);
+    }
+    // A search of a table this large is counted in the background; its numbering is taken
+    // once the count is done.
+    std::unique_ptr<Cursor> openCounted(const std::string& filter, const std::string& order) {
+        std::unique_ptr<Cursor> cursor = open(filter, order);
+        EXPECT_TRUE(cursor->waitForCount(std::chrono::seconds(60)));
+        cursor->takeCount();
+        return cursor;
     }
 
     std::vector<std::int64_t> idsAt(const std::vector<std::size_t>& positions) const {
@@ -227,7 +239,7 @@ TEST_F(CursorReading, SortedResultsReadWithSkipsFromAnyRow) {
 }
 
 TEST_F(CursorReading, FilteredResultNumbersItsRows) {
-    std::unique_ptr<Cursor> cursor = open("where (vytisk like \"%a%\")", {});
+    std::unique_ptr<Cursor> cursor = openCounted("where (vytisk like \"%a%\")", {});
     const std::vector<std::int64_t> expected = expectedWithSmallA();
     ASSERT_TRUE(cursor->numbersRows());
     ASSERT_EQ(cursor->rowCount(), static_cast<std::int64_t>(expected.size()));
@@ -265,7 +277,7 @@ TEST_F(CursorReading, SortedByAFieldWithoutAnIndexNumbersItsRowsInSortedOrder) {
 }
 
 TEST_F(CursorReading, FilteredAndSortedResultIsTheSortedSubset) {
-    std::unique_ptr<Cursor> cursor = open("where (vytisk like \"%a%\")", "order by Cislo");
+    std::unique_ptr<Cursor> cursor = openCounted("where (vytisk like \"%a%\")", "order by Cislo");
     std::vector<std::int64_t> expected;
     for (std::size_t p : sortedPositions(*rows_, 1)) {
         const Entry& entry = (*rows_)[p];
@@ -301,6 +313,8 @@ TEST_F(CursorReading, NumberedResultsFindARowHandedInWithoutItsNumber) {
     std::unique_ptr<Cursor> stored = open({}, {});
     for (const Case& c : cases) {
         std::unique_ptr<Cursor> cursor = open(c.filter, c.order);
+        cursor->waitForCount(std::chrono::seconds(60));  // a search counted in the background
+        cursor->takeCount();
         ASSERT_TRUE(cursor->numbersRows());
         const auto size = static_cast<std::ptrdiff_t>(c.expected.size());
         for (std::ptrdiff_t place = 5; place < size - 5; place += size / 9) {
@@ -510,9 +524,10 @@ class SortedQueryPlans : public ::testing::Test {
 
 TEST_F(SortedQueryPlans, OrderingBySortExpressionAndIdWalksTheIndexWithoutSorting) {
     for (const char* column : {"vytisk", "cislo"}) {
-        const std::vector<std::string> plan =
-            planOf(std::string("SELECT qv.id FROM main.qv ORDER BY coalesce(qv.") + column +
-                   ", ''), qv.id");
+        const int c = column == std::string_view("vytisk") ? 0 : 1;
+        const std::vector<std::string> plan = planOf(
+            std::string("SELECT qv.id FROM main.qv ORDER BY ") + schema::sortExpression(c) +
+            ", qv.id");
         EXPECT_FALSE(sorts(plan)) << column;
         EXPECT_TRUE(std::any_of(plan.begin(), plan.end(), [&](const std::string& line) {
             return line.find(std::string("qv_by_") + column) != std::string::npos;

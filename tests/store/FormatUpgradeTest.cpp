@@ -1,0 +1,223 @@
+// Catalogues of the format before the sort keys, as the earlier qvtool made them: the first
+// opening that may write them adds the keys in one transaction, and a process killed in the
+// middle of that loses nothing; one that can only be read still sorts in Czech order.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "CzechCollator.h"
+#include "TempCatalogue.h"
+
+namespace quorvel {
+namespace {
+
+using testing::Entry;
+using testing::PlainConnection;
+using testing::TempCatalogue;
+
+// Turns a catalogue of the current format back into the unkeyed one: no key columns, the
+// bytewise expression indexes, format version 1 in both files.
+void makeUnkeyed(const std::filesystem::path& dir) {
+    PlainConnection plain(dir);
+    const std::string sql =
+        "BEGIN;"
+        "DROP INDEX main.qv_by_vytisk; DROP INDEX main.qv_by_cislo;"
+        "ALTER TABLE main.qv DROP COLUMN vytisk_key; ALTER TABLE main.qv DROP COLUMN cislo_key;"
+        "CREATE INDEX main.qv_by_vytisk ON qv(coalesce(vytisk, ''));"
+        "CREATE INDEX main.qv_by_cislo ON qv(coalesce(cislo, ''));"
+        "PRAGMA main.user_version=1; PRAGMA mb.user_version=1; COMMIT";
+    ASSERT_EQ(plain.exec(sql), SQLITE_OK) << plain.lastError();
+}
+
+std::vector<Entry> issues(int count) {
+    static const char* titles[] = {"Živa", "Zahrádkář", "Chip", "Computer", "Čtenář", "Cesta"};
+    std::vector<Entry> rows;
+    for (int i = 0; i < count; ++i) {
+        rows.push_back(
+            {std::string(titles[i % 6]) + " " + std::to_string(i % 97),
+             std::to_string(i % 31) + "/" + std::to_string(1990 + i % 20),
+             "části " + std::to_string(i),
+             i % 3 == 0 ? std::optional<std::string>("obsah " + std::to_string(i)) : std::nullopt});
+    }
+    return rows;
+}
+
+// Everything the table holds, in id order, one text per row, memo included.
+std::string contents(const std::filesystem::path& dir) {
+    std::string all;
+    for (const auto& row : PlainConnection(dir).rows(
+             "SELECT qv.id, vytisk, cislo, nejzajimavejsi_casti, version, memo.obsah "
+             "FROM main.qv LEFT JOIN mb.memo ON memo.id = qv.id ORDER BY qv.id")) {
+        for (const std::string& value : row) {
+            all += value + "|";
+        }
+        all += "\n";
+    }
+    return all;
+}
+
+// The titles of "order by vytisk", read through the engine in pages of 7.
+std::vector<std::string> sortedTitles(Database& database) {
+    std::unique_ptr<Cursor> cursor =
+        database.openCursor(testing::statementOf({}, "order by vytisk"), true);
+    std::vector<std::string> titles;
+    for (const RowData& row : testing::walkForward(*cursor, 7)) {
+        titles.push_back(row.strings[0].value_or(""));
+    }
+    return titles;
+}
+
+std::vector<std::string> czechSortedTitles(const std::vector<Entry>& rows) {
+    std::vector<std::string> titles;
+    for (const Entry& entry : rows) {
+        titles.push_back(entry.vytisk.value_or(""));
+    }
+    const CzechCollator czech;
+    std::stable_sort(titles.begin(), titles.end(), [&](const std::string& a, const std::string& b) {
+        return czech.compare(a, b) < 0;
+    });
+    return titles;
+}
+
+void expectUpgraded(const std::filesystem::path& dir) {
+    PlainConnection plain(dir);
+    EXPECT_EQ(plain.text("PRAGMA main.integrity_check"), "ok");
+    EXPECT_EQ(plain.text("PRAGMA mb.integrity_check"), "ok");
+    EXPECT_EQ(plain.integer("PRAGMA main.user_version"), schema::formatVersion);
+    EXPECT_EQ(plain.integer("PRAGMA mb.user_version"), schema::formatVersion);
+    EXPECT_EQ(plain.text("SELECT group_concat(sql, ';') FROM main.sqlite_master WHERE "
+                         "type = 'index' AND name LIKE 'qv_by_%'"),
+              "CREATE INDEX qv_by_vytisk ON qv(vytisk_key);"
+              "CREATE INDEX qv_by_cislo ON qv(cislo_key)");
+    // Every row has the keys it would have been written with.
+    EXPECT_EQ(plain.integer("SELECT count(*) FROM main.qv WHERE vytisk IS NOT NULL AND "
+                            "(vytisk_key = x'' OR cislo_key = x'')"),
+              0);
+}
+
+TEST(FormatUpgrade, AnUnkeyedCatalogueGetsItsKeysAtTheFirstOpeningAndLosesNothing) {
+    TempCatalogue catalogue;
+    const std::vector<Entry> rows = issues(500);
+    catalogue.fill(rows);
+    makeUnkeyed(catalogue.dir());
+    const std::string before = contents(catalogue.dir());
+    {
+        Engine engine(catalogue.dir());
+        EXPECT_EQ(sortedTitles(engine.database()), czechSortedTitles(rows));
+        EXPECT_TRUE(engine.database().hasSortIndex(0));
+    }
+    expectUpgraded(catalogue.dir());
+    EXPECT_EQ(contents(catalogue.dir()), before);
+}
+
+// Runs body in a child process as a user who may not write files of root's; what it hands back.
+std::string asOrdinaryUser(const std::function<std::string()>& body) {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        return "pipe failed";
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ends[0]);
+        std::string result = "can't give up root";
+        if (::geteuid() != 0 ||
+            (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+             ::setresuid(65534, 65534, 65534) == 0)) {
+            try {
+                result = body();
+            } catch (const std::exception& error) {
+                result = std::string("exception: ") + error.what();
+            }
+        }
+        const bool whole =
+            ::write(ends[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(whole ? 0 : 1);
+    }
+    ::close(ends[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;) {
+        result.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(ends[0]);
+    ::waitpid(pid, nullptr, 0);
+    return result;
+}
+
+TEST(FormatUpgrade, AnUnkeyedCatalogueThatCanOnlyBeReadSortsInCzechOrderAndIsLeftAsItIs) {
+    TempCatalogue catalogue;
+    const std::vector<Entry> rows = issues(60);
+    catalogue.fill(rows);
+    makeUnkeyed(catalogue.dir());
+    const testing::DirSnapshot before = testing::snapshot(catalogue.dir());
+    ::chmod(catalogue.dir().c_str(), 0555);
+    ::chmod(catalogue.rowsPath().c_str(), 0444);
+    std::string expected;
+    for (const std::string& title : czechSortedTitles(rows)) {
+        expected += title + "\n";
+    }
+    EXPECT_EQ(asOrdinaryUser([&] {
+                  Engine engine(catalogue.dir());
+                  std::string titles;
+                  for (const std::string& title : sortedTitles(engine.database())) {
+                      titles += title + "\n";
+                  }
+                  return titles;
+              }),
+              expected);
+    ::chmod(catalogue.dir().c_str(), 0700);
+    EXPECT_TRUE(testing::snapshot(catalogue.dir()) == before);
+}
+
+TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) {
+    TempCatalogue catalogue;
+    catalogue.fill(issues(testing::shortRuns() ? 6000 : 20000));
+    makeUnkeyed(catalogue.dir());
+    const std::string before = contents(catalogue.dir());
+    const std::filesystem::path journal = catalogue.dir() / "qv.db-journal";
+    int caughtHalfWay = 0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            try {
+                Engine(catalogue.dir()).database();
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        // Killed once the upgrade has begun writing, a little later each round.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!std::filesystem::exists(journal) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 20));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (std::filesystem::exists(journal)) {
+            ++caughtHalfWay;
+            // Whoever opens it next rolls the half-done upgrade back: the old catalogue, whole.
+            EXPECT_EQ(contents(catalogue.dir()), before);
+            EXPECT_EQ(PlainConnection(catalogue.dir()).integer("PRAGMA main.user_version"), 1);
+        }
+        // Finished before the kill: undone, for the next round to kill.
+        if (PlainConnection(catalogue.dir()).integer("PRAGMA main.user_version") != 1) {
+            makeUnkeyed(catalogue.dir());
+        }
+    }
+    EXPECT_GT(caughtHalfWay, 0) << "no kill landed inside the upgrade";
+    Engine(catalogue.dir()).database();
+    expectUpgraded(catalogue.dir());
+    EXPECT_EQ(contents(catalogue.dir()), before);
+}
+
+}  // namespace
+}  // namespace quorvel
