@@ -19,11 +19,13 @@
 #include "CatalogueExport.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
+#include "DBGridAccessible.h"
 #include "DBMemo.h"
 #include "DefaultErrorHandler.h"
 #include "Exceptions.h"
 #include "ExportProgress.h"
 #include "ExportSaveDialog.h"
+#include "FieldAccessibility.h"
 #include "FrameCentring.h"
 #include "LayoutFont.h"
 #include "MessageDialog.h"
@@ -92,7 +94,9 @@ TForm1::~TForm1() {
 // Created in tab order, which is the order of the focus chain: the grid, then each group box
 // with its controls.
 void TForm1::buildControls(QWidget* client) {
+    DBGridAccessible::install();  // the grid reads as a table
     DBGrid1 = place(new DBGrid(client), "DBGrid1", 8, 8, 721, 233);
+    DBGrid1->setAccessibleName(QStringLiteral("Výtisky"));
     DBGrid1->setDataSource(&DataSource1);
     // Disabled while a sort order is chosen, yet drawn as usual.
     GroupBox1 = place(new UngreyedGroupBox(QStringLiteral("Editace:"), client), "GroupBox1", 8, 320,
@@ -125,10 +129,16 @@ void TForm1::buildEditGroup() {
                     "Button2", 168, 160, 161, 25);
     Button3 =
         place(new QPushButton(QStringLiteral("Uložit"), GroupBox1), "Button3", 88, 160, 75, 25);
-    label(GroupBox1, "Label1", 336, 8, QStringLiteral("Obsah výtisku:"));
-    label(GroupBox1, "Label2", 16, 24, QStringLiteral("*Tiskopis: (50)"));
-    label(GroupBox1, "Label3", 16, 64, QStringLiteral("Číslo výtisku/rok: (15)"));
-    label(GroupBox1, "Label4", 16, 104, QStringLiteral("Nejzajímavější části: (150)"));
+    // A screen reader names each field after its label.
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {label(GroupBox1, "Label1", 336, 8, QStringLiteral("Obsah výtisku:")), DBMemo1},
+        {label(GroupBox1, "Label2", 16, 24, QStringLiteral("*Tiskopis: (50)")), DBEdit1},
+        {label(GroupBox1, "Label3", 16, 64, QStringLiteral("Číslo výtisku/rok: (15)")), DBEdit2},
+        {label(GroupBox1, "Label4", 16, 104, QStringLiteral("Nejzajímavější části: (150)")),
+         DBEdit3}};
+    for (const auto& [fieldLabel, field] : labelled) {
+        FieldAccessibility::nameAfterLabel(*fieldLabel, *field);
+    }
 }
 
 void TForm1::buildSortGroup() {
@@ -152,6 +162,7 @@ void TForm1::buildSearchGroup() {
                          "RadioButton7", 128, 48, 113, 17);
     RadioButton4->setChecked(true);
     Edit1 = place(new QLineEdit(GroupBox3), "Edit1", 296, 16, 265, 21);
+    Edit1->setAccessibleName(QStringLiteral("Hledaný text"));  // it has no label
     // The whole text typed is the pattern, however long.
     Edit1->setMaxLength(std::numeric_limits<int>::max());
     Button4 = place(new QPushButton(QStringLiteral("Zobrazit hledané"), GroupBox3), "Button4", 296,
