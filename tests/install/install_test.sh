@@ -52,19 +52,16 @@ for prefix in /usr "/opt/Quorvel 1.1"; do
     entry=$root/share/applications/cz.velmora.Quorvel.desktop
     report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $report"
     [ -z "$report" ] || fail "desktop-file-validate has remarks: $report"
+    # A path with a space stands in double quotes in Exec.
     launcher="$prefix/bin/quorvel-start"
-    case $prefix in
-        *" "*) exec_line="Exec=\"$launcher\"" ;;
-        *) exec_line="Exec=$launcher" ;;
-    esac
+    [ "$prefix" = /usr ] && exec_line="Exec=$launcher" || exec_line="Exec=\"$launcher\""
     for line in "$exec_line" "TryExec=$launcher" Terminal=false Icon=cz.velmora.Quorvel \
-        Type=Application Name=Quorvel 'Name[cs]=Quorvel' 'GenericName[cs]=Katalog časopisů' \
+        Type=Application Name=Quorvel 'Name[cs]=Quorvel' 'GenericName=Periodical Catalogue' \
+        'GenericName[cs]=Katalog časopisů' \
         'Comment[cs]=Katalog výtisků časopisů a jejich obsahu'; do
         grep -qxF "$line" "$entry" || fail "the entry under $prefix lacks the line $line"
     done
-    for key in GenericName Comment; do
-        grep -q "^$key=." "$entry" || fail "the entry has no English $key"
-    done
+    grep -q '^Comment=.' "$entry" || fail "the entry has no English Comment"
     grep -q '^Categories=\(.*;\)\?Office;' "$entry" || fail "the entry is not in Office"
 
     for size in $sizes; do
