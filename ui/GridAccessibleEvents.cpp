@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -20,21 +21,29 @@ void GridAccessibleEvents::watch(DBGrid* grid) {
 GridAccessibleEvents::GridAccessibleEvents(DBGrid* grid) : QObject(grid), grid_(grid) {
     told_ = read();
     grid->viewport()->installEventFilter(this);
+    // A result whose rows are counted after it opened: the bar learns the count first.
+    connect(grid->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { tellSoon(); });
 }
 
 bool GridAccessibleEvents::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && !pending_) {
-        // Told once the paint is done, outside it.
-        pending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                pending_ = false;
-                tell();
-            },
-            Qt::QueuedConnection);
+    if (event->type() == QEvent::Paint) {
+        tellSoon();  // once the paint is done, outside it
     }
     return QObject::eventFilter(watched, event);
+}
+
+void GridAccessibleEvents::tellSoon() {
+    if (pending_) {
+        return;
+    }
+    pending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            pending_ = false;
+            tell();
+        },
+        Qt::QueuedConnection);
 }
 
 GridAccessibleEvents::Shown GridAccessibleEvents::read() const {

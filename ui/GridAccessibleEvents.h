@@ -1,9 +1,9 @@
 // Tells a screen reader what changed in the grid: the cells (a new window of rows or other
 // columns resets the table, changed texts are data changes), and where the current cell went
 // (the focus and the selection move to it while the grid has the focus). It compares what the
-// grid shows with what it showed when it last told, after each time the grid painted, so a
-// move of several steps is told once, as it ends, and only what a person could see is told.
-// It also names the cell editor after the current column.
+// grid shows with what it showed when it last told, after each time the grid painted (or its scroll
+// bar's range changed), so a move of several steps is told once, as it ends, and only what a person
+// could see is told. It also names the cell editor after the current column.
 #pragma once
 
 #include <QObject>
@@ -40,6 +40,8 @@ class GridAccessibleEvents : public QObject {
         DataSetState state = DataSetState::Inactive;
     };
     Shown read() const;
+    // Tells from the event loop, once for any number of calls before it.
+    void tellSoon();
     void tell();
     void tellOfCells(const Shown& now, bool reset) const;
     void tellOfCurrentCell(const Shown& now, bool reset) const;
