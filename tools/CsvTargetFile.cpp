@@ -33,7 +33,10 @@ CsvTargetFile::CsvTargetFile(std::filesystem::path target) : target_(std::move(t
     if (name.empty() || name == "." || name == "..") {
         fail(EISDIR);
     }
-    std::string pattern = (target_.parent_path() / ("." + name.string() + ".XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += name.string();
+    hidden += ".XXXXXX";
+    const std::string pattern = (target_.parent_path() / hidden).string();
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
     fd_ = ::mkostemp(path.data(), O_CLOEXEC);
