@@ -30,7 +30,7 @@ std::string headerLine() {
 }  // namespace
 
 CsvImport::CsvImport(const std::filesystem::path& csv, const std::filesystem::path& directory)
-    : csv_(csv), engine_(directory), reader_(csv) {
+    : csv_(csv), engine_(directory), reader_(csv, fieldCount) {
     engine_.database().requireWritable();
 }
 

@@ -74,7 +74,8 @@ CsvError::CsvError(std::uint64_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
-CsvReader::CsvReader(const std::filesystem::path& path) : path_(path), buffer_(blockSize) {
+CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields)
+    : path_(path), mostFields_(mostFields), buffer_(blockSize) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status {};
     if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
@@ -120,10 +121,15 @@ bool CsvReader::fill() {
 }
 
 std::string& CsvReader::beginField(CsvRecord& record) {
-    if (record.count == record.fields.size()) {
-        record.fields.emplace_back();
+    if (record.count >= mostFields_) {
+        field_ = &dropped_;
+    } else {
+        if (record.count == record.fields.size()) {
+            record.fields.emplace_back();
+        }
+        field_ = &record.fields[record.count];
     }
-    field_ = &record.fields[record.count++];
+    ++record.count;
     field_->clear();
     return *field_;
 }

@@ -9,6 +9,7 @@
 // the end of the file, a CR not followed by LF outside quotes, a field that isn't valid UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
@@ -31,17 +32,19 @@ class CsvError : public std::runtime_error {
 };
 
 struct CsvRecord {
-    // The first count strings are the record's fields; the ones after them are kept only so
+    // The record's first min(count, mostFields) fields; strings after them are kept only so
     // their storage serves the next records.
     std::vector<std::string> fields;
-    std::size_t count = 0;
+    std::size_t count = 0;   // fields the record has
     std::uint64_t line = 0;  // where the record begins
 };
 
 class CsvReader {
   public:
-    // Throws std::runtime_error ("PATH: reason") when the file can't be opened.
-    explicit CsvReader(const std::filesystem::path& path);
+    // Fields of a record past mostFields are counted but not kept, so a line of a million
+    // commas costs no memory. Throws std::runtime_error ("PATH: reason") when the file can't be
+    // opened.
+    explicit CsvReader(const std::filesystem::path& path, std::size_t mostFields = SIZE_MAX);
     ~CsvReader();
     CsvReader(const CsvReader&) = delete;
     CsvReader& operator=(const CsvReader&) = delete;
@@ -61,6 +64,7 @@ class CsvReader {
     void endField(const CsvRecord& record) const;
 
     std::filesystem::path path_;
+    std::size_t mostFields_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::vector<char> buffer_;
@@ -69,6 +73,7 @@ class CsvReader {
     std::uint64_t taken_ = 0;  // bytes read from the file into the buffer
     std::uint64_t line_ = 1;   // the line pos_ stands on
     std::string* field_ = nullptr;
+    std::string dropped_;  // the field being read past mostFields
 };
 
 }  // namespace quorvel::tools
