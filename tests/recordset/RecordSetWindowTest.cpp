@@ -178,7 +178,8 @@ TEST_F(RecordSetTest, SortedResultWalksInOrderBothWays) {
     while (set.MoveBy(1) == 1) {
         forward.push_back(title());
     }
-    EXPECT_EQ(forward, (std::vector<std::string>{"", "ABC", "ABC", "Chip", "Computer", "Reflex",
+    // Czech order: ch comes after h.
+    EXPECT_EQ(forward, (std::vector<std::string>{"", "ABC", "ABC", "Computer", "Chip", "Reflex",
                                                  "Vesmír", "Živa"}));
     std::vector<std::string> backward{title()};
     while (set.MoveBy(-1) == -1) {
