@@ -48,13 +48,6 @@ const std::vector<CatalogueIssue> issues{
     {repeat("Ž", 50), "123456789/12345", repeat("ů", 150), " mezery na krajích "},
 };
 
-// The first rows exactly as export writes them: CR LF, quotes only where needed.
-const std::string exportedStart = header +
-                                  "\r\nVesmír,3/1998,\"černé díry, \"\"reliktní\"\" záření\","
-                                  "\"Řádek jedna\r\nŘádek dva\r\n\"\r\n"
-                                  "ABC,,,\"první\nčást\n\n\"\"citát\"\"\"\r\n"
-                                  "\"Čtení, \"\"výběr\"\"\",12/2001,,\r\n  ,,,\r\n";
-
 // issues as a file in another hand: a byte-order mark or not, LF or CR LF, every field quoted
 // or none that needn't be, with or without a line end after the last row.
 std::string handWritten(bool bom, const std::string& lineEnd, bool quoteAll, bool lastEnded) {
@@ -121,13 +114,13 @@ TEST_P(QvtoolCsvRoundTrip, GivesTheSameRowsAndTheSameBytesAgain) {
     EXPECT_EQ(imported.out,
               "Imported 5 issues from " + input.string() + " into " + source.path() + ".\n");
     EXPECT_EQ(readCatalogue(source.directory.path()), issues);
-    EXPECT_EQ(storedForm(source.directory.path()), "2,3,3,0");
 
     const std::string first = (files.path() / "first.csv").string();
     const QvtoolRun exported = runQvtool({"export", source.path(), first});
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
     EXPECT_EQ(exported.err, "");
-    EXPECT_EQ(fileBytes(first).substr(0, exportedStart.size()), exportedStart);
+    // CR LF, and quotes only where needed.
+    EXPECT_EQ(fileBytes(first), handWritten(false, "\r\n", false, true));
 
     const Catalogue copy;
     ASSERT_EQ(runQvtool({"import", first, copy.path()}).exitCode, 0);
@@ -136,7 +129,6 @@ TEST_P(QvtoolCsvRoundTrip, GivesTheSameRowsAndTheSameBytesAgain) {
     const std::string second = (files.path() / "second.csv").string();
     ASSERT_EQ(runQvtool({"export", copy.path(), second}).exitCode, 0);
     EXPECT_EQ(fileBytes(second), fileBytes(first));
-    EXPECT_EQ(fileBytes(first), handWritten(false, "\r\n", false, true));
 }
 
 INSTANTIATE_TEST_SUITE_P(
