@@ -209,10 +209,11 @@ int runStoreBench(const Arguments& arguments) {
         bench.search(searched, true);
         bench.search(searched, false);
     }
+    // SQLite's side walks the Czech sort keys kept beside the fields, under their indexes.
     bench.sortFirst20("sort-vytisk-first20", SortOrder::ByTitle, 0, referenceTitleColumn,
-                      "q.vytisk");
+                      "q.vytisk_key, q.id");
     bench.sortFirst20("sort-cislo-first20", SortOrder::ByIssueNumber, 1, referenceNumberColumn,
-                      "q.cislo");
+                      "q.cislo_key, q.id");
 
     printComment(bench.mismatches() == 0
                      ? std::string("results agree with SQLite's in every case")
