@@ -231,6 +231,13 @@ class MainWindowAccessibilityTest : public QObject {
         if (QAccessible::isActive()) {
             QTRY_VERIFY(told.contains("Table -1--1"));  // a reset
         }
+
+        // An empty result: the one blank line, as painted.
+        type(control(window.form, "Edit1"), QStringLiteral("nic"));
+        click(control(window.form, "Button4"));
+        QTRY_COMPARE(cells->cellAt(0, 3)->text(QAccessible::Name), QStringLiteral("(Memo)"));
+        QCOMPARE(cells->rowCount(), 1);
+        QCOMPARE(cells->cellAt(0, 0)->text(QAccessible::Name), QString());
     }
 
     void currentCellFollowsKeysAndIsAnnounced() {
