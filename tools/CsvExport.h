@@ -2,8 +2,9 @@
 // in table order first. The rows are read as the program reads them, through the engine with
 // the main window's statement for the sort order ("select * from qv" and its order clause), so
 // they come in the order the program shows; without a sort, in stored order. The whole export
-// reads inside one read transaction, so it is one state of the table even while a running copy
-// of the program writes (which waits meanwhile).
+// reads inside one read transaction, so the file is one state of the table: no row twice or
+// missing because a running copy of the program changed it half-way. That copy's Save waits
+// meanwhile, and after the engine's busy timeout fails with the edit kept.
 #pragma once
 
 #include <cstdint>
