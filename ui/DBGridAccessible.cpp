@@ -163,10 +163,14 @@ int DBGridAccessible::selectedCellCount() const {
 
 QList<QAccessibleInterface*> DBGridAccessible::selectedCells() const {
     const GridAccessibleView view(*grid());
-    if (view.state() == DataSetState::Inactive) {
+    QAccessibleInterface* current =
+        view.state() == DataSetState::Inactive
+            ? nullptr
+            : cellAt(view.firstRow() + view.currentLine(), view.currentColumn());
+    if (current == nullptr) {
         return {};
     }
-    return {cellAt(view.firstRow() + view.currentLine(), view.currentColumn())};
+    return {current};
 }
 
 QString DBGridAccessible::columnDescription(int column) const {

@@ -115,7 +115,7 @@ QAccessible::State DBGridCellAccessible::state() const {
     state.focusable = true;
     if (isCurrent()) {
         state.selected = true;
-        state.focused = GridAccessibleView(*grid_).focused();
+        state.focused = grid_->hasFocus();  // not while its cell editor has it
     }
     return state;
 }
