@@ -1,8 +1,8 @@
 // The export's progress window: a copy of a catalogue of gigabytes takes seconds, and a window
 // that answers nothing for that long looks hung. A copy that takes longer than delayMs shows this
 // window over the main window, with how much of the two files is copied, until it ends; a
-// shorter one shows nothing at all. There is no Cancel: the copy's failure paths are the only
-// ones that leave a partial target behind, and they delete it.
+// shorter one shows nothing at all. There is no Cancel: the export runs to its end as it always
+// has, and a file that fails on the way still has its partial copy deleted.
 //
 // The copy stays on the user-interface thread, where the engine and the table's read lock are
 // always used; a second thread would share the engine's connection and file handles with the
