@@ -3,13 +3,15 @@
 // the same run, into a temporary directory beside the system's others. Before every timed copy
 // the targets of the last one are removed and the system's dirty pages are written out
 // (neither is timed), so that no copy pays for the writeback of the one before. The copies are
-// compared byte for byte at the end.
+// compared byte for byte at the end. One case follows the copy's progress as the program's
+// window does: a clock read at every report, the kernel's copy in steps of progressStep.
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -101,7 +103,7 @@ class ReadWriteIo : public CopyIo {
 };
 
 PairTimes measure(Database& database, const std::string& directory, const fs::path& out, CopyIo& io,
-                  std::size_t step) {
+                  std::size_t step, const CopyProgress& progress = {}) {
     const std::string base = (out / "kopie").string();
     const fs::path cpDir = out / "cp";
     fs::create_directories(cpDir);
@@ -116,7 +118,7 @@ PairTimes measure(Database& database, const std::string& directory, const fs::pa
     const std::vector<fs::path> cpTargets{cpDir / "qv.db", cpDir / "qv.mb"};
     auto ours = [&] {
         const std::vector<std::string> messages =
-            CatalogueExport(database, io, step).run(directory, base);
+            CatalogueExport(database, io, step).run(directory, base, progress);
         if (!messages.empty()) {
             throw std::runtime_error("the export failed: " + messages.front());
         }
@@ -167,11 +169,27 @@ int runExportBench(const Arguments& arguments) {
                  "before each copy, untimed");
     printComment("case ours_ms cp_ms ratio (the second column is cp of the same two files)");
     printComment(
-        "export: as the program copies; -readwrite: every byte read and written by the "
-        "program, in steps of 1 MiB or 2,048 bytes");
+        "export: as the program copies; -progress: with its progress followed; -readwrite: every "
+        "byte read and written by the program, in steps of 1 MiB or 2,048 bytes");
     CopyIo io;
     ReadWriteIo readWrite;
     printCase("export", measure(database, directory, out.path(), io, CatalogueExport::defaultStep));
+    // As the progress window's report: most calls end at the clock; every 30 ms one goes on.
+    long reports = 0;
+    long handled = 0;
+    auto lastHandled = std::chrono::steady_clock::now();
+    const CopyProgress follow = [&](std::uint64_t, std::uint64_t) {
+        ++reports;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastHandled >= std::chrono::milliseconds(30)) {
+            lastHandled = now;
+            ++handled;
+        }
+    };
+    printCase("export-progress",
+              measure(database, directory, out.path(), io, CatalogueExport::defaultStep, follow));
+    printComment("export-progress: " + std::to_string(reports / (runs + 1)) + " reports a copy, " +
+                 std::to_string(handled / (runs + 1)) + " of them 30 ms apart");
     printCase("export-readwrite",
               measure(database, directory, out.path(), readWrite, CatalogueExport::defaultStep));
     printCase("export-readwrite-2048", measure(database, directory, out.path(), readWrite, 2048));
