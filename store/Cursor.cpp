@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "BackgroundCount.h"
 #include "Database.h"
 #include "EDBEngineError.h"
 #include "LikePattern.h"
@@ -16,6 +17,10 @@ namespace {
 
 using sqlite::ResetGuard;
 using sqlite::Transaction;
+
+// A search over a table whose ids span fewer than this is counted in its opening: the count
+// costs less than starting a thread for it.
+constexpr std::uint64_t countAtOnce = 1024;
 
 [[noreturn]] void fail(EngineCode code, const std::string& detail = {}) {
     std::vector<EngineErrorEntry> entries;
@@ -35,17 +40,24 @@ Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive) : data
     }
     live_ = requestLive && !select.orderColumn;
     const bool indexedOrder = select.orderColumn && database_.hasSortIndex(*select.orderColumn);
-    numbered_ = !select.conditionSql.empty() || (select.orderColumn && !indexedOrder);
     idsAscending_ = !select.orderColumn;
-    if (numbered_) {
+    if (select.orderColumn && !indexedOrder) {
+        // Sorted on the whole result anyway: the sort numbers it.
+        numbered_ = true;
         materialize(select);
-    } else if (select.orderColumn) {
+        return;
+    }
+    if (select.orderColumn) {
         idOrder_ = false;
         sortColumn_ = *select.orderColumn;
+    }
+    if (!select.conditionSql.empty()) {
+        startCount(select);
     }
 }
 
 Cursor::~Cursor() {
+    count_.reset();  // stops the count before anything it was given goes
     for (std::int64_t id : locked_) {
         database_.rowLocks().unlock(id);
     }
@@ -82,6 +94,136 @@ void Cursor::materialize(const ParsedSelect& select) {
     transaction.commit();
 }
 
+void Cursor::startCount(const ParsedSelect& select) {
+    LikePattern::install(database_.handle());
+    condition_ = select.conditionSql;
+    conditionParameters_ = select.parameters;
+    joinMemo_ = select.conditionUsesMemo;
+    Transaction transaction(database_.handle(), Transaction::Kind::Read);
+    CountQuery query{condition_, conditionParameters_, joinMemo_,
+                     idOrder_ ? std::string() : database_.sortExpression(sortColumn_)};
+    {
+        sqlite::Statement& span = database_.statement(
+            // Apart, as SQLite finds a lone min() or max() at an end of the b-tree.
+            "SELECT (SELECT min(id) FROM main.qv), (SELECT max(id) FROM main.qv)");
+        ResetGuard guard(span);
+        if (span.step() && !span.isNull(0)) {
+            query.firstId = span.integer(0);
+            query.lastId = span.integer(1);
+        }
+    }
+    // Rows another copy adds from now on don't join; a change any other copy commits from now
+    // on is looked for when the count is taken.
+    seenVersion_ = dataVersion();
+    lastId_ = query.lastId;
+    const auto span =
+        static_cast<std::uint64_t>(query.lastId) - static_cast<std::uint64_t>(query.firstId);
+    if (query.lastId < query.firstId || span < countAtOnce) {
+        // A small table is counted at once, as part of the opening.
+        ResultCount count(std::move(query));
+        count.readAll(database_.handle());
+        ids_ = count.takeIds();
+        numbered_ = true;
+    } else {
+        filtered_ = true;
+        CatalogueFiles files{database_.directory() / schema::rowsFileName,
+                             database_.directory() / schema::memoFileName, database_.vfsName()};
+        count_ = std::make_unique<BackgroundCount>(std::move(files), std::move(query),
+                                                   database_.beforeCountRange());
+    }
+    transaction.commit();
+}
+
+void Cursor::beginCount() {
+    if (count_) {
+        count_->begin();
+    }
+}
+
+void Cursor::wholeResultRead(std::vector<RowData>& rows) {
+    count_.reset();
+    ids_.clear();
+    for (RowData& row : rows) {
+        ids_.push_back(row.id);
+        row.recNo = static_cast<std::int64_t>(ids_.size());
+    }
+    ownWritten_.clear();
+    ownDeleted_.clear();
+    statements_.clear();
+    filtered_ = false;
+    numbered_ = true;
+    seenVersion_ = dataVersion();
+}
+
+bool Cursor::counting() const {
+    return count_ != nullptr;
+}
+
+void Cursor::stopCount() {
+    if (count_) {
+        count_->stop();
+    }
+}
+
+bool Cursor::waitForCount(std::chrono::milliseconds timeout) {
+    beginCount();  // whoever waits for it needs no first screen before it
+    return count_ && count_->wait(timeout) == BackgroundCount::Outcome::Complete;
+}
+
+bool Cursor::takeCount() {
+    if (!count_ || count_->outcome() == BackgroundCount::Outcome::Running) {
+        return false;
+    }
+    const bool before = numbered_;
+    try {
+        // Rows that another copy deleted since the opening leave at once.
+        Transaction transaction(database_.handle(), Transaction::Kind::Read);
+        refreshNumbering();
+        transaction.commit();
+    } catch (const EDBEngineError&) {
+        // Nobody asked for this read: the next call looks again.
+        adoptCount();
+    }
+    return numbered_ && !before;
+}
+
+bool Cursor::adoptCount() {
+    if (!count_ || count_->outcome() == BackgroundCount::Outcome::Running) {
+        return false;
+    }
+    if (count_->outcome() == BackgroundCount::Outcome::Failed) {
+        count_.reset();  // the result goes on unnumbered
+        return false;
+    }
+    std::vector<std::int64_t> ids = count_->takeIds();
+    count_.reset();
+    // This copy's own changes since the opening stand as they do in a numbered result: its
+    // deleted rows leave, the rows it added or changed stay where the walk showed them.
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [this](std::int64_t id) { return ownDeleted_.count(id) != 0; }),
+              ids.end());
+    for (std::int64_t id : ownWritten_) {
+        // Written rows are those of a live result, which is in id order.
+        const auto place = std::lower_bound(ids.begin(), ids.end(), id);
+        if (place == ids.end() || *place != id) {
+            ids.insert(place, id);
+        }
+    }
+    ids_ = std::move(ids);
+    ownWritten_.clear();
+    ownDeleted_.clear();
+    statements_.clear();
+    filtered_ = false;
+    numbered_ = true;
+    // seenVersion_ is still the opening's: what any other copy committed since is looked for
+    // at the next read.
+    return true;
+}
+
+std::chrono::microseconds Cursor::longestCountRange() const {
+    return count_ ? count_->longestRange() : std::chrono::microseconds(0);
+}
+
 unsigned Cursor::dataVersion() const {
     unsigned version = 0;
     if (sqlite3_file_control(database_.handle(), "main", SQLITE_FCNTL_DATA_VERSION, &version) !=
@@ -92,6 +234,7 @@ unsigned Cursor::dataVersion() const {
 }
 
 void Cursor::refreshNumbering() {
+    adoptCount();
     if (!numbered_) {
         return;
     }
@@ -134,6 +277,12 @@ void Cursor::refreshNumbering() {
                    ids_.end());
     }
     seenVersion_ = version;
+}
+
+void Cursor::ownWrite(std::int64_t id) {
+    if (filtered_ && ownWritten_.insert(id).second) {
+        statements_.clear();  // their rule names the rows written
+    }
 }
 
 void Cursor::numberingCommitted() {
@@ -184,20 +333,46 @@ void Cursor::requireKeyOrder(const std::vector<RowData>& rows, const RowData* af
 
 std::vector<RowData> Cursor::query(const std::string& where, const std::string& order,
                                    const std::vector<SqlValue>& values, std::size_t count,
-                                   std::size_t skip) {
+                                   std::size_t skip, bool byCondition) {
     std::vector<RowData> rows;
     if (count == 0) {
         return rows;
     }
     std::string sql = rowSelect();
-    if (!where.empty()) {
-        sql += " WHERE " + where;
+    std::vector<SqlValue> bound;
+    std::string conditions = where;
+    const bool filter = byCondition && filtered_;
+    if (filter) {
+        if (joinMemo_) {
+            sql += " LEFT JOIN mb.memo ON memo.id = qv.id";
+        }
+        // The result's rows: those of the opening that hold the condition, and the rows this
+        // copy wrote since, whatever they hold now.
+        std::string rule = "(qv.id <= ? AND (" + condition_ + "))";
+        if (!ownWritten_.empty()) {
+            rule = "(" + rule + " OR qv.id IN (";
+            for (auto id = ownWritten_.begin(); id != ownWritten_.end(); ++id) {
+                if (id != ownWritten_.begin()) {
+                    rule += ',';
+                }
+                rule += std::to_string(*id);
+            }
+            rule += "))";
+        }
+        conditions = where.empty() ? rule : rule + " AND " + where;
+        bound.emplace_back(static_cast<long long>(lastId_));
+        bound.insert(bound.end(), conditionParameters_.begin(), conditionParameters_.end());
+    }
+    bound.insert(bound.end(), values.begin(), values.end());
+    if (!conditions.empty()) {
+        sql += " WHERE " + conditions;
     }
     sql += " ORDER BY " + order + " LIMIT ? OFFSET ?";
-    sqlite::Statement& statement = database_.statement(sql);
+    // A search's statements are its own: kept with the database they would pile up.
+    sqlite::Statement& statement = filter ? ownStatement(sql) : database_.statement(sql);
     ResetGuard guard(statement);
     int index = 1;
-    for (const SqlValue& value : values) {
+    for (const SqlValue& value : bound) {
         statement.bind(index++, value);
     }
     statement.bind(index++, static_cast<std::int64_t>(count));
@@ -208,8 +383,19 @@ std::vector<RowData> Cursor::query(const std::string& where, const std::string& 
     return rows;
 }
 
+sqlite::Statement& Cursor::ownStatement(const std::string& sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end()) {
+        found =
+            statements_.emplace(sql, std::make_unique<sqlite::Statement>(database_.handle(), sql))
+                .first;
+    }
+    return *found->second;
+}
+
 std::optional<RowData> Cursor::readById(std::int64_t id) {
-    std::vector<RowData> rows = query("qv.id = ?", "qv.id", {static_cast<long long>(id)}, 1, 0);
+    std::vector<RowData> rows =
+        query("qv.id = ?", "qv.id", {static_cast<long long>(id)}, 1, 0, false);
     if (rows.empty()) {
         return std::nullopt;
     }
@@ -293,7 +479,11 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
         rows = query({}, order, {}, count, 0);
         requireKeyOrder(rows, nullptr, nullptr);
     }
+    if (filtered_ && rows.size() < count) {
+        wholeResultRead(rows);
+    }
     transaction.commit();
+    beginCount();
     return rows;
 }
 
@@ -310,7 +500,11 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
         std::reverse(rows.begin(), rows.end());
         requireKeyOrder(rows, nullptr, nullptr);
     }
+    if (filtered_ && rows.size() < count) {
+        wholeResultRead(rows);
+    }
     transaction.commit();
+    beginCount();
     return rows;
 }
 
@@ -342,6 +536,7 @@ std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, st
         requireKeyOrder(rows, &row, nullptr);
     }
     transaction.commit();
+    beginCount();
     return rows;
 }
 
@@ -373,6 +568,7 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
         requireKeyOrder(rows, nullptr, &row);
     }
     transaction.commit();
+    beginCount();
     return rows;
 }
 
@@ -392,6 +588,7 @@ std::optional<RowData> Cursor::readRow(const RowData& row) {
         fresh = readById(row.id);
     }
     transaction.commit();
+    beginCount();
     return fresh;
 }
 
@@ -545,6 +742,8 @@ RowData Cursor::insertRow(const RowData& row) {
     if (numbered_) {
         ids_.push_back(written.id);
         fresh->recNo = rowCount();
+    } else {
+        ownWrite(written.id);
     }
     fresh->memo = RowInsert::stored(row.memo);
     fresh->memoLoaded = row.memoLoaded || row.memoChanged;
@@ -595,6 +794,7 @@ RowData Cursor::modifyRow(const RowData& row) {
     }
     doubtfulEdit_.reset();
     numberingCommitted();
+    ownWrite(row.id);
     unlockRow(row);
     fresh->recNo = numbered_ ? numberOf(row) : 0;
     if (row.memoLoaded || row.memoChanged) {
@@ -632,6 +832,11 @@ void Cursor::deleteRow(const RowData& row) {
         if (numbered_) {
             if (const std::optional<std::int64_t> position = positionOf(row)) {
                 ids_.erase(ids_.begin() + *position);
+            }
+        } else if (filtered_) {
+            ownDeleted_.insert(row.id);
+            if (ownWritten_.erase(row.id) != 0) {
+                statements_.clear();
             }
         }
         if (!found) {

@@ -5,16 +5,25 @@
 // them.
 //
 // A result numbers its rows (recNo, rowCount) when the engine has to go through the whole
-// table to make it anyway: a result with a where condition, or one sorted on a field without
-// an index. It then keeps the ids of its rows, in order, from its opening. A result of the
-// whole table, in stored order or sorted by an indexed field, doesn't number its rows.
+// table to make it anyway: one sorted on a field without an index. It then keeps the ids of its
+// rows, in order, from its opening. A result of the whole table, in stored order or sorted by an
+// indexed field, doesn't number its rows.
+//
+// A result with a where condition opens at once, walked by its key with the condition like the
+// unnumbered ones, and is counted meanwhile on a thread of its own (BackgroundCount); the call
+// after the count is complete takes its numbering (takeCount). Until then the result holds the
+// rows of its opening that meet the condition, and the rows this copy wrote since. A small
+// table is counted at once, in the opening. A count that fails leaves the result unnumbered.
 // Rows that another running copy deletes leave the numbering at the next call that reads,
 // so the numbers handed out are always places in the result as it stands; rows that copy adds
 // don't join a result already open.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -25,6 +34,7 @@
 
 namespace quorvel {
 
+class BackgroundCount;
 class Database;
 namespace sqlite {
 class Statement;
@@ -43,6 +53,17 @@ class Cursor {
     // Rows can be added, changed and deleted through this result.
     bool isLive() const { return live_; }
     bool numbersRows() const { return numbered_; }
+    // A count of the result is running (or done and not yet taken).
+    bool counting() const;
+    // Takes the numbering of a count that is complete; true when the result numbers its rows
+    // from now on. A count that failed is dropped. Every reading call does this first.
+    bool takeCount();
+    // Asks a running count to stop, without waiting for it to end.
+    void stopCount();
+    // Waits for the count at most timeout; whether it is complete (tests and benchmarks).
+    bool waitForCount(std::chrono::milliseconds timeout);
+    // The longest time one range of the count held its read lock so far.
+    std::chrono::microseconds longestCountRange() const;
     // Number of rows; numbering results only.
     std::int64_t rowCount() const { return static_cast<std::int64_t>(ids_.size()); }
     // The place of row in the result (1-based), as of the last call that read; 0 when it is
@@ -83,9 +104,22 @@ class Cursor {
 
   private:
     std::string rowSelect() const;
+    // Rows of the table that meet where, or, byCondition, rows of the result (a result walked
+    // by its condition).
     std::vector<RowData> query(const std::string& where, const std::string& order,
                                const std::vector<SqlValue>& values, std::size_t count,
-                               std::size_t skip);
+                               std::size_t skip, bool byCondition = true);
+    sqlite::Statement& ownStatement(const std::string& sql);
+    void startCount(const ParsedSelect& select);
+    // takeCount without reading: the numbering only.
+    bool adoptCount();
+    // The count begins once the first rows have been read.
+    void beginCount();
+    // A walk from either end that came to the other end has read the whole result, in this
+    // call's transaction: the result numbers its rows from now on, and the count isn't needed.
+    void wholeResultRead(std::vector<RowData>& rows);
+    // A row this copy added or changed while the result is walked by its condition.
+    void ownWrite(std::int64_t id);
     RowData rowFrom(const sqlite::Statement& statement) const;
     // Rows read in key order (the id, or the sort value and then the id) come strictly in that
     // order, and after (before) the row they were asked after (before). A damaged file can break
@@ -131,6 +165,16 @@ class Cursor {
     bool idsAscending_ = true;       // ... which are then in id order too
     unsigned seenVersion_ = 0;       // qv.db's data version that ids_ agrees with
     std::set<std::int64_t> locked_;
+    // A result walked by its condition (counting, or its count failed).
+    bool filtered_ = false;
+    std::string condition_;
+    std::vector<SqlValue> conditionParameters_;
+    bool joinMemo_ = false;
+    std::int64_t lastId_ = 0;            // the largest id at the opening
+    std::set<std::int64_t> ownWritten_;  // ... rows this copy wrote since
+    std::set<std::int64_t> ownDeleted_;  // ... and deleted since
+    std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
+    std::unique_ptr<BackgroundCount> count_;
     // The id a new row got in a write whose commit failed: it may be in the table after all.
     std::optional<std::int64_t> doubtfulInsert_;
     // The id of an edited row whose commit failed, its lock still held.

@@ -16,6 +16,8 @@ class DataSetObserver {
     // The current row moved and the number of rows held stayed; the rows held shifted by
     // distance (positive: towards the end of the result; 0: a move within them).
     virtual void scrolled(int distance) { (void)distance; }
+    // The result's rows have been counted: it numbers them from now on (RecNo, RecordCount).
+    virtual void numberingChanged() {}
     // The current row was read anew on entering edit.
     virtual void recordChanged() {}
     virtual void fieldChanged(const Field& field) { (void)field; }

@@ -149,7 +149,7 @@ void removeOrphanedSuperJournals(sqlite3* db, const std::filesystem::path& direc
 }  // namespace
 
 Database::Database(const std::filesystem::path& directory, const std::string& vfs)
-    : directory_(directory) {
+    : directory_(directory), vfsName_(vfs.empty() ? sqlite::longPathVfs() : vfs) {
     const std::filesystem::path rowsPath = directory / schema::rowsFileName;
     const std::filesystem::path memoPath = directory / schema::memoFileName;
     requireReadableFile(rowsPath, engine_code::tableNotFound);

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +64,12 @@ class Database {
     // be read.
     RowInsert& rowInsert();
     const std::filesystem::path& directory() const { return directory_; }
+    // The SQLite file layer the files are opened with, for other connections to the same files.
+    const std::string& vfsName() const { return vfsName_; }
+    // Asked on a search's count thread before each range it reads: whether it may read it now
+    // (asked again a moment later if not). Tests hold counts with it.
+    const std::function<bool()>& beforeCountRange() const { return beforeCountRange_; }
+    void setBeforeCountRange(std::function<bool()> hook) { beforeCountRange_ = std::move(hook); }
 
   private:
     void configure();
@@ -79,6 +86,8 @@ class Database {
     void findSortIndexes();
 
     std::filesystem::path directory_;
+    std::string vfsName_;
+    std::function<bool()> beforeCountRange_;
     // What can't be written when the catalogue can only be read; empty when it can be.
     std::filesystem::path readOnlyPath_;
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while

@@ -307,6 +307,42 @@ std::int64_t RecordSet::RecNo() const {
     return number != 0 ? number : std::min(row->recNo, RecordCount());
 }
 
+bool RecordSet::CountRunning() const {
+    return cursor_ && cursor_->counting();
+}
+
+bool RecordSet::CheckCount() {
+    if (!cursor_ || !cursor_->takeCount()) {
+        return false;
+    }
+    numberHeldRows();
+    notify([](DataSetObserver& observer) { observer.numberingChanged(); });
+    return true;
+}
+
+bool RecordSet::WaitForCount(std::chrono::milliseconds timeout) {
+    if (cursor_) {
+        cursor_->waitForCount(timeout);
+        CheckCount();
+    }
+    return NumbersRows();
+}
+
+void RecordSet::numberHeldRows() {
+    std::int64_t next = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (state_ == DataSetState::Insert && static_cast<int>(i) == current_) {
+            continue;  // the new row has no number yet
+        }
+        RowData& row = rows_[i];
+        row.recNo = next + 1;  // the likely place, tried first
+        row.recNo = cursor_->numberOf(row);
+        if (row.recNo != 0) {
+            next = row.recNo;
+        }
+    }
+}
+
 std::int64_t RecordSet::RecordCount() const {
     return NumbersRows() ? cursor_->rowCount() : 0;
 }

@@ -8,6 +8,7 @@
 // were (a failed Open leaves the set inactive).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -92,6 +93,14 @@ class RecordSet {
     std::int64_t RecNo() const;
     std::int64_t RecordCount() const;
     void MoveToRecNo(std::int64_t recNo);
+    // A search result opens before its rows are counted; the count runs meanwhile in the
+    // store. The controls ask CheckCount now and then while CountRunning: when the count has
+    // arrived, the set numbers its rows from then on and tells them (numberingChanged). Any
+    // move also takes a count that has arrived, without that notice.
+    bool CountRunning() const;
+    bool CheckCount();
+    // Waits at most timeout for the count and takes it; whether the set numbers its rows.
+    bool WaitForCount(std::chrono::milliseconds timeout);
 
     void addDataSource(DataSource* dataSource);
     void removeDataSource(DataSource* dataSource);
@@ -123,6 +132,8 @@ class RecordSet {
     // Closes the set and rescans the lines after a change of them.
     void linesChanged();
     void fillFromEnd(int reserve);
+    // The rows held get their numbers once the result numbers its rows.
+    void numberHeldRows();
     // Reading the rows anew after Post, Cancel and Delete: the row at the engine's cursor,
     // else the next, else the previous one; it keeps its line.
     void resync(const RowData& position, int line);

@@ -21,6 +21,8 @@ namespace quorvel::ui {
 namespace {
 
 constexpr int autoScrollIntervalMs = 60;
+// How soon the bar takes its numbered form after a search's count arrives.
+constexpr int countPollIntervalMs = 50;
 constexpr int moveThreshold = 4;  // pixels a title must be dragged before it moves
 
 }  // namespace
@@ -44,6 +46,8 @@ DBGrid::DBGrid(QWidget* parent) : QAbstractScrollArea(parent) {
                                  [this](Qt::FocusReason reason) { focusLeft(reason); }, viewport());
     autoScroll_.setInterval(autoScrollIntervalMs);
     connect(&autoScroll_, &QTimer::timeout, this, [this] { autoScrollStep(); });
+    countPoll_.setInterval(countPollIntervalMs);
+    connect(&countPoll_, &QTimer::timeout, this, [this] { runHandler([this] { pollCount(); }); });
     remeasure();
     rebuildColumns();
 }
@@ -208,6 +212,10 @@ void DBGrid::recordChanged() {
     updateDataLines();
 }
 
+void DBGrid::numberingChanged() {
+    updateVerticalBar();
+}
+
 void DBGrid::fieldChanged(const Field& field) {
     for (int column : columns_.showing(field)) {
         const QRect cell = geometry_.dataCell(columns_, column, 0);
@@ -268,11 +276,21 @@ void DBGrid::updateVerticalBar() {
     QScrollBar* bar = verticalScrollBar();
     const RecordSet* set = dataSet();
     if (set == nullptr || !set->Active()) {
+        countPoll_.stop();
         bar->setRange(0, 0);
         bar->setEnabled(false);
         return;
     }
     bar->setEnabled(true);
+    // Polled rather than called from the count's thread: the set changes only on this thread,
+    // between two handlers, and a count lasts seconds at most.
+    if (!set->NumbersRows() && set->CountRunning()) {
+        if (!countPoll_.isActive()) {
+            countPoll_.start();
+        }
+    } else {
+        countPoll_.stop();
+    }
     if (set->NumbersRows()) {
         // The bar's document is N + L - 1 rows long, L of them on a page: Qt counts the page
         // apart from the range, so the positions run from 1 to N.
@@ -288,6 +306,20 @@ void DBGrid::updateVerticalBar() {
         bar->setPageStep(0);
         bar->setSingleStep(1);
         bar->setValue(set->IsFirst() ? 0 : set->IsLast() ? 4 : 2);
+    }
+}
+
+void DBGrid::pollCount() {
+    RecordSet* set = dataSet();
+    if (set == nullptr || !set->Active() || !set->CountRunning()) {
+        updateVerticalBar();
+        return;
+    }
+    if (verticalScrollBar()->isSliderDown()) {
+        return;  // the bar changes its form when the thumb is let go
+    }
+    if (!set->CheckCount() && !set->CountRunning()) {
+        updateVerticalBar();  // the count failed: the bar keeps its unnumbered form
     }
 }
 

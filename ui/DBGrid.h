@@ -71,6 +71,7 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     void scrolled(int distance) override;
     void recordChanged() override;
     void fieldChanged(const Field& field) override;
+    void numberingChanged() override;
 
     RecordSet* dataSet() const;
     bool isOpen() const;
@@ -92,6 +93,8 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     // The current line follows the record set's current row; gives whether the row moved.
     void followCurrentRow();
     void updateVerticalBar();
+    // While a search's rows are being counted, asks now and then whether the count arrived.
+    void pollCount();
     void updateHorizontalBar();
     void verticalBarUsed(int action);
     void thumbReleased();
@@ -134,6 +137,7 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     int dragX_ = 0;
     bool dragMoved_ = false;
     QTimer autoScroll_;
+    QTimer countPoll_;
 };
 
 }  // namespace quorvel::ui

@@ -63,6 +63,7 @@ class NoticeRecorder : public DataSetObserver {
         notices.push_back("field " + field.FieldName());
     }
     void updateRecord() override { notices.push_back("update"); }
+    void numberingChanged() override { notices.push_back("numbering"); }
     void focusField(const Field& field) override {
         notices.push_back("focus " + field.FieldName());
     }

@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 
@@ -412,6 +413,45 @@ class DBGridTest : public QObject {
         release(3);
         QCOMPARE(set_->State(), DataSetState::Browse);  // the untouched new row was dropped
         QCOMPARE(currentRow(), 3);
+    }
+
+    void theBarTakesItsNumberedFormWhenTheSearchIsCounted() {
+        // Ids spanning more than a search counts in its opening: the count runs on its own.
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open((directory_ / "qv.db").c_str(), &db), SQLITE_OK);
+        const std::string move = "ATTACH '" + (directory_ / "qv.mb").string() +
+                                 "' AS mb; UPDATE main.qv SET id = 100000 WHERE id = 40; "
+                                 "UPDATE mb.memo SET id = 100000 WHERE id = 40";
+        const int moved = sqlite3_exec(db, move.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(moved, SQLITE_OK);
+        auto counting = std::make_shared<std::atomic<bool>>(false);
+        engine_->database().setBeforeCountRange([counting] { return counting->load(); });
+        set_->Close();
+        set_->ClearSQL();
+        set_->AddSQL("select * from qv");
+        set_->AddSQL("where Vytisk like 'Titul%'");
+        set_->Open();
+        QVERIFY(set_->CountRunning());
+        QScrollBar* bar = grid_->verticalScrollBar();
+        QCOMPARE(bar->minimum(), 0);  // unnumbered while the rows are counted
+        QCOMPARE(bar->maximum(), 4);
+        QCOMPARE(bar->value(), 0);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(currentRow(), 13);
+        QCOMPARE(bar->value(), 2);
+        shoot("counting");
+        counting->store(true);
+        // Without any input the grid learns of the count and numbers the bar.
+        QTRY_COMPARE(bar->maximum(), rowCount);
+        QVERIFY(set_->NumbersRows());
+        QCOMPARE(bar->minimum(), 1);
+        QCOMPARE(bar->pageStep(), lines);
+        QCOMPARE(bar->value(), 13);
+        shoot("counted");
+        release(30);
+        QCOMPARE(currentRow(), 30);
+        QCOMPARE(bar->value(), 30);
     }
 
     void movesRepaintOnlyWhatChanged() {

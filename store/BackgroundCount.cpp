@@ -1,0 +1,165 @@
+#include "BackgroundCount.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "EDBEngineError.h"
+#include "LikePattern.h"
+#include "SqliteStatement.h"
+#include "SqliteUri.h"
+
+namespace quorvel {
+
+namespace {
+
+// As long as the main connection waits for a lock: a commit of another copy is over well
+// before. The count waits in short sleeps, so that stopping it never waits for the lock.
+constexpr int busySleepMs = 2;
+constexpr int busyTries = 2500;
+
+class Connection {
+  public:
+    explicit Connection(sqlite3* db) : db_(db) {}
+    ~Connection() { sqlite3_close(db_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    sqlite3* get() const { return db_; }
+    sqlite3* release() { return std::exchange(db_, nullptr); }
+
+  private:
+    sqlite3* db_;
+};
+
+}  // namespace
+
+BackgroundCount::BackgroundCount(CatalogueFiles files, CountQuery query,
+                                 std::function<bool()> beforeRange)
+    : files_(std::move(files)),
+      count_(std::move(query)),
+      beforeRange_(std::move(beforeRange)),
+      thread_([this] { run(); }) {}
+
+void BackgroundCount::begin() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!began_) {
+        began_ = true;
+        beginning_.notify_all();
+    }
+}
+
+void BackgroundCount::stop() {
+    stopped_.store(true);
+    std::lock_guard<std::mutex> lock(mutex_);
+    beginning_.notify_all();
+    if (connection_ != nullptr) {
+        sqlite3_interrupt(connection_);  // a range under way ends at once too
+    }
+}
+
+BackgroundCount::~BackgroundCount() {
+    stop();
+    thread_.join();
+}
+
+sqlite3* BackgroundCount::openConnection() const {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(sqlite::fileUri(files_.rows, "ro").c_str(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                   files_.vfs.empty() ? nullptr : files_.vfs.c_str());
+    Connection connection(db);
+    if (rc != SQLITE_OK) {
+        sqlite::raise(db, rc);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_handler(
+        db,
+        [](void* self, int tries) {
+            if (static_cast<const BackgroundCount*>(self)->stopped() || tries >= busyTries) {
+                return 0;
+            }
+            sqlite3_sleep(busySleepMs);
+            return 1;
+        },
+        const_cast<BackgroundCount*>(this));
+    sqlite::execute(db, "PRAGMA case_sensitive_like=ON");
+    {
+        sqlite::Statement attach(db, "ATTACH ? AS mb");
+        attach.bind(1, std::optional<std::string>(sqlite::fileUri(files_.memos, "ro")));
+        attach.step();
+    }
+    LikePattern::install(db);
+    return connection.release();
+}
+
+void BackgroundCount::run() {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        beginning_.wait(lock, [this] { return began_ || stopped_.load(); });
+    }
+    try {
+        if (stopped_.load()) {
+            throw std::runtime_error("stopped before it began");
+        }
+        Connection connection(openConnection());
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            connection_ = connection.get();
+        }
+        // Whatever ends the count, stop() no longer reaches the connection after this.
+        struct Forget {
+            BackgroundCount& count;
+            ~Forget() {
+                std::lock_guard<std::mutex> lock(count.mutex_);
+                count.connection_ = nullptr;
+            }
+        } forget{*this};
+        while (!stopped_.load()) {
+            while (beforeRange_ && !beforeRange_() && !stopped_.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (stopped_.load()) {
+                break;
+            }
+            const bool done = count_.readRange(connection.get());
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                longest_ = count_.longestRange();
+            }
+            if (done) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    ids_ = count_.takeIds();
+                }
+                finish(Outcome::Complete);
+                return;
+            }
+        }
+    } catch (const std::exception&) {
+        // Busy, damaged, gone: the result stays unnumbered, and nobody asked for this read.
+    }
+    finish(Outcome::Failed);
+}
+
+void BackgroundCount::finish(Outcome outcome) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    outcome_.store(outcome);
+    finished_.notify_all();
+}
+
+std::vector<std::int64_t> BackgroundCount::takeIds() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(ids_);
+}
+
+BackgroundCount::Outcome BackgroundCount::wait(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait_for(lock, timeout, [this] { return outcome_.load() != Outcome::Running; });
+    return outcome_.load();
+}
+
+std::chrono::microseconds BackgroundCount::longestRange() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return longest_;
+}
+
+}  // namespace quorvel
