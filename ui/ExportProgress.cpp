@@ -36,6 +36,7 @@ ExportProgress::ExportProgress(QWidget& owner)
     bar_->setGeometry(12, 38, clientWidth - 24, 22);
     bar_->setRange(0, barMaximum);
     bar_->setFormat(QStringLiteral("%p %"));
+    bar_->setAccessibleName(QStringLiteral("Průběh exportu"));  // it has no label of its own
     sinceStart_.start();
 }
 
