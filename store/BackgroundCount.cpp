@@ -39,12 +39,20 @@ BackgroundCount::BackgroundCount(CatalogueFiles files, CountQuery query,
       beforeRange_(std::move(beforeRange)),
       thread_([this] { run(); }) {}
 
-void BackgroundCount::begin() {
+void BackgroundCount::begin(std::vector<std::int64_t> head, std::int64_t upTo) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!began_) {
         began_ = true;
+        head_ = std::move(head);
+        headUpTo_ = upTo;
         beginning_.notify_all();
     }
+}
+
+void BackgroundCount::knowTail(std::vector<std::int64_t> tail, std::int64_t from) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tail_ = std::move(tail);
+    tailFrom_ = from;
 }
 
 void BackgroundCount::stop() {
@@ -95,6 +103,9 @@ void BackgroundCount::run() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         beginning_.wait(lock, [this] { return began_ || stopped_.load(); });
+        if (!head_.empty()) {
+            count_.knowHead(std::move(head_), headUpTo_);
+        }
     }
     try {
         if (stopped_.load()) {
@@ -120,7 +131,14 @@ void BackgroundCount::run() {
             if (stopped_.load()) {
                 break;
             }
-            const bool done = count_.readRange(connection.get());
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (!tail_.empty()) {
+                    count_.knowTail(std::move(tail_), tailFrom_);
+                    tail_.clear();
+                }
+            }
+            const bool done = count_.complete() || count_.readRange(connection.get());
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 longest_ = count_.longestRange();

@@ -43,7 +43,10 @@ class BackgroundCount {
 
     // The thread waits for this before it does anything: the first screen of the result is
     // read before the count competes with it for the processor and the disk.
-    void begin();
+    // head: the result's first ids, all those up to upTo, which the count then needn't read.
+    void begin(std::vector<std::int64_t> head = {}, std::int64_t upTo = 0);
+    // tail: the result's last ids, all those from from on, which the count then needn't read.
+    void knowTail(std::vector<std::int64_t> tail, std::int64_t from);
     Outcome outcome() const { return outcome_.load(); }
     // The result's ids in its order; Complete only, once.
     std::vector<std::int64_t> takeIds();
@@ -63,7 +66,11 @@ class BackgroundCount {
     ResultCount count_;
     std::function<bool()> beforeRange_;
     std::atomic<bool> stopped_{false};
-    bool began_ = false;  // guarded by mutex_
+    bool began_ = false;              // guarded by mutex_
+    std::vector<std::int64_t> head_;  // ... as are these
+    std::int64_t headUpTo_ = 0;
+    std::vector<std::int64_t> tail_;
+    std::int64_t tailFrom_ = 0;
     std::atomic<Outcome> outcome_{Outcome::Running};
     mutable std::mutex mutex_;
     std::condition_variable finished_;

@@ -134,10 +134,21 @@ void Cursor::startCount(const ParsedSelect& select) {
     transaction.commit();
 }
 
-void Cursor::beginCount() {
-    if (count_) {
-        count_->begin();
+void Cursor::beginCount(const std::vector<RowData>* firstRows) {
+    if (!count_) {
+        return;
     }
+    std::vector<std::int64_t> head;
+    std::int64_t upTo = 0;
+    // The first rows in id order, read from the start: every row of the result up to the last
+    // of them. Rows this copy wrote may stand among them out of that rule.
+    if (firstRows != nullptr && !firstRows->empty() && idOrder_ && ownWritten_.empty()) {
+        for (const RowData& row : *firstRows) {
+            head.push_back(row.id);
+        }
+        upTo = firstRows->back().id;
+    }
+    count_->begin(std::move(head), upTo);
 }
 
 void Cursor::wholeResultRead(std::vector<RowData>& rows) {
@@ -483,7 +494,7 @@ std::vector<RowData> Cursor::readFirst(std::size_t count) {
         wholeResultRead(rows);
     }
     transaction.commit();
-    beginCount();
+    beginCount(&rows);
     return rows;
 }
 
@@ -502,6 +513,13 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
     }
     if (filtered_ && rows.size() < count) {
         wholeResultRead(rows);
+    } else if (count_ && !rows.empty() && idOrder_ && ownWritten_.empty()) {
+        // Every row of the result from the first of these on: the count needn't read them.
+        std::vector<std::int64_t> tail;
+        for (const RowData& row : rows) {
+            tail.push_back(row.id);
+        }
+        count_->knowTail(std::move(tail), rows.front().id);
     }
     transaction.commit();
     beginCount();

@@ -113,8 +113,9 @@ class Cursor {
     void startCount(const ParsedSelect& select);
     // takeCount without reading: the numbering only.
     bool adoptCount();
-    // The count begins once the first rows have been read.
-    void beginCount();
+    // The count begins once the first rows have been read (firstRows, when read from the start
+    // of the result).
+    void beginCount(const std::vector<RowData>* firstRows = nullptr);
     // A walk from either end that came to the other end has read the whole result, in this
     // call's transaction: the result numbers its rows from now on, and the count isn't needed.
     void wholeResultRead(std::vector<RowData>& rows);

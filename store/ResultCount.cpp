@@ -80,6 +80,7 @@ bool ResultCount::readRange(sqlite3* db) {
     }
     if (to == query_.lastId) {
         complete_ = true;
+        ids_.insert(ids_.end(), tail_.begin(), tail_.end());
         if (!query_.sortKey.empty()) {
             // SQLite orders blobs (and texts in binary order) bytewise, shorter first on a
             // common prefix, as std::string does.
@@ -95,6 +96,36 @@ bool ResultCount::readRange(sqlite3* db) {
         next_ = to + 1;
     }
     return complete_;
+}
+
+void ResultCount::knowHead(std::vector<std::int64_t> ids, std::int64_t upTo) {
+    if (!query_.sortKey.empty() || complete_ || next_ != query_.firstId || upTo < next_) {
+        return;
+    }
+    ids_ = std::move(ids);
+    if (upTo >= query_.lastId) {
+        complete_ = true;
+    } else {
+        next_ = upTo + 1;
+    }
+}
+
+void ResultCount::knowTail(std::vector<std::int64_t> ids, std::int64_t from) {
+    if (!query_.sortKey.empty() || complete_ || !tail_.empty() || from > query_.lastId) {
+        return;
+    }
+    if (from <= next_) {
+        // Everything not yet read is in it.
+        for (std::int64_t id : ids) {
+            if (id >= next_) {
+                ids_.push_back(id);
+            }
+        }
+        complete_ = true;
+        return;
+    }
+    query_.lastId = from - 1;
+    tail_ = std::move(ids);
 }
 
 void ResultCount::readAll(sqlite3* db) {

@@ -41,6 +41,12 @@ class ResultCount {
     // and the engine's LIKE installed. Returns true when the whole table has been gone
     // through. Throws EDBEngineError.
     bool readRange(sqlite3* db);
+    // The ids up to upTo are known already (result order is id order): the first rows read.
+    // Only before the first range.
+    void knowHead(std::vector<std::int64_t> ids, std::int64_t upTo);
+    // The ids from from on are known already (the last rows read, in id order): the count
+    // ends before them and adds them. Any time before the count is complete.
+    void knowTail(std::vector<std::int64_t> ids, std::int64_t from);
     // Reads every range at once, inside whatever transaction db has open.
     void readAll(sqlite3* db);
     bool complete() const { return complete_; }
@@ -59,6 +65,7 @@ class ResultCount {
     std::int64_t span_ = 256;  // ids a range covers, fitted to the time a range takes
     bool complete_ = false;
     std::vector<std::int64_t> ids_;
+    std::vector<std::int64_t> tail_;  // known ids after query_.lastId
     // Sorted results: each id with its sort key (nullopt sorts first, as SQLite's NULL).
     std::vector<std::pair<std::optional<std::string>, std::int64_t>> keyed_;
     std::chrono::microseconds longest_{0};
