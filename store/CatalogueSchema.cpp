@@ -29,9 +29,9 @@ std::optional<int> findColumn(std::string_view name) {
 
 std::string unkeyedSortExpression(int column) {
     if (column == memoColumn) {
-        return "coalesce(memo.obsah, '') COLLATE czech";
+        return "czech_key(memo.obsah)";
     }
-    return std::string("coalesce(qv.") + columns[column].sqlName + ", '') COLLATE czech";
+    return std::string("czech_key(qv.") + columns[column].sqlName + ")";
 }
 
 std::string sortExpression(int column) {

@@ -59,9 +59,10 @@ std::optional<int> findColumn(std::string_view name);
 
 // The expression an order by column sorts on, in Czech order with ties left to the id: the
 // key column of a keyed column (its index, qv_by_<column>, lets a sorted result be walked
-// without sorting), else the field under the connection's "czech" collation (CzechCollator).
+// without sorting), else the key made on the fly by the connection's czech_key function
+// (CzechCollator::installOn). Either is a blob that sorts bytewise.
 std::string sortExpression(int column);
-// The same for a file of the unkeyed format, which only the collation can sort.
+// The same for a file of the unkeyed format, which only czech_key can sort.
 std::string unkeyedSortExpression(int column);
 std::string sortIndexName(int column);
 // The statements that give qv.db its sort key columns' indexes.

@@ -37,12 +37,6 @@ void czechKey(sqlite3_context* context, int, sqlite3_value** values) {
     }
 }
 
-int czechCompare(void* collator, int sizeA, const void* a, int sizeB, const void* b) {
-    return static_cast<const CzechCollator*>(collator)->compare(
-        std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(sizeA)),
-        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(sizeB)));
-}
-
 }  // namespace
 
 CzechCollator::CzechCollator() {
@@ -101,11 +95,9 @@ int CzechCollator::compare(std::string_view a, std::string_view b) const {
 }
 
 void CzechCollator::installOn(sqlite3* db) {
-    int rc = sqlite3_create_collation_v2(db, "czech", SQLITE_UTF8, this, czechCompare, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_create_function_v2(db, "czech_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                        this, czechKey, nullptr, nullptr, nullptr);
-    }
+    const int rc =
+        sqlite3_create_function_v2(db, "czech_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, this,
+                                   czechKey, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         sqlite::raise(db, rc);
     }

@@ -31,9 +31,10 @@ class CzechCollator {
     // <0, 0 or >0 as a sorts before, with or after b.
     int compare(std::string_view a, std::string_view b) const;
 
-    // Registers on db, for as long as this collator lives, the collation "czech" and the
-    // function czech_key(text) giving key(text) as a blob (an empty blob for NULL). Neither is
-    // ever named in the files' schema: the sqlite3 tool reads and checks them without us.
+    // Registers on db, for as long as this collator lives, the function czech_key(text) giving
+    // key(text) as a blob (an empty blob for NULL), for ordering by a field without a key
+    // column. It is never named in the files' schema: the sqlite3 tool reads and checks them
+    // without us.
     void installOn(sqlite3* db);
 
   private:

@@ -10,8 +10,8 @@
 // until someone allowed to write opens the catalogue and rolls it back.
 //
 // A catalogue of the unkeyed format (before the Czech sort keys) is upgraded by the first
-// opening that may write it (FormatUpgrade); one that can only be read is sorted through the
-// connection's Czech collation instead, without its indexes.
+// opening that may write it (FormatUpgrade); one that can only be read is sorted on keys the
+// connection makes as it reads (czech_key), without its indexes.
 #pragma once
 
 #include <sqlite3.h>
@@ -93,7 +93,7 @@ class Database {
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
     // SQLite held its locks would drop them.
     std::unique_ptr<RowLocks> rowLocks_;
-    // Serves the connection's collation and czech_key, so it outlives db_.
+    // Serves the connection's czech_key, so it outlives db_.
     CzechCollator collator_;
     sqlite3* db_ = nullptr;
     std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
