@@ -1,7 +1,6 @@
 // Catalogues of the format before the sort keys, as the earlier qvtool made them: the first
 // opening that may write them adds the keys in one transaction, and a process killed in the
 // middle of that loses nothing; one that can only be read still sorts in Czech order.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -118,40 +117,6 @@ TEST(FormatUpgrade, AnUnkeyedCatalogueGetsItsKeysAtTheFirstOpeningAndLosesNothin
     EXPECT_EQ(contents(catalogue.dir()), before);
 }
 
-// Runs body in a child process as a user who may not write files of root's; what it hands back.
-std::string asOrdinaryUser(const std::function<std::string()>& body) {
-    int ends[2];
-    if (::pipe(ends) != 0) {
-        return "pipe failed";
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(ends[0]);
-        std::string result = "can't give up root";
-        if (::geteuid() != 0 ||
-            (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
-             ::setresuid(65534, 65534, 65534) == 0)) {
-            try {
-                result = body();
-            } catch (const std::exception& error) {
-                result = std::string("exception: ") + error.what();
-            }
-        }
-        const bool whole =
-            ::write(ends[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
-        ::_exit(whole ? 0 : 1);
-    }
-    ::close(ends[1]);
-    std::string result;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;) {
-        result.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(ends[0]);
-    ::waitpid(pid, nullptr, 0);
-    return result;
-}
-
 TEST(FormatUpgrade, AnUnkeyedCatalogueThatCanOnlyBeReadSortsInCzechOrderAndIsLeftAsItIs) {
     TempCatalogue catalogue;
     const std::vector<Entry> rows = issues(60);
@@ -164,7 +129,7 @@ TEST(FormatUpgrade, AnUnkeyedCatalogueThatCanOnlyBeReadSortsInCzechOrderAndIsLef
     for (const std::string& title : czechSortedTitles(rows)) {
         expected += title + "\n";
     }
-    EXPECT_EQ(asOrdinaryUser([&] {
+    EXPECT_EQ(testing::asOrdinaryUser([&] {
                   Engine engine(catalogue.dir());
                   std::string titles;
                   for (const std::string& title : sortedTitles(engine.database())) {

@@ -4,9 +4,12 @@
 // nothing on disk changed.
 #pragma once
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -284,6 +287,46 @@ inline std::vector<std::int64_t> idsOf(const std::vector<RowData>& rows) {
         ids.push_back(row.id);
     }
     return ids;
+}
+
+// Permissions, as a user who is not the superuser sees them: the body runs in a child process
+// that gives up root (as uid and gid 65534), and hands back what it found as text.
+inline constexpr uid_t unprivileged = 65534;
+
+inline std::string asOrdinaryUser(const std::function<std::string()>& body) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        return "pipe failed";
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeEnds[0]);
+        std::string result;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
+                                 ::setresgid(unprivileged, unprivileged, unprivileged) != 0 ||
+                                 ::setresuid(unprivileged, unprivileged, unprivileged) != 0)) {
+            result = "can't give up root";
+        } else {
+            try {
+                result = body();
+            } catch (const std::exception& error) {
+                result = std::string("exception: ") + error.what();
+            }
+        }
+        const ssize_t written = ::write(pipeEnds[1], result.data(), result.size());
+        ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(pipeEnds[1]);
+    std::string result;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+        result.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return result;
 }
 
 // Whether the environment asks for the long harnesses to be shortened.
