@@ -10,7 +10,7 @@ duration=${1:-60}
 if [ "$(id -u)" = 0 ]; then
     apt-get update -qq
     apt-get install -y -qq cmake make clang-14 libclang-rt-14-dev qt6-base-dev libgl-dev \
-        libsqlite3-dev libjpeg62-turbo-dev fonts-dejavu-core fonts-liberation2
+        libsqlite3-dev libicu-dev libjpeg62-turbo-dev fonts-dejavu-core fonts-liberation2
 fi
 launcher=
 if command -v ccache >/dev/null 2>&1; then
