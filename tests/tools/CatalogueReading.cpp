@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -86,6 +87,14 @@ std::int64_t countSearch(const std::filesystem::path& directory, int column,
     Engine engine(directory);
     const std::unique_ptr<Cursor> cursor =
         engine.database().openCursor(statementText(searchClause(fields[column], text)), false);
+    // A search is counted in the background; its count is what is asked for here.
+    if (!cursor->numbersRows()) {
+        cursor->waitForCount(std::chrono::minutes(2));
+        cursor->takeCount();
+    }
+    if (!cursor->numbersRows()) {
+        throw std::runtime_error("the search was not counted");
+    }
     return cursor->rowCount();
 }
 
