@@ -1,6 +1,5 @@
-// Catalogues of the format before the sort keys, as the earlier qvtool made them: the first
-// opening that may write them adds the keys in one transaction, and a process killed in the
-// middle of that loses nothing; one that can only be read still sorts in Czech order.
+// Catalogues of the format before the sort keys: the first opening that may write adds the keys
+// in one transaction, a kill in the middle loses nothing, and one only read sorts in Czech order.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "CzechCollator.h"
@@ -22,34 +20,48 @@ using testing::Entry;
 using testing::PlainConnection;
 using testing::TempCatalogue;
 
-// Turns a catalogue of the current format back into the unkeyed one: no key columns, the
+// A catalogue of the current format turned back into the unkeyed one: no key columns, the
 // bytewise expression indexes, format version 1 in both files.
 void makeUnkeyed(const std::filesystem::path& dir) {
     PlainConnection plain(dir);
-    const std::string sql =
-        "BEGIN;"
-        "DROP INDEX main.qv_by_vytisk; DROP INDEX main.qv_by_cislo;"
-        "ALTER TABLE main.qv DROP COLUMN vytisk_key; ALTER TABLE main.qv DROP COLUMN cislo_key;"
-        "CREATE INDEX main.qv_by_vytisk ON qv(coalesce(vytisk, ''));"
-        "CREATE INDEX main.qv_by_cislo ON qv(coalesce(cislo, ''));"
-        "PRAGMA main.user_version=1; PRAGMA mb.user_version=1; COMMIT";
-    ASSERT_EQ(plain.exec(sql), SQLITE_OK) << plain.lastError();
+    ASSERT_EQ(plain.exec("BEGIN;"
+                         "DROP INDEX main.qv_by_vytisk; DROP INDEX main.qv_by_cislo;"
+                         "ALTER TABLE main.qv DROP COLUMN vytisk_key;"
+                         "ALTER TABLE main.qv DROP COLUMN cislo_key;"
+                         "CREATE INDEX main.qv_by_vytisk ON qv(coalesce(vytisk, ''));"
+                         "CREATE INDEX main.qv_by_cislo ON qv(coalesce(cislo, ''));"
+                         "PRAGMA main.user_version=1; PRAGMA mb.user_version=1; COMMIT"),
+              SQLITE_OK)
+        << plain.lastError();
 }
 
-std::vector<Entry> issues(int count) {
+// An unkeyed catalogue of count issues; its titles in Czech order, one a line.
+std::string unkeyedCatalogue(TempCatalogue& catalogue, int count) {
     static const char* titles[] = {"Živa", "Zahrádkář", "Chip", "Computer", "Čtenář", "Cesta"};
     std::vector<Entry> rows;
+    std::vector<std::string> sorted;
     for (int i = 0; i < count; ++i) {
         rows.push_back(
             {std::string(titles[i % 6]) + " " + std::to_string(i % 97),
              std::to_string(i % 31) + "/" + std::to_string(1990 + i % 20),
              "části " + std::to_string(i),
              i % 3 == 0 ? std::optional<std::string>("obsah " + std::to_string(i)) : std::nullopt});
+        sorted.push_back(rows.back().vytisk.value());
     }
-    return rows;
+    catalogue.fill(rows);
+    makeUnkeyed(catalogue.dir());
+    const CzechCollator czech;
+    std::stable_sort(sorted.begin(), sorted.end(), [&](const std::string& a, const std::string& b) {
+        return czech.compare(a, b) < 0;
+    });
+    std::string lines;
+    for (const std::string& title : sorted) {
+        lines += title + "\n";
+    }
+    return lines;
 }
 
-// Everything the table holds, in id order, one text per row, memo included.
+// Everything the table holds, in id order, memo included.
 std::string contents(const std::filesystem::path& dir) {
     std::string all;
     for (const auto& row : PlainConnection(dir).rows(
@@ -63,89 +75,58 @@ std::string contents(const std::filesystem::path& dir) {
     return all;
 }
 
-// The titles of "order by vytisk", read through the engine in pages of 7.
-std::vector<std::string> sortedTitles(Database& database) {
+// The titles of "order by vytisk" read through the engine in pages of 7, one a line.
+std::string sortedTitles(Database& database) {
     std::unique_ptr<Cursor> cursor =
         database.openCursor(testing::statementOf({}, "order by vytisk"), true);
-    std::vector<std::string> titles;
+    std::string titles;
     for (const RowData& row : testing::walkForward(*cursor, 7)) {
-        titles.push_back(row.strings[0].value_or(""));
+        titles += row.strings[0].value_or("") + "\n";
     }
     return titles;
 }
 
-std::vector<std::string> czechSortedTitles(const std::vector<Entry>& rows) {
-    std::vector<std::string> titles;
-    for (const Entry& entry : rows) {
-        titles.push_back(entry.vytisk.value_or(""));
-    }
-    const CzechCollator czech;
-    std::stable_sort(titles.begin(), titles.end(), [&](const std::string& a, const std::string& b) {
-        return czech.compare(a, b) < 0;
-    });
-    return titles;
-}
-
-void expectUpgraded(const std::filesystem::path& dir) {
+void expectUpgraded(const std::filesystem::path& dir, const std::string& before) {
     PlainConnection plain(dir);
-    EXPECT_EQ(plain.text("PRAGMA main.integrity_check"), "ok");
-    EXPECT_EQ(plain.text("PRAGMA mb.integrity_check"), "ok");
+    EXPECT_EQ(contents(dir), before);
+    EXPECT_EQ(plain.text("PRAGMA integrity_check"), "ok");  // both files
     EXPECT_EQ(plain.integer("PRAGMA main.user_version"), schema::formatVersion);
     EXPECT_EQ(plain.integer("PRAGMA mb.user_version"), schema::formatVersion);
     EXPECT_EQ(plain.text("SELECT group_concat(sql, ';') FROM main.sqlite_master WHERE "
                          "type = 'index' AND name LIKE 'qv_by_%'"),
               "CREATE INDEX qv_by_vytisk ON qv(vytisk_key);"
               "CREATE INDEX qv_by_cislo ON qv(cislo_key)");
-    // Every row has the keys it would have been written with.
     EXPECT_EQ(plain.integer("SELECT count(*) FROM main.qv WHERE vytisk IS NOT NULL AND "
                             "(vytisk_key = x'' OR cislo_key = x'')"),
               0);
 }
 
-TEST(FormatUpgrade, AnUnkeyedCatalogueGetsItsKeysAtTheFirstOpeningAndLosesNothing) {
+TEST(FormatUpgrade, AnUnkeyedCatalogueSortsInCzechOrderReadOnlyAndGetsItsKeysWhenWritable) {
     TempCatalogue catalogue;
-    const std::vector<Entry> rows = issues(500);
-    catalogue.fill(rows);
-    makeUnkeyed(catalogue.dir());
+    const std::string czechOrder = unkeyedCatalogue(catalogue, 500);
     const std::string before = contents(catalogue.dir());
-    {
-        Engine engine(catalogue.dir());
-        EXPECT_EQ(sortedTitles(engine.database()), czechSortedTitles(rows));
-        EXPECT_TRUE(engine.database().hasSortIndex(0));
-    }
-    expectUpgraded(catalogue.dir());
-    EXPECT_EQ(contents(catalogue.dir()), before);
-}
-
-TEST(FormatUpgrade, AnUnkeyedCatalogueThatCanOnlyBeReadSortsInCzechOrderAndIsLeftAsItIs) {
-    TempCatalogue catalogue;
-    const std::vector<Entry> rows = issues(60);
-    catalogue.fill(rows);
-    makeUnkeyed(catalogue.dir());
-    const testing::DirSnapshot before = testing::snapshot(catalogue.dir());
+    const testing::DirSnapshot files = testing::snapshot(catalogue.dir());
     ::chmod(catalogue.dir().c_str(), 0555);
     ::chmod(catalogue.rowsPath().c_str(), 0444);
-    std::string expected;
-    for (const std::string& title : czechSortedTitles(rows)) {
-        expected += title + "\n";
-    }
     EXPECT_EQ(testing::asOrdinaryUser([&] {
                   Engine engine(catalogue.dir());
-                  std::string titles;
-                  for (const std::string& title : sortedTitles(engine.database())) {
-                      titles += title + "\n";
-                  }
-                  return titles;
+                  return sortedTitles(engine.database());
               }),
-              expected);
+              czechOrder);
     ::chmod(catalogue.dir().c_str(), 0700);
-    EXPECT_TRUE(testing::snapshot(catalogue.dir()) == before);
+    ::chmod(catalogue.rowsPath().c_str(), 0644);
+    EXPECT_TRUE(testing::snapshot(catalogue.dir()) == files) << "a read-only opening wrote";
+    {
+        Engine engine(catalogue.dir());
+        EXPECT_EQ(sortedTitles(engine.database()), czechOrder);
+        EXPECT_TRUE(engine.database().hasSortIndex(0));
+    }
+    expectUpgraded(catalogue.dir(), before);
 }
 
 TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) {
     TempCatalogue catalogue;
-    catalogue.fill(issues(testing::shortRuns() ? 6000 : 20000));
-    makeUnkeyed(catalogue.dir());
+    unkeyedCatalogue(catalogue, testing::shortRuns() ? 6000 : 20000);
     const std::string before = contents(catalogue.dir());
     const std::filesystem::path journal = catalogue.dir() / "qv.db-journal";
     int caughtHalfWay = 0;
@@ -169,7 +150,7 @@ TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) 
         ::waitpid(child, nullptr, 0);
         if (std::filesystem::exists(journal)) {
             ++caughtHalfWay;
-            // Whoever opens it next rolls the half-done upgrade back: the old catalogue, whole.
+            // The next opener rolls the half-done upgrade back: the old catalogue, whole.
             EXPECT_EQ(contents(catalogue.dir()), before);
             EXPECT_EQ(PlainConnection(catalogue.dir()).integer("PRAGMA main.user_version"), 1);
         }
@@ -180,8 +161,7 @@ TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) 
     }
     EXPECT_GT(caughtHalfWay, 0) << "no kill landed inside the upgrade";
     Engine(catalogue.dir()).database();
-    expectUpgraded(catalogue.dir());
-    EXPECT_EQ(contents(catalogue.dir()), before);
+    expectUpgraded(catalogue.dir(), before);
 }
 
 }  // namespace
