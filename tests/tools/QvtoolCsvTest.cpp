@@ -1,12 +1,13 @@
-// qvtool import and export: a round trip gives the same table and the same bytes, whichever
-// line ends and quoting the file came with; a row the program would refuse stops the import
-// with its line and reason and leaves both files as they were; export follows the program's
-// order and never leaves a partial or overwritten file.
+// qvtool import and export: whichever line ends, byte-order mark and quoting a file came with, the
+// same rows are imported and exported in one form; a row the program would refuse stops the
+// import with its line and reason and leaves the catalogue as it was; export follows the
+// program's order and never leaves a partial or overwritten file.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CatalogueReading.h"
@@ -24,6 +25,7 @@ namespace quorvel::testing {
 namespace {
 
 using tools::CatalogueIssue;
+using Cases = std::vector<std::pair<std::string, std::string>>;
 
 const std::string header = "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku";
 
@@ -33,10 +35,6 @@ std::string repeat(const std::string& text, int times) {
         result += text;
     }
     return result;
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Czech text, commas, quotes, memos with CR LF and LF, empty fields, every field at its size.
@@ -69,15 +67,6 @@ std::string handWritten(bool bom, const std::string& lineEnd, bool quoteAll, boo
     return lastEnded ? csv + lineEnd : csv;
 }
 
-// How the table keeps values: NULLs per column and any empty text stored as such.
-std::string storedForm(const std::filesystem::path& directory) {
-    return sqliteText(directory,
-                      "SELECT (SELECT count(*) FROM qv WHERE cislo IS NULL) || ',' || "
-                      "(SELECT count(*) FROM qv WHERE nejzajimavejsi_casti IS NULL) || ',' || "
-                      "(SELECT count(*) FROM mb.memo) || ',' || (SELECT count(*) FROM qv "
-                      "WHERE vytisk = '' OR cislo = '' OR nejzajimavejsi_casti = '')");
-}
-
 struct Catalogue {
     explicit Catalogue(const char* command = "create") {
         const QvtoolRun run = runQvtool({command, directory.path().string()});
@@ -87,128 +76,96 @@ struct Catalogue {
     TemporaryDirectory directory;
 };
 
-template <typename Case>
-std::string nameOf(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
-struct Dialect {
-    std::string name;
-    std::string csv;
-};
-
-void PrintTo(const Dialect& dialect, std::ostream* out) {
-    *out << dialect.name;
-}
-
-class QvtoolCsvRoundTrip : public ::testing::TestWithParam<Dialect> {};
-
-TEST_P(QvtoolCsvRoundTrip, GivesTheSameRowsAndTheSameBytesAgain) {
+// The demo catalogue and a directory for the CSV files.
+class QvtoolCsv : public ::testing::Test {
+  protected:
+    std::string file(const std::string& name) const { return (files.path() / name).string(); }
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(file(name), std::ios::binary) << bytes;
+        return file(name);
+    }
+    const Catalogue demo{"demo"};
     const TemporaryDirectory files;
-    const std::filesystem::path input = files.path() / "vstup.csv";
-    writeFile(input, GetParam().csv);
-    const Catalogue source;
-    const QvtoolRun imported = runQvtool({"import", input.string(), source.path()});
-    ASSERT_EQ(imported.exitCode, 0) << imported.err;
-    EXPECT_EQ(imported.err, "");
-    EXPECT_EQ(imported.out,
-              "Imported 5 issues from " + input.string() + " into " + source.path() + ".\n");
-    EXPECT_EQ(readCatalogue(source.directory.path()), issues);
-
-    const std::string first = (files.path() / "first.csv").string();
-    const QvtoolRun exported = runQvtool({"export", source.path(), first});
-    ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    EXPECT_EQ(exported.err, "");
-    // CR LF, and quotes only where needed.
-    EXPECT_EQ(fileBytes(first), handWritten(false, "\r\n", false, true));
-
-    const Catalogue copy;
-    ASSERT_EQ(runQvtool({"import", first, copy.path()}).exitCode, 0);
-    EXPECT_EQ(readCatalogue(copy.directory.path()), issues);
-    EXPECT_EQ(storedForm(copy.directory.path()), "2,3,3,0");
-    const std::string second = (files.path() / "second.csv").string();
-    ASSERT_EQ(runQvtool({"export", copy.path(), second}).exitCode, 0);
-    EXPECT_EQ(fileBytes(second), fileBytes(first));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Dialects, QvtoolCsvRoundTrip,
-    ::testing::Values(Dialect{"BomLfLastUnended", handWritten(true, "\n", false, false)},
-                      Dialect{"CrLfAllQuoted", handWritten(false, "\r\n", true, true)},
-                      Dialect{"BomCrLfLastUnended", handWritten(true, "\r\n", false, false)}),
-    nameOf<Dialect>);
-
-struct Refusal {
-    std::string name;
-    std::string csv;
-    int line;
-    std::string reason;
 };
 
-void PrintTo(const Refusal& refusal, std::ostream* out) {
-    *out << refusal.name;
+TEST_F(QvtoolCsv, ImportReadsEveryDialectAsTheSameRowsAndExportWritesThemInOneForm) {
+    const std::string exported = handWritten(false, "\r\n", false, true);  // quotes where needed
+    for (const auto& [name, csv] :
+         Cases{{"exported", exported},
+               {"bom-lf-unended", handWritten(true, "\n", false, false)},
+               {"crlf-all-quoted", handWritten(false, "\r\n", true, true)},
+               {"bom-crlf-unended", handWritten(true, "\r\n", false, false)}}) {
+        SCOPED_TRACE(name);
+        const std::string input = write(name + ".csv", csv);
+        const Catalogue catalogue;
+        const QvtoolRun run = runQvtool({"import", input, catalogue.path()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, "Imported 5 issues from " + input + " into " + catalogue.path() + ".\n");
+        EXPECT_EQ(readCatalogue(catalogue.directory.path()), issues);
+        // Empty numbers and parts are NULLs, an empty memo no row, and no text is stored empty.
+        EXPECT_EQ(sqliteText(catalogue.directory.path(),
+                             "SELECT (SELECT count(*) FROM qv WHERE cislo IS NULL) || ',' || "
+                             "(SELECT count(*) FROM qv WHERE nejzajimavejsi_casti IS NULL) || ',' "
+                             "|| (SELECT count(*) FROM mb.memo) || ',' || (SELECT count(*) FROM qv "
+                             "WHERE vytisk = '' OR cislo = '' OR nejzajimavejsi_casti = '')"),
+                  "2,3,3,0");
+        const std::string output = file(name + "-out.csv");
+        const QvtoolRun exportRun = runQvtool({"export", catalogue.path(), output});
+        EXPECT_EQ(exportRun.exitCode, 0) << exportRun.err;
+        EXPECT_EQ(exportRun.err, "");
+        EXPECT_EQ(fileBytes(output), exported);
+    }
 }
 
-class QvtoolCsvRefusal : public ::testing::TestWithParam<Refusal> {};
-
-TEST_P(QvtoolCsvRefusal, NamesTheLineAndReasonAndLeavesTheCatalogueAsItWas) {
-    const Catalogue demo("demo");
-    const auto bytes = [&demo] {
+TEST_F(QvtoolCsv, ImportNamesTheRefusedLineAndReasonAndLeavesTheCatalogueAsItWas) {
+    const auto bytes = [this] {
         return fileBytes(demo.directory.path() / "qv.db") +
                fileBytes(demo.directory.path() / "qv.mb");
     };
     const std::string before = bytes();
-    const TemporaryDirectory files;
-    const std::filesystem::path input = files.path() / "chyba.csv";
-    writeFile(input, GetParam().csv);
-
-    const QvtoolRun run = runQvtool({"import", input.string(), demo.path()});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "qvtool: " + input.string() + ":" + std::to_string(GetParam().line) + ": " +
-                           GetParam().reason + "\n");
-    EXPECT_EQ(bytes(), before);
-    EXPECT_EQ(directoryListing(demo.directory.path()),
-              (std::vector<std::string>{"qv.db", "qv.mb"}));
+    const std::string h = header + "\r\n";
+    const std::string utf8 = "is not valid UTF-8";
+    struct Refusal {
+        std::string csv;
+        int line;
+        std::string reason;
+    };
+    for (const Refusal& refusal : std::vector<Refusal>{
+             {h + "A,1,,\"dva\nřádky\"\n" + repeat("Ř", 51) + ",,,\n", 4,
+              "Vytisk has 51 characters, more than 50"},
+             {h + "A,,,\n,1/2000,x,y\n", 3, "Vytisk is empty: a title is required"},
+             {h + " ,1,,\n", 2, "Vytisk is a single space: a title is required"},
+             {h + "A," + repeat("č", 16) + ",,\n", 2, "Cislo has 16 characters, more than 15"},
+             {h + "A,," + repeat("x", 151) + ",\n", 2,
+              "Nejzajimavejsi_casti has 151 characters, more than 150"},
+             {h + "A,B,C\n", 2, "3 fields, not 4"},
+             {h + "A,\"x\r\ny\",C,D,E\r\n", 2, "5 fields, not 4"},
+             {h + "A,,,\n\n", 3, "1 field, not 4"},
+             {h + "A,B,C,\xC3\x28\n", 2, "field 4 " + utf8},     // a broken sequence
+             {h + "A,,,\n\xC0\xAF,,,\n", 3, "field 1 " + utf8},  // an overlong form
+             {h + "A,\xE8\xEDslo,,\n", 2, "field 2 " + utf8},    // code page 1250
+             {h + "A,,,\xED\xA0\x80\n", 2, "field 4 " + utf8},   // a surrogate
+             {h + "A,,,x\nB,,,\"otevřeno\ndál\n", 3,
+              "a quoted field is not closed by the end of the file"},
+             {"Vytisk,Cislo,Obsah_vytisku\nA,B,C\n", 1, "the header is not " + header},
+             {"", 1, "the file is empty, without the header " + header},
+             {h + "A\"B,,,\n", 2, "a quote inside field 1, which doesn't start with one"},
+             {h + "\"A\"B,,,\n", 2, "text after the closing quote of field 1"},
+             {h + "A,,,\rB,,,\r\n", 2, "a CR that LF doesn't follow, outside quotes"},
+             {h + std::string("A,\0,,\n", 6), 2, "Cislo holds a NUL character"}}) {
+        SCOPED_TRACE(refusal.reason);
+        const std::string input = write("chyba.csv", refusal.csv);
+        const QvtoolRun run = runQvtool({"import", input, demo.path()});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "qvtool: " + input + ":" + std::to_string(refusal.line) + ": " +
+                               refusal.reason + "\n");
+        EXPECT_EQ(bytes(), before);
+        EXPECT_EQ(directoryListing(demo.directory.path()),
+                  (std::vector<std::string>{"qv.db", "qv.mb"}));
+    }
 }
-
-const std::string h = header + "\r\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, QvtoolCsvRefusal,
-    ::testing::Values(
-        Refusal{"TitleOf51Characters", h + "A,1,,\"dva\nřádky\"\n" + repeat("Ř", 51) + ",,,\n", 4,
-                "Vytisk has 51 characters, more than 50"},
-        Refusal{"EmptyTitle", h + "A,,,\n,1/2000,x,y\n", 3, "Vytisk is empty: a title is required"},
-        Refusal{"TitleOfOneSpace", h + " ,1,,\n", 2,
-                "Vytisk is a single space: a title is required"},
-        Refusal{"NumberOf16Characters", h + "A," + repeat("č", 16) + ",,\n", 2,
-                "Cislo has 16 characters, more than 15"},
-        Refusal{"PartsOf151Characters", h + "A,," + repeat("x", 151) + ",\n", 2,
-                "Nejzajimavejsi_casti has 151 characters, more than 150"},
-        Refusal{"ThreeFields", h + "A,B,C\n", 2, "3 fields, not 4"},
-        Refusal{"FiveFields", h + "A,\"x\r\ny\",C,D,E\r\n", 2, "5 fields, not 4"},
-        Refusal{"BlankLastLine", h + "A,,,\n\n", 3, "1 field, not 4"},
-        Refusal{"BrokenSequence", h + "A,B,C,\xC3\x28\n", 2, "field 4 is not valid UTF-8"},
-        Refusal{"OverlongForm", h + "A,,,\n\xC0\xAF,,,\n", 3, "field 1 is not valid UTF-8"},
-        Refusal{"CodePage1250Byte",
-                h + "A,\xE8\xED"
-                    "slo,,\n",
-                2, "field 2 is not valid UTF-8"},
-        Refusal{"Surrogate", h + "A,,,\xED\xA0\x80\n", 2, "field 4 is not valid UTF-8"},
-        Refusal{"UnclosedQuote", h + "A,,,x\nB,,,\"otevřeno\ndál\n", 3,
-                "a quoted field is not closed by the end of the file"},
-        Refusal{"WrongHeader", "Vytisk,Cislo,Obsah_vytisku\nA,B,C\n", 1,
-                "the header is not " + header},
-        Refusal{"EmptyFile", "", 1, "the file is empty, without the header " + header},
-        Refusal{"QuoteInsideUnquotedField", h + "A\"B,,,\n", 2,
-                "a quote inside field 1, which doesn't start with one"},
-        Refusal{"TextAfterClosingQuote", h + "\"A\"B,,,\n", 2,
-                "text after the closing quote of field 1"},
-        Refusal{"BareCarriageReturn", h + "A,,,\rB,,,\r\n", 2,
-                "a CR that LF doesn't follow, outside quotes"},
-        Refusal{"NulCharacter", h + std::string("A,\0,,\n", 6), 2, "Cislo holds a NUL character"}),
-    nameOf<Refusal>);
 
 // The program's own walk of its statement for a sort: titles and numbers in its order.
 std::vector<std::string> programOrder(const std::filesystem::path& directory, SortOrder order) {
@@ -236,17 +193,15 @@ std::vector<std::string> exportedOrder(const std::filesystem::path& csv) {
     return keys;
 }
 
-TEST(QvtoolCsvExport, WritesTheRowsInTheProgramsOrderForEachSort) {
-    const Catalogue demo("demo");
-    const TemporaryDirectory files;
+TEST_F(QvtoolCsv, ExportWritesTheRowsInTheProgramsOrderForEachSort) {
     const std::vector<std::string> stored =
         programOrder(demo.directory.path(), SortOrder::Unsorted);
     ASSERT_EQ(stored.size(), 50u);
     for (const auto& [option, order] : {std::pair<std::string, SortOrder>{"", SortOrder::Unsorted},
                                         {"vytisk", SortOrder::ByTitle},
                                         {"cislo", SortOrder::ByIssueNumber}}) {
-        const std::filesystem::path csv = files.path() / ("rows-" + option + ".csv");
-        std::vector<std::string> arguments{"export", demo.path(), csv.string()};
+        const std::string csv = file("rows-" + option + ".csv");
+        std::vector<std::string> arguments{"export", demo.path(), csv};
         if (!option.empty()) {
             arguments.insert(arguments.end(), {"--order", option});
         }
@@ -258,28 +213,23 @@ TEST(QvtoolCsvExport, WritesTheRowsInTheProgramsOrderForEachSort) {
     }
 }
 
-TEST(QvtoolCsvExport, AFullDiskOrAnExistingFileLeavesNoPartialOrChangedFile) {
-    const Catalogue demo("demo");
-    const TemporaryDirectory files;
-    const std::filesystem::path csv = files.path() / "zaloha.csv";
-    QvtoolRun run = runQvtool({"export", demo.path(), csv.string()}, 4096);
+TEST_F(QvtoolCsv, ExportOnAFullDiskOrOverAFileLeavesNoPartialOrChangedFile) {
+    const std::string csv = file("zaloha.csv");
+    QvtoolRun run = runQvtool({"export", demo.path(), csv}, 4096);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "qvtool: " + csv.string() + ": File too large\n");
+    EXPECT_EQ(run.err, "qvtool: " + csv + ": File too large\n");
     EXPECT_TRUE(directoryListing(files.path()).empty());
 
-    writeFile(csv, "older");
-    run = runQvtool({"export", demo.path(), csv.string()});
+    write("zaloha.csv", "older");
+    run = runQvtool({"export", demo.path(), csv});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "qvtool: " + csv.string() + ": File exists\n");
+    EXPECT_EQ(run.err, "qvtool: " + csv + ": File exists\n");
     EXPECT_EQ(fileBytes(csv), "older");
     EXPECT_EQ(directoryListing(files.path()), std::vector<std::string>{"zaloha.csv"});
 }
 
-TEST(QvtoolCsv, WithoutACatalogueBothFailWithTheEnginesMessage) {
+TEST_F(QvtoolCsv, WithoutACatalogueBothFailWithTheEnginesMessage) {
     const TemporaryDirectory empty;
-    const TemporaryDirectory files;
-    const std::filesystem::path csv = files.path() / "rows.csv";
-    writeFile(csv, header + "\r\n");
     std::string message;
     try {
         Engine(empty.path()).database();
@@ -288,8 +238,9 @@ TEST(QvtoolCsv, WithoutACatalogueBothFailWithTheEnginesMessage) {
     }
     ASSERT_FALSE(message.empty());
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"import", csv.string(), empty.path().string()},
-          {"export", empty.path().string(), (files.path() / "out.csv").string()}}) {
+         {std::vector<std::string>{"import", write("rows.csv", header + "\r\n"),
+                                   empty.path().string()},
+          {"export", empty.path().string(), file("out.csv")}}) {
         const QvtoolRun run = runQvtool(arguments);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err, "qvtool: " + message + "\n");
@@ -298,10 +249,8 @@ TEST(QvtoolCsv, WithoutACatalogueBothFailWithTheEnginesMessage) {
     EXPECT_EQ(directoryListing(files.path()), std::vector<std::string>{"rows.csv"});
 }
 
-TEST(QvtoolCsv, ShowsProgressOnATerminal) {
-    const Catalogue demo("demo");
-    const TemporaryDirectory files;
-    const std::string csv = (files.path() / "rows.csv").string();
+TEST_F(QvtoolCsv, ShowsProgressOnATerminal) {
+    const std::string csv = file("rows.csv");
     QvtoolRun run = runQvtoolOnTerminal({"export", demo.path(), csv});
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("\rqvtool: exporting " + csv + ": 100%"), std::string::npos) << run.out;
