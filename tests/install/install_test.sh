@@ -10,8 +10,7 @@ build=$2
 drawpictures=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/../app/x11_helpers.sh"
 
 sizes="16 22 24 32 48 64 128 256"
 mkdir "$work/drawn"
@@ -34,20 +33,18 @@ for prefix in /usr "/opt/Quorvel 1.1"; do
     fi
     root=$stage$prefix
 
-    # Exactly these files, nothing outside the prefix.
+    # Exactly these files, nothing outside the prefix; the programs executable.
     expected=$(
-        for program in quorvel qvtool quorvel-start; do echo "$prefix/bin/$program"; done
-        echo "$prefix/share/applications/cz.velmora.Quorvel.desktop"
+        for program in quorvel qvtool quorvel-start; do echo "$prefix/bin/$program x"; done
+        echo "$prefix/share/applications/cz.velmora.Quorvel.desktop -"
         for size in $sizes; do
-            echo "$prefix/share/icons/hicolor/${size}x$size/apps/cz.velmora.Quorvel.png"
+            echo "$prefix/share/icons/hicolor/${size}x$size/apps/cz.velmora.Quorvel.png -"
         done
     )
-    actual=$(cd "$stage" && find . ! -type d | sed 's/^\.//')
+    actual=$(cd "$stage" && find . ! -type d | sed 's/^\.//' |
+        while read -r file; do [ -x "$stage$file" ] && echo "$file x" || echo "$file -"; done)
     [ "$(echo "$expected" | sort)" = "$(echo "$actual" | sort)" ] ||
         fail "under $prefix, installed: $actual"
-    for program in quorvel qvtool quorvel-start; do
-        [ -x "$root/bin/$program" ] || fail "$prefix/bin/$program is not executable"
-    done
 
     entry=$root/share/applications/cz.velmora.Quorvel.desktop
     report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $report"

@@ -2,11 +2,9 @@
 # Starts Quorvel as the desktop's menu does, on an X server with a window manager: the build is
 # installed into a temporary prefix and the command is taken from the installed desktop entry's
 # Exec, run from the home directory with a PATH that knows neither program. The first start
-# makes the catalogue directory and an empty catalogue and opens it; issues added by qvtool then
-# are there at the second start, in the same files; QUORVEL_DIR wins over XDG_DATA_HOME, which
-# defaults to ~/.local/share; a directory with one of the two files or a foreign file is left
-# byte for byte as it was while the program shows its start-up failure naming the file; a
-# directory that can't be made is reported in a box, and nothing starts.
+# makes a private catalogue directory with an empty catalogue and opens it; later starts open
+# the same files, with what qvtool added meanwhile; QUORVEL_DIR wins over XDG_DATA_HOME, which
+# defaults to ~/.local/share. A catalogue the program can't take is left byte for byte as it was.
 set -u
 export QT_QPA_PLATFORM=xcb
 cmake=$1
@@ -29,6 +27,7 @@ wm=$!
 sleep 1
 
 mkdir "$work/home"
+ln -s "$command" "$work/home/quorvel-link"
 # Starts the menu's command (or $via) with the environment given as arguments, from the home
 # directory as a desktop does; sets pid.
 start() {
@@ -36,143 +35,114 @@ start() {
         PATH=/usr/bin:/bin "$@" "${via:-$command}") 2>"$work/stderr" &
     pid=$!
 }
-# Waits for the main window and the splash; sets main.
-await_main() {
+# Waits for the main window, runs the check $2 (if given) on it, and closes the program from its
+# menu; it must have run in $expected, on both catalogue files there, and ended with 0.
+run_in() {
     main=$(find_window '^Quorvel 1.1$')
-    [ -n "$main" ] || { fail "$1: no main window; stderr: $(cat "$work/stderr")"; return 1; }
-    wait_for_splash
-    xdotool windowactivate --sync "$main"
-}
-close_main() {
-    [ -n "$main" ] && xdotool windowactivate --sync "$main" key --clearmodifiers alt+p
-    sleep 0.5
-    xdotool key z
+    if [ -n "$main" ]; then
+        wait_for_splash
+        [ "$(readlink "/proc/$pid/cwd")" = "$expected" ] ||
+            fail "$1: the program runs in $(readlink "/proc/$pid/cwd"), expected $expected"
+        [ -z "${2:-}" ] || "$2"
+        xdotool windowactivate --sync "$main" key --clearmodifiers alt+p
+        sleep 0.5
+        xdotool key z
+    else
+        fail "$1: no main window; stderr: $(cat "$work/stderr")"
+    fi
     wait_for_exit "$pid"
     [ "$rc" = 0 ] || fail "$1: exit code $rc, expected 0; stderr: $(cat "$work/stderr")"
-}
-# The program runs in the directory, on its files.
-check_runs_in() {
-    [ "$(readlink "/proc/$pid/cwd")" = "$2" ] ||
-        fail "$1: the program runs in $(readlink "/proc/$pid/cwd"), expected $2"
+    [ -f "$expected/qv.db" ] && [ -f "$expected/qv.mb" ] || fail "$1: no catalogue in $expected"
 }
 issues() { sqlite3 -cmd ".timeout 5000" "$1/qv.db" "select vytisk, cislo from qv order by id"; }
-# Every file of a directory with its mode and contents' checksum.
+# Every file of a directory with its mode, size, inode and contents' checksum.
 snapshot() {
-    (cd "$1" && find . -exec ls -ldn {} + | awk '{ print $1, $5, $NF }' &&
-        find . -type f -exec sha256sum {} +) | sort
+    (cd "$1" && find . -exec stat -c '%n %A %s %i' {} + && find . -type f -exec sha256sum {} +) |
+        sort
 }
 
-# 1. The first start makes the catalogue directory, private, and an empty catalogue, and opens it.
-dir=$work/data/quorvel
-start XDG_DATA_HOME="$work/data"
-if await_main "first start"; then
-    check_runs_in "first start" "$dir"
-    [ "$(stat -c %a "$dir")" = 700 ] || fail "the catalogue directory has mode $(stat -c %a "$dir")"
-    [ -f "$dir/qv.db" ] && [ -f "$dir/qv.mb" ] || fail "first start: no catalogue in $dir"
-    [ -z "$(issues "$dir")" ] || fail "the new catalogue holds $(issues "$dir")"
+# 1. The first start: a directory of mode 700 with an empty catalogue; the window has the icon
+# and the entry's StartupWMClass as its class, which ties it to the entry on the desktop.
+data=$work/data
+expected=$data/quorvel
+first_start() {
+    [ "$(stat -c %a "$expected")" = 700 ] || fail "the directory has mode $(stat -c %a "$expected")"
+    [ -z "$(issues "$expected")" ] || fail "the new catalogue holds $(issues "$expected")"
     xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (128 x 128)' ||
         fail "the main window carries no icon"
-    # The desktop ties the window to its entry (and so to the icon) by the window's class.
     class=$(sed -n 's/^StartupWMClass=//p' "$entry")
     xprop -id "$main" WM_CLASS | grep -q "= \"[^\"]*\", \"$class\"\$" ||
         fail "the main window's $(xprop -id "$main" WM_CLASS) is not StartupWMClass=$class"
-    close_main "first start"
-fi
-inode=$(stat -c %i "$dir/qv.db")
-# Two issues added with qvtool while the program is closed.
+}
+start XDG_DATA_HOME="$data"
+run_in "first start" first_start
 printf 'Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\nVesmír,2/2026,,\nKoktejl,3/2026,,\n' \
     >"$work/more.csv"
-"$prefix/bin/qvtool" import "$work/more.csv" "$dir" >"$work/import.log" 2>&1 ||
+"$prefix/bin/qvtool" import "$work/more.csv" "$expected" >"$work/import.log" 2>&1 ||
     fail "qvtool import: $(cat "$work/import.log")"
-rows=$(printf 'Vesmír|2/2026\nKoktejl|3/2026')
 
-# 2. The second start opens the same files with the issues in them, and creates nothing.
-start XDG_DATA_HOME="$work/data"
-if await_main "second start"; then
-    check_runs_in "second start" "$dir"
-    close_main "second start"
-fi
-[ "$(stat -c %i "$dir/qv.db")" = "$inode" ] || fail "the second start made qv.db anew"
-[ "$(issues "$dir")" = "$rows" ] || fail "after the second start: '$(issues "$dir")'"
-
-# 3. Where the catalogue goes: XDG_DATA_HOME unset or relative means ~/.local/share; QUORVEL_DIR
-# wins over it, here through a link to the launcher elsewhere.
-ln -s "$command" "$work/home/quorvel-link"
-for case in "unset|$work/home/.local/share/quorvel" \
+# 2. Later starts change nothing in that catalogue, whether they open it or another: XDG_DATA_HOME
+# unset or relative means ~/.local/share; QUORVEL_DIR wins, here through a link to the launcher.
+before=$(snapshot "$data")
+for case in "XDG_DATA_HOME=$data|$data/quorvel" "unset|$work/home/.local/share/quorvel" \
     "XDG_DATA_HOME=relative|$work/home/.local/share/quorvel" \
     "QUORVEL_DIR=$work/own/katalog|$work/own/katalog"; do
     setting=${case%|*}
     expected=${case#*|}
-    before=$(snapshot "$work/data")
     case $setting in
         unset) start ;;
         QUORVEL_DIR=*)
             via=$work/home/quorvel-link
-            start XDG_DATA_HOME="$work/data" "$setting"
+            start XDG_DATA_HOME="$data" "$setting"
             via=
             ;;
         *) start "$setting" ;;
     esac
-    if await_main "$setting"; then
-        check_runs_in "$setting" "$expected"
-        close_main "$setting"
-    fi
-    [ -f "$expected/qv.db" ] && [ -f "$expected/qv.mb" ] ||
-        fail "$setting: no catalogue in $expected"
-    [ "$(snapshot "$work/data")" = "$before" ] || fail "$setting: the XDG catalogue changed"
+    run_in "$setting"
+    [ "$(snapshot "$data")" = "$before" ] || fail "$setting: the XDG catalogue changed"
     rm -rf "$work/home/.local"
 done
+[ "$(issues "$data/quorvel")" = "$(printf 'Vesmír|2/2026\nKoktejl|3/2026')" ] ||
+    fail "the issues added by qvtool: '$(issues "$data/quorvel")'"
 
-# 4. A directory with one file or a foreign one: nothing is made or changed, and the program's
-# start-up failure names the file.
-for case in "only qv.db|qv.mb" "only qv.mb|qv.db" "foreign qv.db beside a memo file|qv.db" \
-    "dangling link qv.mb|qv.db"; do
-    name=${case%|*}
+# 3. A directory with one file or a foreign one gets the program's start-up failure naming the
+# file; one that can't be made (a file holds its name) a box of the launcher's, and the program
+# doesn't start. Either ends with 1, and nothing is made or changed.
+for case in "only qv.db|qv.mb|rm qv.mb" "only qv.mb|qv.db|rm qv.db" \
+    "foreign qv.db beside a memo file|qv.db|echo 'nákupní seznam' >qv.db" \
+    "dangling link qv.mb|qv.db|rm qv.db qv.mb && ln -s ../nowhere qv.mb" \
+    "blocked||rm qv.db qv.mb && echo poznámky >quorvel"; do
+    name=${case%%|*}
     named=${case#*|}
     dir=$work/broken
     rm -rf "$dir"
     mkdir -p "$dir"
     "$prefix/bin/qvtool" create "$dir" >/dev/null 2>&1 || fail "$name: qvtool create failed"
-    case $name in
-        "only qv.db") rm "$dir/qv.mb" ;;
-        "only qv.mb") rm "$dir/qv.db" ;;
-        "foreign qv.db beside"*) echo "nákupní seznam" >"$dir/qv.db" ;;
-        "dangling link qv.mb") rm "$dir/qv.db" "$dir/qv.mb" && ln -s "$work/nowhere" "$dir/qv.mb" ;;
-    esac
+    (cd "$dir" && eval "${named#*|}")
+    box='^Application Error$'
+    set -- QUORVEL_DIR="$dir"
+    said="File: $dir/${named%%|*}."
+    if [ "$name" = blocked ]; then
+        box='^Quorvel$'
+        set -- XDG_DATA_HOME="$dir"
+        said="quorvel-start: Nepodařilo se vytvořit adresář katalogu $dir/quorvel."
+    fi
     before=$(snapshot "$dir")
-    start QUORVEL_DIR="$dir"
-    box=$(find_window '^Application Error$')
-    if [ -z "$box" ]; then
-        fail "$name: no start-up failure box; stderr: $(cat "$work/stderr")"
+    start "$@"
+    found=$(find_window "$box")
+    if [ -z "$found" ]; then
+        fail "$name: no box; stderr: $(cat "$work/stderr")"
         kill "$pid" 2>/dev/null
     else
-        xdotool windowactivate --sync "$box" key Return
+        is_visible '^Quorvel 1.1$' && fail "$name: the program's window opened"
+        xdotool windowactivate --sync "$found" key Return
     fi
     wait_for_exit "$pid"
     [ "$rc" = 1 ] || fail "$name: exit code $rc, expected 1"
-    grep -qF "File: $dir/$named" "$work/stderr" ||
-        fail "$name: the failure does not name $named: $(cat "$work/stderr")"
+    grep -qxF "$said" "$work/stderr" ||
+        fail "$name: stderr does not say $said: $(cat "$work/stderr")"
     [ "$(snapshot "$dir")" = "$before" ] || fail "$name: the directory changed: $(snapshot "$dir")"
 done
-
-# 5. The directory can't be made (a file holds its name): a box says so, the program doesn't
-# start, and the file stays as it was.
-mkdir -p "$work/blocked"
-echo "poznámky" >"$work/blocked/quorvel"
-start XDG_DATA_HOME="$work/blocked"
-box=$(find_window '^Quorvel$')
-if [ -z "$box" ]; then
-    fail "no box for a directory that can't be made; stderr: $(cat "$work/stderr")"
-    kill "$pid" 2>/dev/null
-else
-    is_visible '^Quorvel 1.1$' && fail "the program started without its directory"
-    xdotool windowactivate --sync "$box" key Return
-fi
-wait_for_exit "$pid"
-[ "$rc" = 1 ] || fail "blocked directory: exit code $rc, expected 1"
-grep -qxF "quorvel-start: Nepodařilo se vytvořit adresář katalogu $work/blocked/quorvel." \
-    "$work/stderr" || fail "blocked directory: stderr reads $(cat "$work/stderr")"
-[ "$(cat "$work/blocked/quorvel")" = "poznámky" ] || fail "the file in the way changed"
 
 [ "$failures" = 0 ] && echo "all passed"
 exit "$failures"
