@@ -48,6 +48,9 @@ class RowInsert {
     static std::optional<std::string> stored(const std::optional<std::string>& text);
     // Refuses (valueTooLarge, naming the first field) a text longer than its field.
     static void checkSizes(const Texts& strings);
+    // Whether title is one the program's Save refuses as missing: empty, or exactly one space.
+    // Not a rule of the table (a row without a title can be stored); Save and the import keep it.
+    static bool titleMissing(std::string_view title) { return title.empty() || title == " "; }
     // The string fields of row, as views into it.
     static Texts textsOf(const RowData& row);
 

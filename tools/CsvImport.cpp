@@ -50,8 +50,7 @@ std::string CsvImport::problemOf(const CsvRecord& record) {
                ", not " + std::to_string(fieldCount);
     }
     const std::string& title = record.fields[0];
-    // The rule of the program's Save, which refuses these titles.
-    if (title.empty() || title == " ") {
+    if (RowInsert::titleMissing(title)) {
         return std::string(schema::columns[0].fieldName) +
                (title.empty() ? " is empty" : " is a single space") + ": a title is required";
     }

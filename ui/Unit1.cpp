@@ -29,6 +29,7 @@
 #include "FrameCentring.h"
 #include "LayoutFont.h"
 #include "MessageDialog.h"
+#include "RowInsert.h"
 #include "UngreyedGroupBox.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -269,8 +270,7 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button3Click() {
-    const QString title = DBEdit1->text();
-    if (title.isEmpty() || title == QStringLiteral(" ")) {
+    if (RowInsert::titleMissing(DBEdit1->text().toStdString())) {
         ShowError(QStringLiteral("Nebyl zadán tiskopis! Záznam nebude uložen."));
         return;
     }
