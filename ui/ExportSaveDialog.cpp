@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "NameOnlyIconProvider.h"
+
 namespace quorvel::ui {
 
 ExportSaveDialog::ExportSaveDialog(QWidget* parent)
@@ -14,6 +16,12 @@ ExportSaveDialog::ExportSaveDialog(QWidget* parent)
     setFileMode(QFileDialog::AnyFile);
     setNameFilter(QStringLiteral("Databázové soubory (*.db *.mb)"));
     setSizeGripEnabled(true);
+    // Qt's own provider reads the catalogue's files whenever another copy commits beside them,
+    // and each close of such a read drops the engine's locks. The provider holds no state and
+    // lives as long as the program: the dialog's model asks it from a thread of its own, which
+    // may still run while the dialog is taken apart.
+    static NameOnlyIconProvider namesOnly;
+    setIconProvider(&namesOnly);
 }
 
 void ExportSaveDialog::accept() {
