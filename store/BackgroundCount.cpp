@@ -4,9 +4,6 @@
 #include <utility>
 
 #include "EDBEngineError.h"
-#include "LikePattern.h"
-#include "SqliteStatement.h"
-#include "SqliteUri.h"
 
 namespace quorvel {
 
@@ -17,24 +14,11 @@ namespace {
 constexpr int busySleepMs = 2;
 constexpr int busyTries = 2500;
 
-class Connection {
-  public:
-    explicit Connection(sqlite3* db) : db_(db) {}
-    ~Connection() { sqlite3_close(db_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    sqlite3* get() const { return db_; }
-    sqlite3* release() { return std::exchange(db_, nullptr); }
-
-  private:
-    sqlite3* db_;
-};
-
 }  // namespace
 
-BackgroundCount::BackgroundCount(CatalogueFiles files, CountQuery query,
+BackgroundCount::BackgroundCount(CountConnection& connection, CountQuery query,
                                  std::function<bool()> beforeRange)
-    : files_(std::move(files)),
+    : countConnection_(connection),
       count_(std::move(query)),
       beforeRange_(std::move(beforeRange)),
       thread_([this] { run(); }) {}
@@ -69,36 +53,6 @@ BackgroundCount::~BackgroundCount() {
     thread_.join();
 }
 
-sqlite3* BackgroundCount::openConnection() const {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(sqlite::fileUri(files_.rows, "ro").c_str(), &db,
-                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                                   files_.vfs.empty() ? nullptr : files_.vfs.c_str());
-    Connection connection(db);
-    if (rc != SQLITE_OK) {
-        sqlite::raise(db, rc);
-    }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_handler(
-        db,
-        [](void* self, int tries) {
-            if (static_cast<const BackgroundCount*>(self)->stopped() || tries >= busyTries) {
-                return 0;
-            }
-            sqlite3_sleep(busySleepMs);
-            return 1;
-        },
-        const_cast<BackgroundCount*>(this));
-    sqlite::execute(db, "PRAGMA case_sensitive_like=ON");
-    {
-        sqlite::Statement attach(db, "ATTACH ? AS mb");
-        attach.bind(1, std::optional<std::string>(sqlite::fileUri(files_.memos, "ro")));
-        attach.step();
-    }
-    LikePattern::install(db);
-    return connection.release();
-}
-
 void BackgroundCount::run() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -111,16 +65,29 @@ void BackgroundCount::run() {
         if (stopped_.load()) {
             throw std::runtime_error("stopped before it began");
         }
-        Connection connection(openConnection());
+        std::lock_guard<std::mutex> inUse(countConnection_.inUse());
+        sqlite3* const connection = countConnection_.handle();
+        sqlite3_busy_handler(
+            connection,
+            [](void* self, int tries) {
+                if (static_cast<const BackgroundCount*>(self)->stopped() || tries >= busyTries) {
+                    return 0;
+                }
+                sqlite3_sleep(busySleepMs);
+                return 1;
+            },
+            this);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            connection_ = connection.get();
+            connection_ = connection;
         }
-        // Whatever ends the count, stop() no longer reaches the connection after this.
+        // Whatever ends the count, stop() no longer reaches the connection after this, and the
+        // next count finds it as this one did.
         struct Forget {
             BackgroundCount& count;
             ~Forget() {
                 std::lock_guard<std::mutex> lock(count.mutex_);
+                sqlite3_busy_handler(count.connection_, nullptr, nullptr);
                 count.connection_ = nullptr;
             }
         } forget{*this};
@@ -138,7 +105,7 @@ void BackgroundCount::run() {
                     tail_.clear();
                 }
             }
-            const bool done = count_.complete() || count_.readRange(connection.get());
+            const bool done = count_.complete() || count_.readRange(connection);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 longest_ = count_.longestRange();

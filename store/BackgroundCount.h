@@ -1,5 +1,5 @@
-// A search result's rows counted on a thread of the store, on a connection of its own to the
-// catalogue's files (read-only, the memo file attached), while the user already reads the
+// A search result's rows counted on a thread of the store, on the catalogue's count connection
+// (CountConnection: read-only, the memo file attached), while the user already reads the
 // result's first rows. The thread reads in short ranges (ResultCount), so commits of this copy
 // and of others never wait for more than one range; it stops at once when asked, between two
 // ranges. A count that fails (a busy or damaged file) only ends: nobody asked for it.
@@ -18,16 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "CountConnection.h"
 #include "ResultCount.h"
 
 namespace quorvel {
-
-// Where the catalogue's files are and the SQLite file layer to open them with.
-struct CatalogueFiles {
-    std::filesystem::path rows;
-    std::filesystem::path memos;
-    std::string vfs;  // empty: SQLite's default
-};
 
 class BackgroundCount {
   public:
@@ -36,7 +30,9 @@ class BackgroundCount {
     // beforeRange, when given, is asked on the thread before each range whether the range may
     // be read now, and again every millisecond until it may or the count is stopped (a seam
     // for tests, which hold the count with it).
-    BackgroundCount(CatalogueFiles files, CountQuery query, std::function<bool()> beforeRange = {});
+    // connection must outlive the count; the count uses it alone while it runs.
+    BackgroundCount(CountConnection& connection, CountQuery query,
+                    std::function<bool()> beforeRange = {});
     ~BackgroundCount();  // stops the count and waits for the thread
     BackgroundCount(const BackgroundCount&) = delete;
     BackgroundCount& operator=(const BackgroundCount&) = delete;
@@ -59,10 +55,9 @@ class BackgroundCount {
 
   private:
     void run();
-    sqlite3* openConnection() const;
     void finish(Outcome outcome);
 
-    CatalogueFiles files_;
+    CountConnection& countConnection_;
     ResultCount count_;
     std::function<bool()> beforeRange_;
     std::atomic<bool> stopped_{false};
@@ -76,7 +71,7 @@ class BackgroundCount {
     std::condition_variable finished_;
     std::condition_variable beginning_;
     std::vector<std::int64_t> ids_;  // guarded by mutex_
-    sqlite3* connection_ = nullptr;  // ... while the thread has it open
+    sqlite3* connection_ = nullptr;  // ... while the thread uses it
     std::chrono::microseconds longest_{0};
     std::thread thread_;  // last: started when everything above is ready
 };

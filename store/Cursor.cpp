@@ -126,10 +126,12 @@ void Cursor::startCount(const ParsedSelect& select) {
         numbered_ = true;
     } else {
         filtered_ = true;
-        CatalogueFiles files{database_.directory() / schema::rowsFileName,
-                             database_.directory() / schema::memoFileName, database_.vfsName()};
-        count_ = std::make_unique<BackgroundCount>(std::move(files), std::move(query),
-                                                   database_.beforeCountRange());
+        try {
+            count_ = std::make_unique<BackgroundCount>(
+                database_.countConnection(), std::move(query), database_.beforeCountRange());
+        } catch (const EDBEngineError&) {
+            // No connection to count on: the result goes on unnumbered, as after a failed count.
+        }
     }
     transaction.commit();
 }

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "CountConnection.h"
 #include "CzechCollator.h"
 #include "EngineCodes.h"
 #include "RowLocks.h"
@@ -66,6 +67,10 @@ class Database {
     const std::filesystem::path& directory() const { return directory_; }
     // The SQLite file layer the files are opened with, for other connections to the same files.
     const std::string& vfsName() const { return vfsName_; }
+    // The connection searches are counted on in the background, opened at the first call and
+    // kept until the Database goes (CountConnection). Throws EDBEngineError when it can't be
+    // opened; a later call tries again.
+    CountConnection& countConnection();
     // Asked on a search's count thread before each range it reads: whether it may read it now
     // (asked again a moment later if not). Tests hold counts with it.
     const std::function<bool()>& beforeCountRange() const { return beforeCountRange_; }
@@ -98,6 +103,7 @@ class Database {
     sqlite3* db_ = nullptr;
     std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
     std::unique_ptr<RowInsert> rowInsert_;
+    std::unique_ptr<CountConnection> countConnection_;
     bool sortKeys_ = false;  // the rows carry their sort keys (the current format)
     bool sortIndex_[2] = {false, false};
 };
