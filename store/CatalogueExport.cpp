@@ -51,6 +51,37 @@ std::uint64_t sizeOfPath(const std::string& path) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+// A file reached by a descriptor that reads and writes nothing (O_PATH): its identity can be
+// checked before anything is done with it, and closing it drops no lock, since the kernel drops
+// a process's POSIX locks on a file only when a descriptor that can read or write it closes. A
+// table file is thus recognised without a descriptor of it ever being closed here.
+class PathDescriptor {
+  public:
+    explicit PathDescriptor(const std::string& path)
+        : fd_(::open(path.c_str(), O_PATH | O_CLOEXEC)) {}
+    ~PathDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    PathDescriptor(const PathDescriptor&) = delete;
+    PathDescriptor& operator=(const PathDescriptor&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    std::optional<struct stat> status() const {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) {
+            return std::nullopt;
+        }
+        return info;
+    }
+    // The same file opened for reading or writing, whatever became of its path meanwhile.
+    std::string reopenPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+  private:
+    int fd_;
+};
+
 // One of the files the engine has open, with its handle.
 struct EngineFile {
     FileId id;
@@ -134,16 +165,9 @@ class ExportRun {
             messages_.push_back(export_text::copyFailed);
             return;
         }
-        // Opened without truncating, so that a target that proves to be a table file is left
-        // exactly as it was.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            messages_.push_back(export_text::copyFailed);
-            return;
-        }
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || isTableFile({info.st_dev, info.st_ino})) {
-            parked_.push_back(fd);
+        const int fd = openTarget(target, info);
+        if (fd < 0) {
             messages_.push_back(export_text::copyFailed);
             return;
         }
@@ -182,20 +206,61 @@ class ExportRun {
     }
 
     std::unique_ptr<CopySource> openSource(const std::string& source) {
-        const std::optional<FileId> id = idOfPath(source);
-        if (!id) {
+        const PathDescriptor file(source);
+        const std::optional<struct stat> info = file.isOpen() ? file.status() : std::nullopt;
+        if (!info) {
             throw CopyFailure("no such file");
         }
-        for (const EngineFile& file : engineFiles_) {
-            if (file.id == *id) {
+        const FileId id{info->st_dev, info->st_ino};
+        for (const EngineFile& engineFile : engineFiles_) {
+            if (engineFile.id == id) {
                 if (!lock_) {
                     throw CopyFailure("the table's files can't be locked");
                 }
-                return std::make_unique<EngineFileSource>(file.handle, file.id.device,
-                                                          file.id.inode);
+                return std::make_unique<EngineFileSource>(engineFile.handle, id.device, id.inode);
             }
         }
-        return std::make_unique<PlainFileSource>(source);
+        return std::make_unique<PlainFileSource>(file.reopenPath());
+    }
+
+    // Opens target for writing, without truncating it, and fills info; -1 when it can't be
+    // opened or is one of the table's files, which is then left exactly as it was. No
+    // descriptor that could drop the engine's locks is opened on a table file.
+    int openTarget(const std::string& target, struct stat& info) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const PathDescriptor existing(target);
+            if (!existing.isOpen()) {
+                if (errno != ENOENT) {
+                    return -1;
+                }
+                // A new file is none of the table's; one made meanwhile is looked at again.
+                const int fd =
+                    ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                if (fd >= 0 && ::fstat(fd, &info) == 0) {
+                    return fd;
+                }
+                if (fd >= 0 || errno != EEXIST) {
+                    if (fd >= 0) {
+                        ::close(fd);
+                    }
+                    return -1;
+                }
+                continue;
+            }
+            const std::optional<struct stat> status = existing.status();
+            if (!status || isTableFile({status->st_dev, status->st_ino})) {
+                return -1;
+            }
+            info = *status;
+            return ::open(existing.reopenPath().c_str(), O_WRONLY | O_CLOEXEC);
+        }
+        // A dangling link: writing through it makes a new file, none of the table's.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || isTableFile({info.st_dev, info.st_ino}))) {
+            parked_.push_back(fd);
+            return -1;
+        }
+        return fd;
     }
 
     void copyBytes(CopySource& input, int target) {

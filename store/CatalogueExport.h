@@ -6,8 +6,10 @@
 // copy is one committed version of the pair even while another running copy of the program
 // writes, and the table's files are read through the engine's own handles, so that no
 // descriptor of them is opened or closed here: closing one would silently drop every POSIX lock
-// this process holds on the file, the engine's among them. A source that is not one of the
-// engine's open files is opened and read by its path.
+// this process holds on the file, the engine's among them. Sources and targets are first reached
+// by descriptors that read and write nothing (O_PATH), whose closing drops no lock, so a file is
+// known to be one of the table's before anything else opens it. A source that is not one of
+// the engine's open files is then opened and read through that descriptor.
 //
 // Each file is copied as the program always has (open source, create target truncating it, copy
 // in steps, close source then target); on a failure the target is deleted if this copy opened
