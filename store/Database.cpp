@@ -27,18 +27,23 @@ namespace {
 
 constexpr int busyTimeoutMs = 5000;
 
-[[noreturn]] void failFile(EngineCode code, const std::filesystem::path& path,
-                           const std::string& detail = {}) {
+// The failure of one file, raised as if where failFile was called: the start-up report's code
+// location then leads to the check that failed, not to this helper.
+[[noreturn, gnu::noinline]] void failFile(EngineCode code, const std::filesystem::path& path,
+                                          const std::string& detail = {}) {
     std::vector<EngineErrorEntry> entries;
     if (!detail.empty()) {
         entries.push_back({code, 0, detail});
     }
     entries.push_back({code, 0, "File: " + path.string()});
-    throw EDBEngineError(code, std::move(entries));
+    throw EDBEngineError(code, std::move(entries),
+                         Exception::RaisedAt{__builtin_return_address(0)});
 }
 
 // The file must be there, be a file and be readable; each failure says which of these it is.
-void requireReadableFile(const std::filesystem::path& path, EngineCode missing) {
+// Inlined into each call, so that every failure of each file has a code location of its own.
+[[gnu::always_inline]] inline void requireReadableFile(const std::filesystem::path& path,
+                                                       EngineCode missing) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
@@ -60,16 +65,30 @@ void requireReadableFile(const std::filesystem::path& path, EngineCode missing) 
 
 // Whether an SQLite file's header marks it as in WAL mode (format versions 2 at bytes 18 and
 // 19). Read by hand for a catalogue that can only be read: SQLite reading a file in WAL mode
-// would make -wal and -shm files beside it wherever the directory lets it. The engine holds no
-// locks while it opens, so closing this descriptor drops none.
-bool inWalMode(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+// would make -wal and -shm files beside it wherever the directory lets it. Read through the
+// engine's own file layer, never by a descriptor of ours: SQLite's unix layer keeps a
+// descriptor it closes open for as long as any connection in the process holds a lock on the
+// file, while closing one of ours would drop every such lock at once.
+bool inWalMode(const std::filesystem::path& path, const char* vfsName) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find(vfsName);
+    if (vfs == nullptr) {
+        return false;
+    }
+    std::vector<std::byte> storage(static_cast<std::size_t>(vfs->szOsFile));
+    auto* file = reinterpret_cast<sqlite3_file*>(storage.data());
+    const std::string name = path.string();
+    int flags = 0;
+    // SQLite keeps a pointer to the name until the file is closed; name outlives it here.
+    if (vfs->xOpen(vfs, name.c_str(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags) !=
+        SQLITE_OK) {
+        if (file->pMethods != nullptr) {
+            file->pMethods->xClose(file);
+        }
         return false;
     }
     unsigned char versions[2] = {0, 0};
-    const bool read = ::pread(fd, versions, sizeof versions, 18) == sizeof versions;
-    ::close(fd);
+    const bool read = file->pMethods->xRead(file, versions, sizeof versions, 18) == SQLITE_OK;
+    file->pMethods->xClose(file);
     return read && (versions[0] == 2 || versions[1] == 2);
 }
 
@@ -81,7 +100,7 @@ bool writable(const std::filesystem::path& path) {
     return errno != EACCES && errno != EROFS && errno != EPERM;
 }
 
-[[noreturn]] void failWalReadOnly(const std::filesystem::path& path) {
+[[noreturn, gnu::always_inline]] inline void failWalReadOnly(const std::filesystem::path& path) {
     failFile(engine_code::readOnlyFile, path,
              "The file is in WAL mode; putting it back into rollback-journal mode needs "
              "permission to write the catalogue.");
@@ -165,7 +184,7 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         rowLocks_ = std::make_unique<RowLocks>(rowsPath);
     }
     for (const std::filesystem::path& path : {rowsPath, memoPath}) {
-        if (readOnly() && inWalMode(path)) {
+        if (readOnly() && inWalMode(path, vfsName_.c_str())) {
             failWalReadOnly(path);
         }
     }
@@ -221,9 +240,13 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
 }
 
 Database::~Database() {
+    countConnection_.reset();
     statements_.clear();
     rowInsert_.reset();
     sqlite3_close(db_);
+    // Only after the connection: closing the row locks' descriptor drops every POSIX lock this
+    // process holds on qv.db, and SQLite's own are gone only now.
+    rowLocks_.reset();
 }
 
 void Database::configure() {
@@ -389,6 +412,14 @@ bool Database::hasSortIndex(int column) const {
 
 std::string Database::sortExpression(int column) const {
     return sortKeys_ ? schema::sortExpression(column) : schema::unkeyedSortExpression(column);
+}
+
+CountConnection& Database::countConnection() {
+    if (!countConnection_) {
+        countConnection_ = std::make_unique<CountConnection>(CatalogueFiles{
+            directory_ / schema::rowsFileName, directory_ / schema::memoFileName, vfsName_});
+    }
+    return *countConnection_;
 }
 
 RowInsert& Database::rowInsert() {

@@ -38,6 +38,12 @@ void addLine(std::vector<std::string>& lines, const std::string& text) {
       code_(code),
       entries_(std::move(entries)) {}
 
+EDBEngineError::EDBEngineError(EngineCode code, std::vector<EngineErrorEntry> entries,
+                               RaisedAt raisedAt)
+    : EDatabaseError(buildMessage(code, entries, true), raisedAt),
+      code_(code),
+      entries_(std::move(entries)) {}
+
 std::string EDBEngineError::buildMessage(EngineCode code,
                                          const std::vector<EngineErrorEntry>& entries,
                                          bool sessionActive) {

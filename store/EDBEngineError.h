@@ -24,6 +24,9 @@ class EDBEngineError : public EDatabaseError {
     // sessionActive false gives the initialisation message.
     EDBEngineError(EngineCode code, std::vector<EngineErrorEntry> entries,
                    bool sessionActive = true);
+    // Raised by a helper on behalf of its caller: raisedAt is the helper's return address, so
+    // the failure's code location is the helper's call, not the helper.
+    EDBEngineError(EngineCode code, std::vector<EngineErrorEntry> entries, RaisedAt raisedAt);
     const char* kindName() const override { return "EDBEngineError"; }
 
     EngineCode errorCode() const { return code_; }

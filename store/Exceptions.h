@@ -26,11 +26,13 @@ class Exception : public std::runtime_error {
     // unknown.
     std::uintptr_t raiseAddress() const { return raiseAddress_; }
 
-  protected:
-    // The return address of the public constructor the throw statement called.
+    // The return address of the public constructor the throw statement called, or of a helper
+    // that raises on its caller's behalf.
     struct RaisedAt {
         const void* returnAddress;
     };
+
+  protected:
     Exception(const std::string& message, RaisedAt raisedAt);
 
   private:
