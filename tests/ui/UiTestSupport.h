@@ -88,13 +88,13 @@ class ThrowingObject : public QObject {
 
 // Ends every modal display and message box still up after a while. The test then fails on
 // its results (-1) or on its cleanup check, rather than waiting forever. One lives for each
-// test; whenActive needs it.
+// test; whenActive needs it. A test of many long steps gives a longer patience.
 class Watchdog {
   public:
-    Watchdog() {
+    explicit Watchdog(int patienceMs = 15000) {
         pollingContext() = &context_;
         timer_.setSingleShot(true);
-        timer_.setInterval(15000);
+        timer_.setInterval(patienceMs);
         QObject::connect(&timer_, &QTimer::timeout, [] {
             for (QWidget* window : visibleTopLevels()) {
                 if (auto* box = qobject_cast<QMessageBox*>(window)) {

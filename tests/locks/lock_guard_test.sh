@@ -1,0 +1,34 @@
+#!/bin/sh
+# The catalogue's locks through a whole session: a catalogue large enough that its export shows
+# the progress window, another copy saving rows with memos throughout, and the session
+# (LockedSessionTest) traced by strace for every open, close and lock of the catalogue's files.
+# lock_trace.py then checks that nothing but the engine opened them and that nothing closed a
+# descriptor of them while a lock was held; the session itself checks every export.
+#
+#   lock_guard_test.sh QVTOOL SQLITE3 WRITER SESSION ANALYSER
+set -u
+qvtool=$1 sqlite3=$2 writer=$3 session=$4 analyser=$5
+work=$(mktemp -d /tmp/quorvel-locks-XXXXXX)
+trap 'kill "$writer_pid" 2>/dev/null; rm -rf "$work"' EXIT
+mkdir "$work/catalogue" "$work/exports"
+# 20,000 issues with memos of about 75,000 characters: 1.5 GB, whose export takes more than a
+# second even from the page cache, so its progress window shows and runs the event loop.
+"$qvtool" generate "$work/catalogue" 20000 7 >"$work/generate.out" 2>&1 &&
+    "$sqlite3" "$work/catalogue/qv.mb" \
+        "UPDATE memo SET obsah = obsah || printf('%.75000c', 'x')" >>"$work/generate.out" 2>&1 ||
+    { cat "$work/generate.out"; exit 1; }
+"$writer" "$work/catalogue" >"$work/writer.out" 2>&1 &
+writer_pid=$!
+QUORVEL_LOCK_CATALOGUE=$work/catalogue QUORVEL_LOCK_EXPORTS=$work/exports \
+    strace -f -qq --seccomp-bpf -y -e trace=open,openat,close,fcntl -e signal=none -o "$work/trace" \
+    "$session"
+session_rc=$?
+kill -TERM "$writer_pid"
+wait "$writer_pid"
+writer_rc=$?
+echo "the other copy: $(cat "$work/writer.out")"
+python3 "$analyser" "$work/trace" "$work/catalogue"
+trace_rc=$?
+[ "$writer_rc" = 0 ] || { echo "FAIL: the other copy ended with $writer_rc"; exit 1; }
+grep -q '^[1-9][0-9]* saved' "$work/writer.out" || { echo "FAIL: the other copy saved nothing"; exit 1; }
+[ "$session_rc" = 0 ] && [ "$trace_rc" = 0 ]
