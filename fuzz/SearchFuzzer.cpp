@@ -1,15 +1,16 @@
 // The composer and the real engine over the demo catalogue, fed arbitrary search texts in each
 // of the four search forms and under each of the three sort orders, through the record set as
-// the main window drives it. Whatever the text, the engine either refuses the statement or reads
-// qv: a watch on the connection stops the run at the first statement that could write or that
-// touches anything but the table's rows and memos, and the two files' bytes are compared after
-// every input.
+// the main window drives it. The text is data: the search must find exactly the rows whose field
+// holds it, % and _ being wildcards, as a plain scan of the rows finds them. A watch on the
+// connection stops the run at the first statement that could write or that touches anything but
+// the table's rows and memos, and the two files' bytes are compared after every input.
 //
 // The first byte of an input chooses the form and the order; the rest is the search text.
 
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,9 +19,12 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "../tests/store/LikeByScan.h"
 #include "CatalogueSchema.h"
 #include "Database.h"
 #include "DemoCatalogue.h"
@@ -86,10 +90,14 @@ int traceStatement(unsigned, void*, void* statement, void*) {
     return 0;
 }
 
+// A row as the record set shows it: the four fields, a missing value as nullopt.
+using Row = std::vector<std::optional<std::string>>;
+
 struct Catalogue {
     std::filesystem::path directory;
     std::string rows;
     std::string memos;
+    std::vector<Row> stored;  // read once, by a connection of its own
     std::unique_ptr<quorvel::Engine> engine;
     std::unique_ptr<quorvel::RecordSet> recordSet;
 };
@@ -113,14 +121,52 @@ void removeCatalogue() {
 }
 
 // Every field of every row, memos too, as the grid and the memo would show them.
-void readToTheEnd(quorvel::RecordSet& recordSet) {
+std::vector<Row> readToTheEnd(quorvel::RecordSet& recordSet) {
+    std::vector<Row> rows;
     recordSet.First();
     do {
+        Row row;
         for (int index = 0; index < recordSet.FieldCount(); ++index) {
-            (void)recordSet.Fields(index).AsString();
+            const quorvel::Field& field = recordSet.Fields(index);
+            row.push_back(field.IsNull() ? std::nullopt
+                                         : std::optional<std::string>(field.AsString()));
         }
+        rows.push_back(std::move(row));
     } while (recordSet.MoveBy(1) == 1);
     (void)recordSet.MoveBy(-1000);
+    return rows;
+}
+
+std::vector<Row> storedRows(const std::filesystem::path& directory) {
+    sqlite3* db = nullptr;
+    const std::string rows = (directory / quorvel::schema::rowsFileName).string();
+    const std::string memos = (directory / quorvel::schema::memoFileName).string();
+    sqlite3_open_v2(rows.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(db, ("ATTACH '" + memos + "' AS mb").c_str(), nullptr, nullptr, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT vytisk, cislo, nejzajimavejsi_casti, memo.obsah FROM qv "
+                       "LEFT JOIN mb.memo ON memo.id = qv.id",
+                       -1, &statement, nullptr);
+    std::vector<Row> stored;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        Row row;
+        for (int column = 0; column < 4; ++column) {
+            const auto* text =
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+            row.push_back(text == nullptr ? std::nullopt
+                                          : std::optional<std::string>(std::string(
+                                                text, static_cast<std::size_t>(sqlite3_column_bytes(
+                                                          statement, column)))));
+        }
+        stored.push_back(std::move(row));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (stored.empty()) {
+        fail("the demo catalogue has no rows", directory.string());
+    }
+    return stored;
 }
 
 }  // namespace
@@ -135,6 +181,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     quorvel::tools::writeDemoCatalogue(catalogue->directory);
     catalogue->rows = bytesOf(catalogue->directory / quorvel::schema::rowsFileName);
     catalogue->memos = bytesOf(catalogue->directory / quorvel::schema::memoFileName);
+    catalogue->stored = storedRows(catalogue->directory);
     catalogue->engine = std::make_unique<quorvel::Engine>(catalogue->directory);
     sqlite3* db = catalogue->engine->database().handle();
     sqlite3_set_authorizer(db, authorize, nullptr);
@@ -156,13 +203,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clauses.FilterClause = quorvel::searchClause(field, text);
     clauses.OrderClause = quorvel::orderClause(order);
     quorvel::RecordSet& recordSet = *catalogue->recordSet;
+    std::vector<Row> found;
     try {
         quorvel::RunQuery(recordSet, clauses);
         if (!recordSet.IsEmpty()) {
-            readToTheEnd(recordSet);
+            found = readToTheEnd(recordSet);
         }
-    } catch (const quorvel::EDatabaseError&) {
-        // refused with the engine's or the record set's own error, as the user would see it
+    } catch (const quorvel::EDatabaseError& error) {
+        fail("a search was refused", error.what());
+    }
+    std::vector<Row> expected;
+    for (const Row& row : catalogue->stored) {
+        const std::optional<std::string>& value = row[static_cast<std::size_t>(field)];
+        if (value && quorvel::testing::likeByScan(*value, "%" + text + "%")) {
+            expected.push_back(row);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    if (found != expected) {
+        fail("a search found other rows than a scan", text);
     }
     if (recordSet.State() != quorvel::DataSetState::Inactive &&
         recordSet.State() != quorvel::DataSetState::Browse) {

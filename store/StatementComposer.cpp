@@ -20,7 +20,17 @@ std::string searchClause(SearchField field, const std::string& text) {
             prefix = "where (obsah_vytisku like \"%";
             break;
     }
-    return prefix + text + "%\")";
+    // The text is data: a double quote in it is doubled, so the literal holds it and ends where
+    // it should. Its % and _ stay wildcards.
+    std::string literal;
+    literal.reserve(text.size());
+    for (const char c : text) {
+        literal += c;
+        if (c == '"') {
+            literal += '"';
+        }
+    }
+    return prefix + literal + "%\")";
 }
 
 std::string orderClause(SortOrder order) {

@@ -1,7 +1,8 @@
 // The statement the main window shows the table through, rebuilt from three clauses: the base,
-// a search filter and a sort order. The search text goes into the filter exactly as typed: its
-// % and _ act as wildcards and a double quote in it ends the literal early (the engine then
-// refuses the statement); the engine's own parser keeps it from ever being more than a read.
+// a search filter and a sort order. The search text goes into the filter as the text of a
+// string literal: every character is matched as itself but % and _, which act as wildcards, and
+// a double quote is doubled inside the literal. The engine's own parser keeps the statement from
+// ever being more than a read.
 #pragma once
 
 #include <string>
@@ -23,7 +24,8 @@ struct StatementClauses {
     std::string OrderClause;
 };
 
-// The filter clause that searches field for text, e.g. where (vytisk like "%abc%").
+// The filter clause that searches field for text, e.g. where (vytisk like "%abc%"); a text
+// without double quotes stands in it exactly as typed.
 std::string searchClause(SearchField field, const std::string& text);
 // The order clause of a sort order: empty, "order by vytisk" or "order by Cislo".
 std::string orderClause(SortOrder order);

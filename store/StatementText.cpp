@@ -24,13 +24,19 @@ bool isNameChar(char c) {
 
 ScannedStatement scanParameters(std::string_view text) {
     ScannedStatement scanned;
-    bool quoted = false;
+    char openedBy = 0;  // the quote of the stretch we are in; 0 outside one
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"' || c == '\'' || c == '`') {
-            quoted = !quoted;
+            // Only the quote that opened a stretch closes it: an apostrophe in a search text
+            // stays text. A doubled quote closes and opens again, and so stays inside.
+            if (openedBy == 0) {
+                openedBy = c;
+            } else if (openedBy == c) {
+                openedBy = 0;
+            }
             scanned.text += c;
-        } else if (c == ':' && !quoted) {
+        } else if (c == ':' && openedBy == 0) {
             if (i + 1 < text.size() && text[i + 1] == ':') {
                 scanned.text += ':';
                 ++i;

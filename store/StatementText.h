@@ -18,7 +18,7 @@ struct ScannedStatement {
 
 // A colon outside quoted stretches and not followed by another colon starts a parameter name
 // (letters, digits, "_" and any non-ASCII character). Each of ", ' and ` opens a quoted
-// stretch or closes the one that is open, whichever quote opened it.
+// stretch, which only the same quote closes.
 ScannedStatement scanParameters(std::string_view text);
 
 }  // namespace quorvel

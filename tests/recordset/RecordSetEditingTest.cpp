@@ -52,14 +52,14 @@ TEST_F(RecordSetTest, FailedOpenLeavesTheSetInactiveAndTheNextOpenWorks) {
 TEST_F(RecordSetTest, StatementTextRulesArePrefixedWithTheSetsName) {
     EXPECT_EQ(failureOf([&] { set.Open(); }), "EDatabaseError: Query1: No SQL statement available");
     set.AddSQL("select * from qv");
-    set.AddSQL("where (vytisk like \"%it's:abc%\")");
+    set.AddSQL("where (vytisk like :abc)");
     EXPECT_EQ(failureOf([&] { set.Open(); }),
               "EDatabaseError: Query1: No value for parameter 'abc'");
     EXPECT_EQ(set.State(), State::Inactive);
-    // A colon with no quote before it stays inside the string literal.
+    // A colon inside the string literal stays there, whatever other quotes the literal holds.
     set.ClearSQL();
     set.AddSQL("select * from qv");
-    set.AddSQL("where (vytisk like \"%12:30%\")");
+    set.AddSQL("where (vytisk like \"%it's 12:30%\")");
     EXPECT_NO_THROW(set.Open());
     EXPECT_TRUE(set.IsEmpty());
 }

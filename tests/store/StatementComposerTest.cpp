@@ -17,10 +17,12 @@ TEST(SearchClause, EachFieldHasItsOwnPrefixAndTheCommonSuffix) {
     EXPECT_EQ(searchClause(SearchField::Contents, "abc"), "where (obsah_vytisku like \"%abc%\")");
 }
 
-TEST(SearchClause, TheTextIsInsertedExactlyAsTyped) {
+TEST(SearchClause, TheTextIsInsertedAsTypedWithItsDoubleQuotesDoubled) {
     EXPECT_EQ(searchClause(SearchField::Title, ""), "where (vytisk like \"%%\")");
-    EXPECT_EQ(searchClause(SearchField::Title, "  a_b% "), "where (vytisk like \"%  a_b% %\")");
-    EXPECT_EQ(searchClause(SearchField::Title, "Čas \"x\""), "where (vytisk like \"%Čas \"x\"%\")");
+    EXPECT_EQ(searchClause(SearchField::Title, "  a_b% 'c`:d"),
+              "where (vytisk like \"%  a_b% 'c`:d%\")");
+    EXPECT_EQ(searchClause(SearchField::Title, "Čas \"x\""),
+              "where (vytisk like \"%Čas \"\"x\"\"%\")");
 }
 
 TEST(OrderClause, TheThreeSortForms) {

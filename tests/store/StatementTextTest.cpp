@@ -48,20 +48,23 @@ TEST(ScanParameters, ColonInsideAnyKindOfQuotePassesUnchanged) {
     }
 }
 
-TEST(ScanParameters, AnyQuoteCharacterClosesTheStretchWhicheverOpenedIt) {
-    // The apostrophe closes the stretch the double quote opened, so ":abc" is outside.
-    const ScannedStatement scanned = scanParameters("\"it's :abc\" :d");
-    EXPECT_EQ(scanned.text, "\"it's ?\" :d");
-    EXPECT_EQ(scanned.parameters, std::vector<std::string>{"abc"});
+TEST(ScanParameters, OnlyTheQuoteThatOpenedAStretchClosesIt) {
+    // The apostrophe stays inside the stretch the double quote opened, so ":abc" is inside too;
+    // after the closing double quote, ":d" is a parameter.
+    const ScannedStatement scanned = scanParameters("\"it's :abc\" `x\":y` :d");
+    EXPECT_EQ(scanned.text, "\"it's :abc\" `x\":y` ?");
+    EXPECT_EQ(scanned.parameters, std::vector<std::string>{"d"});
 }
 
-TEST(ScanParameters, SearchTextWithAnApostropheAndLaterAColonLetterHoldsAParameter) {
-    StatementClauses clauses;
-    clauses.FilterClause = searchClause(SearchField::Title, "O'Neil :abc");
-    const std::string text = joinStatementLines(statementLines(clauses));
-    const ScannedStatement scanned = scanParameters(text);
-    EXPECT_EQ(scanned.parameters, std::vector<std::string>{"abc"});
-    EXPECT_EQ(scanned.text, "select * from qv\r\nwhere (vytisk like \"%O'Neil ?%\")\r\n\r\n");
+TEST(ScanParameters, SearchTextsWithQuotesAndColonsHoldNoParameter) {
+    for (const std::string typed : {"O'Neil :abc", "Rock'n'roll: návrat", "\"Mladý :x", "`a`::b"}) {
+        StatementClauses clauses;
+        clauses.FilterClause = searchClause(SearchField::Title, typed);
+        const std::string text = joinStatementLines(statementLines(clauses));
+        const ScannedStatement scanned = scanParameters(text);
+        EXPECT_TRUE(scanned.parameters.empty()) << typed;
+        EXPECT_EQ(scanned.text, text) << typed;
+    }
 }
 
 TEST(ScanParameters, ColonInAQuoteFreeSearchTextStaysInsideTheQuotesUnchanged) {
