@@ -74,8 +74,11 @@ TForm1::TForm1()
     buildControls(client);
     buildMenu();
     wireHandlers();
-    // Fixed single border: the frame takes exactly the client area and the menu bar.
-    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    // Fixed single border: the frame takes exactly the client area and the menu bar, as high as
+    // the window's layout will make it. That is the bar's height for the window's width, polished
+    // for the screen, which on X is a pixel more than its size hint.
+    menuBar()->ensurePolished();
+    setFixedSize(ClientWidth, ClientHeight + menuBar()->heightForWidth(ClientWidth));
     new FrameCentring(*this, QGuiApplication::primaryScreen()->geometry());
 
     // The stored layout holds Query1 active with live results requested: the table opens
