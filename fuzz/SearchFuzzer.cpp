@@ -176,7 +176,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(pattern.data()) == nullptr) {
         fail("no temporary directory", pattern);
     }
-    catalogue = new Catalogue{pattern, {}, {}, nullptr, nullptr};
+    catalogue = new Catalogue{pattern, {}, {}, {}, nullptr, nullptr};
     std::atexit(removeCatalogue);
     quorvel::tools::writeDemoCatalogue(catalogue->directory);
     catalogue->rows = bytesOf(catalogue->directory / quorvel::schema::rowsFileName);
