@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "CatalogueExport.h"
-#include "Database.h"
-#include "Engine.h"
 #include "Subcommands.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "export/CatalogueExport.h"
 
 extern char** environ;
 

@@ -20,14 +20,14 @@
 #include <string>
 
 #include "BenchReport.h"
-#include "DBGrid.h"
-#include "DataSource.h"
-#include "Engine.h"
 #include "LayoutFont.h"
-#include "RecordSet.h"
 #include "SearchPatterns.h"
-#include "StatementComposer.h"
 #include "Subcommands.h"
+#include "engine/Engine.h"
+#include "grid/DBGrid.h"
+#include "recordset/DataSource.h"
+#include "recordset/RecordSet.h"
+#include "recordset/StatementComposer.h"
 
 namespace quorvel::bench {
 

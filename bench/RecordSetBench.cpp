@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "Cursor.h"
-#include "DataSource.h"
-#include "Database.h"
-#include "Engine.h"
-#include "RecordSet.h"
 #include "SqliteReference.h"
 #include "Subcommands.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/DataSource.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::bench {
 

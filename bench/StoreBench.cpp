@@ -23,15 +23,15 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
-#include "Engine.h"
 #include "SearchPatterns.h"
 #include "SqliteReference.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
 #include "Subcommands.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel::bench {
 

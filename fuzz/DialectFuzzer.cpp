@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "CatalogueSchema.h"
 #include "EDBEngineError.h"
-#include "LikePattern.h"
-#include "SqlDialect.h"
-#include "StatementText.h"
+#include "engine/CatalogueSchema.h"
+#include "query/SqlDialect.h"
+#include "recordset/StatementText.h"
+#include "text/LikePattern.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "MessageDialog.h"
-#include "TMessageForm.h"
+#include "messages/MessageDialog.h"
+#include "messages/MessageDialogWindow.h"
 
 namespace {
 

@@ -25,14 +25,14 @@
 #include <vector>
 
 #include "../tests/store/LikeByScan.h"
-#include "CatalogueSchema.h"
-#include "Database.h"
 #include "DemoCatalogue.h"
-#include "Engine.h"
 #include "Exceptions.h"
-#include "Field.h"
-#include "RecordSet.h"
-#include "StatementComposer.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "recordset/Field.h"
+#include "recordset/RecordSet.h"
+#include "recordset/StatementComposer.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Utf8.h"
+#include "text/Utf8.h"
 
 namespace quorvel {
 

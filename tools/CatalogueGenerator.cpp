@@ -6,13 +6,13 @@
 #include <string>
 
 #include "CatalogueIssue.h"
-#include "CatalogueSchema.h"
-#include "LongPathVfs.h"
 #include "NewCatalogue.h"
-#include "RowInsert.h"
-#include "SqliteStatement.h"
-#include "SqliteUri.h"
 #include "SyntheticIssues.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/RowInsert.h"
+#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteStatement.h"
+#include "sqlite/SqliteUri.h"
 
 namespace quorvel::tools {
 

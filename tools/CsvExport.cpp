@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "CatalogueSchema.h"
 #include "CsvTargetFile.h"
 #include "CsvWriter.h"
-#include "Cursor.h"
-#include "Database.h"
-#include "StatementText.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "query/Cursor.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel::tools {
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <memory>
 
-#include "Engine.h"
-#include "SqliteStatement.h"
-#include "StatementComposer.h"
+#include "engine/Engine.h"
+#include "recordset/StatementComposer.h"
+#include "sqlite/SqliteStatement.h"
 
 namespace quorvel {
 class Cursor;

@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "CatalogueSchema.h"
-#include "Database.h"
-#include "RowInsert.h"
-#include "SqliteStatement.h"
-#include "Utf8.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/RowInsert.h"
+#include "sqlite/SqliteStatement.h"
+#include "text/Utf8.h"
 
 namespace quorvel::tools {
 
@@ -50,7 +50,7 @@ std::string CsvImport::problemOf(const CsvRecord& record) {
                ", not " + std::to_string(fieldCount);
     }
     const std::string& title = record.fields[0];
-    if (RowInsert::titleMissing(title)) {
+    if (schema::titleMissing(title)) {
         return std::string(schema::columns[0].fieldName) +
                (title.empty() ? " is empty" : " is a single space") + ": a title is required";
     }

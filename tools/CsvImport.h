@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "CsvReader.h"
-#include "Engine.h"
+#include "engine/Engine.h"
 
 namespace quorvel::tools {
 

@@ -3,12 +3,12 @@
 #include <array>
 #include <string_view>
 
-#include "Cursor.h"
-#include "Database.h"
-#include "Engine.h"
 #include "NewCatalogue.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel::tools {
 

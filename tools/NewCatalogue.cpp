@@ -3,7 +3,7 @@
 #include <string>
 #include <system_error>
 
-#include "CatalogueSchema.h"
+#include "engine/CatalogueSchema.h"
 
 namespace quorvel::tools {
 

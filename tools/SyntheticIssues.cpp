@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "SearchPatterns.h"
-#include "Utf8.h"
+#include "text/Utf8.h"
 
 namespace quorvel::tools {
 

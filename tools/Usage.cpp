@@ -1,8 +1,8 @@
 #include "Usage.h"
 
-#include "CatalogueSchema.h"
 #include "SearchPatterns.h"
 #include "SyntheticIssues.h"
+#include "engine/CatalogueSchema.h"
 
 namespace quorvel::tools {
 

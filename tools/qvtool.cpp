@@ -16,14 +16,14 @@
 #include <unistd.h>
 
 #include "CatalogueGenerator.h"
-#include "CatalogueSchema.h"
 #include "CsvExport.h"
 #include "CsvImport.h"
 #include "DemoCatalogue.h"
 #include "EDBEngineError.h"
-#include "Engine.h"
 #include "Progress.h"
 #include "Usage.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Engine.h"
 
 namespace {
 

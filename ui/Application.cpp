@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "ApplicationTitle.h"
-#include "DefaultErrorHandler.h"
+#include "messages/DefaultErrorHandler.h"
 
 namespace quorvel::ui {
 

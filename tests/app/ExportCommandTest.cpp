@@ -10,8 +10,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "ExportSaveDialog.h"
 #include "MainWindowFixture.h"
+#include "export/ExportSaveDialog.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;
@@ -65,8 +65,8 @@ class ExportCommandTest : public QObject {
                                        << "x.db"
                                        << "x.db";
         QTest::newRow("over an existing copy") << "kopie"
-                                     << "kopie.db"
-                                     << "kopie";
+                                               << "kopie.db"
+                                               << "kopie";
     }
 
     // From StartDir, whatever the working directory is by then; without a question.

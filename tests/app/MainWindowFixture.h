@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "../ui/UiTestSupport.h"
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
-#include "Engine.h"
-#include "RecordSet.h"
-#include "TMessageForm.h"
-#include "Unit1.h"
-#include "Unit2.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "messages/MessageDialogWindow.h"
+#include "query/Cursor.h"
+#include "recordset/RecordSet.h"
+#include "windows/MainWindow.h"
+#include "windows/SplashWindow.h"
 
 namespace quorvel::ui::test {
 

@@ -10,13 +10,13 @@
 #include <filesystem>
 
 #include "../ui/UiTestSupport.h"
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
 #include "EDBEngineError.h"
-#include "Engine.h"
-#include "MessageDialog.h"
-#include "Unit1.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "messages/MessageDialog.h"
+#include "query/Cursor.h"
+#include "windows/MainWindow.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

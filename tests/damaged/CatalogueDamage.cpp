@@ -7,8 +7,8 @@
 #include <iterator>
 #include <utility>
 
-#include "CatalogueSchema.h"
 #include "SplitMix64.h"
+#include "engine/CatalogueSchema.h"
 
 namespace quorvel::testing {
 

@@ -17,12 +17,12 @@
 
 #include "CatalogueDamage.h"
 #include "DemoCatalogue.h"
-#include "Engine.h"
 #include "Exceptions.h"
-#include "Field.h"
-#include "RecordSet.h"
-#include "StatementComposer.h"
 #include "TempCatalogue.h"
+#include "engine/Engine.h"
+#include "recordset/Field.h"
+#include "recordset/RecordSet.h"
+#include "recordset/StatementComposer.h"
 
 namespace quorvel::testing {
 namespace {

@@ -12,11 +12,11 @@
 #include <sstream>
 #include <thread>
 
-#include "Engine.h"
-#include "Field.h"
 #include "ForkedProcess.h"
-#include "RecordSet.h"
 #include "TaggedRows.h"
+#include "engine/Engine.h"
+#include "recordset/Field.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::testing {
 namespace {

@@ -20,16 +20,16 @@
 #include <string>
 
 #include "../ui/UiTestSupport.h"
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
-#include "Engine.h"
-#include "ExportSaveDialog.h"
-#include "RowData.h"
-#include "Unit1.h"
-#include "Unit2.h"
-#include "Unit3.h"
-#include "Unit5.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "export/ExportSaveDialog.h"
+#include "query/Cursor.h"
+#include "query/RowData.h"
+#include "windows/AboutWindow.h"
+#include "windows/HelpWindow.h"
+#include "windows/MainWindow.h"
+#include "windows/SplashWindow.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "RecordSet.h"
 #include "TempCatalogue.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::testing {
 

@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "EDBEngineError.h"
-#include "Engine.h"
 #include "EngineCodes.h"
 #include "ForkedProcess.h"
-#include "RecordSet.h"
 #include "TaggedRows.h"
+#include "engine/Engine.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::testing {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "CatalogueExport.h"
 #include "TempCatalogue.h"
+#include "export/CatalogueExport.h"
 
 namespace quorvel::testing {
 
@@ -75,7 +75,7 @@ class ScriptedIo : public CopyIo {
     }
 
     std::function<void(int call, std::uint64_t offset)> onRead;  // reads and kernel copies
-    bool failsWrite = false;  // every write fails
+    bool failsWrite = false;                                     // every write fails
     bool rangeCopies = false;
     bool removeFails = false;
     std::vector<std::size_t> reads;  // counts read, the final 0 of each file too

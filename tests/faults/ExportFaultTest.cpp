@@ -5,8 +5,8 @@
 // fail is copied byte for byte; the table and its open engine are untouched.
 #include <iostream>
 
-#include "CatalogueExport.h"
 #include "FaultCatalogue.h"
+#include "export/CatalogueExport.h"
 
 namespace quorvel::faults {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <map>
 
-#include "Cursor.h"
-#include "Database.h"
 #include "EDBEngineError.h"
-#include "Field.h"
+#include "engine/Database.h"
+#include "query/Cursor.h"
+#include "recordset/Field.h"
 
 namespace quorvel::faults {
 

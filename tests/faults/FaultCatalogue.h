@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "Engine.h"
 #include "FaultVfs.h"
-#include "RecordSet.h"
 #include "TempCatalogue.h"
+#include "engine/Engine.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::faults {
 

@@ -13,9 +13,9 @@
 
 #include <sqlite3.h>
 
-#include "ExportProgress.h"
-#include "ExportSaveDialog.h"
 #include "MainWindowFixture.h"
+#include "export/ExportProgress.h"
+#include "export/ExportSaveDialog.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

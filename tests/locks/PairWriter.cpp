@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "EDBEngineError.h"
-#include "Engine.h"
-#include "RecordSet.h"
+#include "engine/Engine.h"
+#include "recordset/RecordSet.h"
 
 namespace {
 

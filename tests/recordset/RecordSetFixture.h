@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "DataSource.h"
-#include "Database.h"
-#include "Engine.h"
-#include "Field.h"
-#include "RecordSet.h"
 #include "TempCatalogue.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/DataSource.h"
+#include "recordset/Field.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::testing {
 

@@ -2,7 +2,7 @@
 // the set while hearing them.
 #include "EDBEngineError.h"
 #include "RecordSetFixture.h"
-#include "StatementComposer.h"
+#include "recordset/StatementComposer.h"
 
 namespace quorvel::testing {
 namespace {

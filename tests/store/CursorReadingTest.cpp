@@ -9,8 +9,8 @@
 #include <numeric>
 #include <random>
 
-#include "CzechCollator.h"
 #include "TempCatalogue.h"
+#include "text/CzechCollator.h"
 
 namespace quorvel {
 namespace {
@@ -525,9 +525,9 @@ class SortedQueryPlans : public ::testing::Test {
 TEST_F(SortedQueryPlans, OrderingBySortExpressionAndIdWalksTheIndexWithoutSorting) {
     for (const char* column : {"vytisk", "cislo"}) {
         const int c = column == std::string_view("vytisk") ? 0 : 1;
-        const std::vector<std::string> plan = planOf(
-            std::string("SELECT qv.id FROM main.qv ORDER BY ") + schema::sortExpression(c) +
-            ", qv.id");
+        const std::vector<std::string> plan =
+            planOf(std::string("SELECT qv.id FROM main.qv ORDER BY ") + schema::sortExpression(c) +
+                   ", qv.id");
         EXPECT_FALSE(sorts(plan)) << column;
         EXPECT_TRUE(std::any_of(plan.begin(), plan.end(), [&](const std::string& line) {
             return line.find(std::string("qv_by_") + column) != std::string::npos;

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "DataSource.h"
-#include "Field.h"
-#include "RecordSet.h"
 #include "TempCatalogue.h"
+#include "recordset/DataSource.h"
+#include "recordset/Field.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel {
 namespace {

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <thread>
 
-#include "CzechCollator.h"
 #include "TempCatalogue.h"
+#include "text/CzechCollator.h"
 
 namespace quorvel {
 namespace {

@@ -15,9 +15,9 @@
 #include <string_view>
 
 #include "LikeByScan.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
 #include "TempCatalogue.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel {
 namespace {

@@ -10,8 +10,8 @@
 #include <limits>
 #include <set>
 
-#include "RowLocks.h"
 #include "TempCatalogue.h"
+#include "engine/RowLocks.h"
 
 namespace quorvel {
 namespace {

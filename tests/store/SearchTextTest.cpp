@@ -7,10 +7,10 @@
 #include <random>
 #include <tuple>
 
-#include "LikePattern.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
 #include "TempCatalogue.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
+#include "text/LikePattern.h"
 
 namespace quorvel {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <map>
 
-#include "StatementComposer.h"
-#include "StatementText.h"
 #include "TempCatalogue.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel {
 namespace {

@@ -1,10 +1,10 @@
 // The statement's clauses: the four search forms, the three sort forms and the three lines
 // they make together.
-#include "StatementComposer.h"
+#include "recordset/StatementComposer.h"
 
 #include <gtest/gtest.h>
 
-#include "StatementText.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel {
 namespace {

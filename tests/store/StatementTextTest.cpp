@@ -1,10 +1,10 @@
 // The statement text as the engine receives it: the lines joined, and the scan for parameter
 // markers that the record set runs whenever its lines change.
-#include "StatementText.h"
+#include "recordset/StatementText.h"
 
 #include <gtest/gtest.h>
 
-#include "StatementComposer.h"
+#include "recordset/StatementComposer.h"
 
 namespace quorvel {
 namespace {

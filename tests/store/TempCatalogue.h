@@ -24,12 +24,12 @@
 
 #include <gtest/gtest.h>
 
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
 #include "EDBEngineError.h"
-#include "Engine.h"
-#include "RowData.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "query/RowData.h"
 
 namespace quorvel::testing {
 

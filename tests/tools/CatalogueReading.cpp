@@ -9,11 +9,11 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "Cursor.h"
-#include "Database.h"
-#include "Engine.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel::testing {
 

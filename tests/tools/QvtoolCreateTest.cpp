@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "CatalogueReading.h"
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "Database.h"
 #include "EDBEngineError.h"
-#include "Engine.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
 
 namespace quorvel::testing {
 namespace {

@@ -12,14 +12,14 @@
 
 #include "CatalogueReading.h"
 #include "CsvReader.h"
-#include "Cursor.h"
-#include "Database.h"
 #include "EDBEngineError.h"
-#include "Engine.h"
 #include "QvtoolProcess.h"
-#include "StatementComposer.h"
-#include "StatementText.h"
 #include "TemporaryDirectory.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "query/Cursor.h"
+#include "recordset/StatementComposer.h"
+#include "recordset/StatementText.h"
 
 namespace quorvel::testing {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "Application.h"
 #include "ApplicationTitle.h"
-#include "DefaultErrorHandler.h"
 #include "Exceptions.h"
 #include "UiTestSupport.h"
+#include "messages/DefaultErrorHandler.h"
 
 using namespace quorvel::ui;
 

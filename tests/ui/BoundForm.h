@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "DataSource.h"
-#include "Database.h"
-#include "DefaultErrorHandler.h"
-#include "Engine.h"
-#include "RecordSet.h"
 #include "UiTestSupport.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "fields/DBEdit.h"
+#include "fields/DBMemo.h"
+#include "messages/DefaultErrorHandler.h"
+#include "query/Cursor.h"
+#include "recordset/DataSource.h"
+#include "recordset/RecordSet.h"
 
 namespace quorvel::ui::test {
 

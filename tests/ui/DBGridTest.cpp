@@ -15,17 +15,17 @@
 #include <filesystem>
 #include <memory>
 
-#include "CatalogueSchema.h"
-#include "Cursor.h"
-#include "DBGrid.h"
-#include "DataSource.h"
-#include "Database.h"
-#include "DefaultErrorHandler.h"
-#include "Engine.h"
-#include "GridCellEditor.h"
-#include "GridPainter.h"
-#include "RecordSet.h"
 #include "UiTestSupport.h"
+#include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "grid/DBGrid.h"
+#include "grid/GridCellEditor.h"
+#include "grid/GridPainter.h"
+#include "messages/DefaultErrorHandler.h"
+#include "query/Cursor.h"
+#include "recordset/DataSource.h"
+#include "recordset/RecordSet.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

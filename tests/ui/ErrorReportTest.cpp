@@ -14,12 +14,12 @@
 #include <optional>
 #include <stdexcept>
 
-#include "DefaultErrorHandler.h"
 #include "EDBEngineError.h"
 #include "Exceptions.h"
 #include "ModalDisplay.h"
-#include "StartupFailureReport.h"
 #include "UiTestSupport.h"
+#include "messages/DefaultErrorHandler.h"
+#include "messages/StartupFailureReport.h"
 
 using namespace quorvel::ui;
 

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "BoundForm.h"
-#include "CatalogueExport.h"
-#include "ExportProgress.h"
-#include "ExportProgressText.h"
+#include "export/CatalogueExport.h"
+#include "export/ExportProgress.h"
+#include "export/ExportProgressText.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

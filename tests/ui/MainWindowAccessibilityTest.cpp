@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "../app/MainWindowFixture.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "FieldAccessibility.h"
-#include "MessageDialog.h"
-#include "Unit3.h"
-#include "Unit5.h"
+#include "fields/DBEdit.h"
+#include "fields/FieldAccessibility.h"
+#include "grid/DBGrid.h"
+#include "messages/MessageDialog.h"
+#include "windows/AboutWindow.h"
+#include "windows/HelpWindow.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;

@@ -16,9 +16,9 @@
 #include <functional>
 #include <optional>
 
-#include "MessageDialog.h"
-#include "TMessageForm.h"
 #include "UiTestSupport.h"
+#include "messages/MessageDialog.h"
+#include "messages/MessageDialogWindow.h"
 
 using namespace quorvel::ui;
 

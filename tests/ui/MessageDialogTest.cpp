@@ -12,9 +12,9 @@
 #include <cmath>
 #include <optional>
 
-#include "MessageDialog.h"
-#include "TMessageForm.h"
 #include "UiTestSupport.h"
+#include "messages/MessageDialog.h"
+#include "messages/MessageDialogWindow.h"
 
 using namespace quorvel::ui;
 

@@ -11,9 +11,9 @@
 
 #include <optional>
 
-#include "DefaultErrorHandler.h"
 #include "ModalDisplay.h"
 #include "UiTestSupport.h"
+#include "messages/DefaultErrorHandler.h"
 
 using namespace quorvel::ui;
 using test::whenActive;

@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "UiTestSupport.h"
-#include "Unit2.h"
-#include "Unit3.h"
-#include "Unit5.h"
+#include "windows/AboutWindow.h"
+#include "windows/HelpWindow.h"
+#include "windows/SplashWindow.h"
 
 using namespace quorvel::ui;
 using test::whenActive;

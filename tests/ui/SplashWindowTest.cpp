@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <optional>
 
-#include "JpegDecoder.h"
 #include "PictureArt.h"
 #include "UiTestSupport.h"
-#include "Unit2.h"
+#include "windows/JpegDecoder.h"
+#include "windows/SplashWindow.h"
 
 using namespace quorvel::ui;
 

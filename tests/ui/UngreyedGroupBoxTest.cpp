@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "UiTestSupport.h"
-#include "UngreyedGroupBox.h"
+#include "windows/UngreyedGroupBox.h"
 
 using namespace quorvel::ui;
 

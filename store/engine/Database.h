@@ -1,0 +1,111 @@
+// The one connection to the table's two files: qv.db opened, qv.mb attached, both checked to be
+// a matching pair of catalogue files before anything else happens, and both put into
+// rollback-journal mode, the only one in which a commit touching both is atomic. Opens existing
+// files only; a failed open changes nothing on disk.
+//
+// A catalogue whose files (or directory) the user may only read opens read-only: it can be
+// browsed and searched, and every write is refused with "Table is read only." naming what can't
+// be written. SQLite still takes its locks and looks for a hot journal then, so a change another
+// copy is making, or one a crash left unfinished, is never read half-done: the latter is refused
+// until someone allowed to write opens the catalogue and rolls it back.
+//
+// A catalogue of the unkeyed format (before the Czech sort keys) is upgraded by the first
+// opening that may write it (FormatUpgrade); one that can only be read is sorted on keys the
+// connection makes as it reads (czech_key), without its indexes.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "EngineCodes.h"
+#include "engine/CountConnection.h"
+#include "engine/RowLocks.h"
+#include "sqlite/SqliteStatement.h"
+#include "text/CzechCollator.h"
+
+namespace quorvel {
+
+class Cursor;
+class RowInsert;
+
+class Database {
+  public:
+    // Throws EDBEngineError: a file missing, unreadable, foreign, newer, damaged, the pair
+    // mismatched, or a file in WAL mode that can't be put back into rollback-journal mode.
+    // vfs names the SQLite file layer to open both files with; empty for the engine's own
+    // (the fault-injection tests put theirs under the engine this way).
+    explicit Database(const std::filesystem::path& directory, const std::string& vfs = {});
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Parses and runs a statement of the dialect. requestLive asks for a result that can be
+    // changed; one with an order clause is read-only all the same.
+    std::unique_ptr<Cursor> openCursor(std::string_view text, bool requestLive);
+
+    sqlite3* handle() const { return db_; }
+    // A prepared statement kept for the connection's life; always reset after use.
+    sqlite::Statement& statement(const std::string& sql);
+    // Throws readOnlyFile when the catalogue can only be read.
+    RowLocks& rowLocks();
+    bool readOnly() const { return !readOnlyPath_.empty(); }
+    // Throws readOnlyFile, naming the file or directory that can't be written, when the
+    // catalogue can only be read; every write asks this first.
+    void requireWritable() const;
+    bool hasSortIndex(int column) const;
+    // What an order by column sorts on in this catalogue's format (schema::sortExpression).
+    std::string sortExpression(int column) const;
+    // The writer of rows on this connection; throws readOnlyFile when the catalogue can only
+    // be read.
+    RowInsert& rowInsert();
+    const std::filesystem::path& directory() const { return directory_; }
+    // The SQLite file layer the files are opened with, for other connections to the same files.
+    const std::string& vfsName() const { return vfsName_; }
+    // The connection searches are counted on in the background, opened at the first call and
+    // kept until the Database goes (CountConnection). Throws EDBEngineError when it can't be
+    // opened; a later call tries again.
+    CountConnection& countConnection();
+    // Asked on a search's count thread before each range it reads: whether it may read it now
+    // (asked again a moment later if not). Tests hold counts with it.
+    const std::function<bool()>& beforeCountRange() const { return beforeCountRange_; }
+    void setBeforeCountRange(std::function<bool()> hook) { beforeCountRange_ = std::move(hook); }
+
+  private:
+    void configure();
+    // The URI mode the files are opened in: "ro" or "rw".
+    const char* mode() const;
+    // Attaches (but for main) and checks one of the two files: its application id, format
+    // version and the tables that probe reads. Failures name the file.
+    // Returns the file's format version. keyedProbe is run too when the format is the current
+    // one.
+    int checkFile(const char* schemaName, std::int32_t applicationId, EngineCode foreign,
+                  const std::filesystem::path& path, const char* probe, const char* keyedProbe);
+    void useRollbackJournal(const char* schemaName, const std::filesystem::path& path);
+    void checkPair();
+    void findSortIndexes();
+
+    std::filesystem::path directory_;
+    std::string vfsName_;
+    std::function<bool()> beforeCountRange_;
+    // What can't be written when the catalogue can only be read; empty when it can be.
+    std::filesystem::path readOnlyPath_;
+    // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
+    // SQLite held its locks would drop them.
+    std::unique_ptr<RowLocks> rowLocks_;
+    // Serves the connection's czech_key, so it outlives db_.
+    CzechCollator collator_;
+    sqlite3* db_ = nullptr;
+    std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
+    std::unique_ptr<RowInsert> rowInsert_;
+    std::unique_ptr<CountConnection> countConnection_;
+    bool sortKeys_ = false;  // the rows carry their sort keys (the current format)
+    bool sortIndex_[2] = {false, false};
+};
+
+}  // namespace quorvel
