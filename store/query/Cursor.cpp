@@ -481,41 +481,42 @@ std::int64_t Cursor::gapOf(const RowData& row) {
 }
 
 std::vector<RowData> Cursor::readFirst(std::size_t count) {
-    Transaction transaction(database_.handle(), Transaction::Kind::Read);
-    refreshNumbering();
-    std::vector<RowData> rows;
-    if (numbered_) {
-        rows = readForward(0, count);
-    } else {
-        const std::string order =
-            idOrder_ ? "qv.id" : database_.sortExpression(sortColumn_) + ", qv.id";
-        rows = query({}, order, {}, count, 0);
-        requireKeyOrder(rows, nullptr, nullptr);
-    }
-    if (filtered_ && rows.size() < count) {
-        wholeResultRead(rows);
-    }
-    transaction.commit();
-    beginCount(&rows);
-    return rows;
+    return readEnd(Direction::Forward, count);
 }
 
 std::vector<RowData> Cursor::readLast(std::size_t count) {
+    return readEnd(Direction::Backward, count);
+}
+
+std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, std::size_t skip) {
+    return readBeside(Direction::Forward, row, count, skip);
+}
+
+std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, std::size_t skip) {
+    return readBeside(Direction::Backward, row, count, skip);
+}
+
+std::vector<RowData> Cursor::readEnd(Direction direction, std::size_t count) {
+    const bool forward = direction == Direction::Forward;
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
     std::vector<RowData> rows;
     if (numbered_) {
-        rows = readBackward(rowCount(), count);
+        rows = forward ? readForward(0, count) : readBackward(rowCount(), count);
     } else {
+        const char* way = forward ? "" : " DESC";
         const std::string order =
-            idOrder_ ? "qv.id DESC" : database_.sortExpression(sortColumn_) + " DESC, qv.id DESC";
+            idOrder_ ? std::string("qv.id") + way
+                     : database_.sortExpression(sortColumn_) + way + ", qv.id" + way;
         rows = query({}, order, {}, count, 0);
-        std::reverse(rows.begin(), rows.end());
+        if (!forward) {
+            std::reverse(rows.begin(), rows.end());
+        }
         requireKeyOrder(rows, nullptr, nullptr);
     }
     if (filtered_ && rows.size() < count) {
         wholeResultRead(rows);
-    } else if (count_ && !rows.empty() && idOrder_ && ownWritten_.empty()) {
+    } else if (!forward && count_ && !rows.empty() && idOrder_ && ownWritten_.empty()) {
         // Every row of the result from the first of these on: the count needn't read them.
         std::vector<std::int64_t> tail;
         for (const RowData& row : rows) {
@@ -524,68 +525,48 @@ std::vector<RowData> Cursor::readLast(std::size_t count) {
         count_->knowTail(std::move(tail), rows.front().id);
     }
     transaction.commit();
-    beginCount();
+    // Rows read from the start are the result's first: the count needn't read them either.
+    beginCount(forward ? &rows : nullptr);
     return rows;
 }
 
-std::vector<RowData> Cursor::readAfter(const RowData& row, std::size_t count, std::size_t skip) {
+std::vector<RowData> Cursor::readBeside(Direction direction, const RowData& row, std::size_t count,
+                                        std::size_t skip) {
+    const bool forward = direction == Direction::Forward;
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
     std::vector<RowData> rows;
+    const auto skipped = static_cast<std::int64_t>(skip);
     if (numbered_) {
         const std::optional<std::int64_t> position = positionOf(row);
-        const std::int64_t start = position ? *position + 1 : gapOf(row);
-        rows = readForward(start + static_cast<std::int64_t>(skip), count);
-    } else if (idOrder_) {
-        rows = query("qv.id > ?", "qv.id", {static_cast<long long>(row.id)}, count, skip);
+        rows = forward ? readForward((position ? *position + 1 : gapOf(row)) + skipped, count)
+                       : readBackward(position.value_or(gapOf(row)) - skipped, count);
     } else {
-        // Rows with an equal sort value come in id order, then the greater values.
-        const std::string key = database_.sortExpression(sortColumn_);
-        rows = query(key + " = ? AND qv.id > ?", "qv.id",
-                     {SqlBlob{row.sortKey}, static_cast<long long>(row.id)}, count + skip, 0);
-        const std::size_t equal = rows.size();
-        rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
-        if (rows.size() < count) {
-            std::vector<RowData> greater =
-                query(key + " > ?", key + ", qv.id", {SqlBlob{row.sortKey}}, count - rows.size(),
-                      skip > equal ? skip - equal : 0);
-            rows.insert(rows.end(), greater.begin(), greater.end());
-        }
-    }
-    if (!numbered_) {
-        requireKeyOrder(rows, &row, nullptr);
-    }
-    transaction.commit();
-    beginCount();
-    return rows;
-}
-
-std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, std::size_t skip) {
-    Transaction transaction(database_.handle(), Transaction::Kind::Read);
-    refreshNumbering();
-    std::vector<RowData> rows;
-    if (numbered_) {
-        const std::int64_t end = positionOf(row).value_or(gapOf(row));
-        rows = readBackward(end - static_cast<std::int64_t>(skip), count);
-    } else {
+        // Read nearest first: ascending after the row, descending before it.
+        const char* beyond = forward ? " > ?" : " < ?";
+        const char* way = forward ? "" : " DESC";
         if (idOrder_) {
-            rows = query("qv.id < ?", "qv.id DESC", {static_cast<long long>(row.id)}, count, skip);
+            rows = query(std::string("qv.id") + beyond, std::string("qv.id") + way,
+                         {static_cast<long long>(row.id)}, count, skip);
         } else {
+            // Rows with an equal sort value come in id order, then the values beyond.
             const std::string key = database_.sortExpression(sortColumn_);
-            rows = query(key + " = ? AND qv.id < ?", "qv.id DESC",
+            rows = query(key + " = ? AND qv.id" + beyond, std::string("qv.id") + way,
                          {SqlBlob{row.sortKey}, static_cast<long long>(row.id)}, count + skip, 0);
             const std::size_t equal = rows.size();
             rows.erase(rows.begin(),
                        rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
             if (rows.size() < count) {
-                std::vector<RowData> less =
-                    query(key + " < ?", key + " DESC, qv.id DESC", {SqlBlob{row.sortKey}},
+                std::vector<RowData> further =
+                    query(key + beyond, key + way + ", qv.id" + way, {SqlBlob{row.sortKey}},
                           count - rows.size(), skip > equal ? skip - equal : 0);
-                rows.insert(rows.end(), less.begin(), less.end());
+                rows.insert(rows.end(), further.begin(), further.end());
             }
         }
-        std::reverse(rows.begin(), rows.end());
-        requireKeyOrder(rows, nullptr, &row);
+        if (!forward) {
+            std::reverse(rows.begin(), rows.end());
+        }
+        requireKeyOrder(rows, forward ? &row : nullptr, forward ? nullptr : &row);
     }
     transaction.commit();
     beginCount();

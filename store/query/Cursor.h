@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "query/Direction.h"
 #include "query/RowData.h"
 #include "query/SqlDialect.h"
 
@@ -103,6 +104,11 @@ class Cursor {
     void deleteRow(const RowData& row);
 
   private:
+    // readFirst (Forward) and readLast (Backward).
+    std::vector<RowData> readEnd(Direction direction, std::size_t count);
+    // readAfter (Forward) and readBefore (Backward).
+    std::vector<RowData> readBeside(Direction direction, const RowData& row, std::size_t count,
+                                    std::size_t skip);
     std::string rowSelect() const;
     // Rows of the table that meet where, or, byCondition, rows of the result (a result walked
     // by its condition).

@@ -420,59 +420,44 @@ constexpr std::int64_t movePage = 256;
 
 }  // namespace
 
-void RecordSet::moveForward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted) {
+void RecordSet::moveAlong(Direction direction, std::int64_t distance, std::int64_t& moved,
+                          std::int64_t& shifted) {
+    const bool forward = direction == Direction::Forward;
     const std::int64_t last = static_cast<std::int64_t>(rows_.size()) - 1;
-    moved = std::min<std::int64_t>(distance, last - current_);
+    moved = std::min<std::int64_t>(distance, forward ? last - current_ : current_);
     std::int64_t remaining = distance - moved;
     std::vector<RowData> rows = rows_;
-    bool atStart = atStart_;
-    bool atEnd = atEnd_;
-    while (remaining > 0 && !atEnd) {
+    // The end the walk goes towards, and the one it leaves.
+    bool atFar = forward ? atEnd_ : atStart_;
+    bool atNear = forward ? atStart_ : atEnd_;
+    while (remaining > 0 && !atFar) {
         const std::int64_t wanted =
             std::min(remaining, std::max<std::int64_t>(bufferCount_, movePage));
-        std::vector<RowData> chunk =
-            cursor_->readAfter(rows.back(), static_cast<std::size_t>(wanted) + 1);
-        atEnd = static_cast<std::int64_t>(chunk.size()) <= wanted;
+        const std::size_t asked = static_cast<std::size_t>(wanted) + 1;
+        std::vector<RowData> chunk = forward ? cursor_->readAfter(rows.back(), asked)
+                                             : cursor_->readBefore(rows.front(), asked);
+        atFar = static_cast<std::int64_t>(chunk.size()) <= wanted;
         const std::int64_t taken = std::min(wanted, static_cast<std::int64_t>(chunk.size()));
-        rows.insert(rows.end(), chunk.begin(), chunk.begin() + taken);
+        if (forward) {
+            rows.insert(rows.end(), chunk.begin(), chunk.begin() + taken);
+        } else {
+            rows.insert(rows.begin(), chunk.end() - taken, chunk.end());
+        }
         remaining -= taken;
         moved += taken;
         if (static_cast<int>(rows.size()) > bufferCount_) {
             shifted += static_cast<std::int64_t>(rows.size()) - bufferCount_;
-            rows.erase(rows.begin(), rows.end() - bufferCount_);
-            atStart = false;
+            if (forward) {
+                rows.erase(rows.begin(), rows.end() - bufferCount_);
+            } else {
+                rows.erase(rows.begin() + bufferCount_, rows.end());
+            }
+            atNear = false;
         }
     }
     rows_ = std::move(rows);
-    atStart_ = atStart;
-    atEnd_ = atEnd;
-}
-
-void RecordSet::moveBackward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted) {
-    moved = std::min<std::int64_t>(distance, current_);
-    std::int64_t remaining = distance - moved;
-    std::vector<RowData> rows = rows_;
-    bool atStart = atStart_;
-    bool atEnd = atEnd_;
-    while (remaining > 0 && !atStart) {
-        const std::int64_t wanted =
-            std::min(remaining, std::max<std::int64_t>(bufferCount_, movePage));
-        std::vector<RowData> chunk =
-            cursor_->readBefore(rows.front(), static_cast<std::size_t>(wanted) + 1);
-        atStart = static_cast<std::int64_t>(chunk.size()) <= wanted;
-        const std::int64_t taken = std::min(wanted, static_cast<std::int64_t>(chunk.size()));
-        rows.insert(rows.begin(), chunk.end() - taken, chunk.end());
-        remaining -= taken;
-        moved += taken;
-        if (static_cast<int>(rows.size()) > bufferCount_) {
-            shifted += static_cast<std::int64_t>(rows.size()) - bufferCount_;
-            rows.erase(rows.begin() + bufferCount_, rows.end());
-            atEnd = false;
-        }
-    }
-    rows_ = std::move(rows);
-    atStart_ = atStart;
-    atEnd_ = atEnd;
+    (forward ? atEnd_ : atStart_) = atFar;
+    (forward ? atStart_ : atEnd_) = atNear;
 }
 
 int RecordSet::MoveBy(int distance) {
@@ -492,10 +477,10 @@ int RecordSet::MoveBy(int distance) {
     std::int64_t moved = 0;
     std::int64_t shifted = 0;
     if (wide > 0) {
-        moveForward(wide, moved, shifted);
+        moveAlong(Direction::Forward, wide, moved, shifted);
         current_ = static_cast<int>(rows_.size()) - 1;
     } else {
-        moveBackward(-wide, moved, shifted);
+        moveAlong(Direction::Backward, -wide, moved, shifted);
         current_ = 0;
         shifted = -shifted;
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "query/Direction.h"
 #include "query/RowData.h"
 #include "recordset/Field.h"
 #include "recordset/StatementText.h"
@@ -137,10 +138,10 @@ class RecordSet {
     // Reading the rows anew after Post, Cancel and Delete: the row at the engine's cursor,
     // else the next, else the previous one; it keeps its line.
     void resync(const RowData& position, int line);
-    // Move past the last (first) row held, reading rows in; moved counts the rows moved over
-    // and shifted the rows that left the window at the other end.
-    void moveForward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted);
-    void moveBackward(std::int64_t distance, std::int64_t& moved, std::int64_t& shifted);
+    // Move past the last row held (Forward) or the first (Backward), reading rows in; moved
+    // counts the rows moved over and shifted the rows that left the window at the other end.
+    void moveAlong(Direction direction, std::int64_t distance, std::int64_t& moved,
+                   std::int64_t& shifted);
 
     Engine& engine_;
     std::string name_;
