@@ -97,7 +97,7 @@ struct Catalogue {
     std::filesystem::path directory;
     std::string rows;
     std::string memos;
-    std::vector<Row> stored;  // read once, by a connection of its own
+    std::vector<Row> stored;  // the whole table, read once
     std::unique_ptr<quorvel::Engine> engine;
     std::unique_ptr<quorvel::RecordSet> recordSet;
 };
@@ -137,38 +137,6 @@ std::vector<Row> readToTheEnd(quorvel::RecordSet& recordSet) {
     return rows;
 }
 
-std::vector<Row> storedRows(const std::filesystem::path& directory) {
-    sqlite3* db = nullptr;
-    const std::string rows = (directory / quorvel::schema::rowsFileName).string();
-    const std::string memos = (directory / quorvel::schema::memoFileName).string();
-    sqlite3_open_v2(rows.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_exec(db, ("ATTACH '" + memos + "' AS mb").c_str(), nullptr, nullptr, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT vytisk, cislo, nejzajimavejsi_casti, memo.obsah FROM qv "
-                       "LEFT JOIN mb.memo ON memo.id = qv.id",
-                       -1, &statement, nullptr);
-    std::vector<Row> stored;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        Row row;
-        for (int column = 0; column < 4; ++column) {
-            const auto* text =
-                reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            row.push_back(text == nullptr ? std::nullopt
-                                          : std::optional<std::string>(std::string(
-                                                text, static_cast<std::size_t>(sqlite3_column_bytes(
-                                                          statement, column)))));
-        }
-        stored.push_back(std::move(row));
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    if (stored.empty()) {
-        fail("the demo catalogue has no rows", directory.string());
-    }
-    return stored;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -181,13 +149,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     quorvel::tools::writeDemoCatalogue(catalogue->directory);
     catalogue->rows = bytesOf(catalogue->directory / quorvel::schema::rowsFileName);
     catalogue->memos = bytesOf(catalogue->directory / quorvel::schema::memoFileName);
-    catalogue->stored = storedRows(catalogue->directory);
     catalogue->engine = std::make_unique<quorvel::Engine>(catalogue->directory);
     sqlite3* db = catalogue->engine->database().handle();
     sqlite3_set_authorizer(db, authorize, nullptr);
     sqlite3_trace_v2(db, SQLITE_TRACE_STMT, traceStatement, nullptr);
     catalogue->recordSet = std::make_unique<quorvel::RecordSet>(*catalogue->engine);
     catalogue->recordSet->SetBufferCount(12);  // the grid's lines
+    // The whole table, which each search's rows are checked against.
+    quorvel::RunQuery(*catalogue->recordSet, {});
+    catalogue->stored = readToTheEnd(*catalogue->recordSet);
+    catalogue->recordSet->Close();
+    if (catalogue->stored.empty()) {
+        fail("the demo catalogue has no rows", catalogue->directory.string());
+    }
     return 0;
 }
 

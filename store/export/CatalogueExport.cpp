@@ -224,29 +224,11 @@ class ExportRun {
     }
 
     // Opens target for writing, without truncating it, and fills info; -1 when it can't be
-    // opened or is one of the table's files, which is then left exactly as it was. No
-    // descriptor that could drop the engine's locks is opened on a table file.
+    // opened or is one of the table's files, which is then left exactly as it was. An existing
+    // file is recognised by a path-only descriptor before anything opens it for writing.
     int openTarget(const std::string& target, struct stat& info) {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            const PathDescriptor existing(target);
-            if (!existing.isOpen()) {
-                if (errno != ENOENT) {
-                    return -1;
-                }
-                // A new file is none of the table's; one made meanwhile is looked at again.
-                const int fd =
-                    ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-                if (fd >= 0 && ::fstat(fd, &info) == 0) {
-                    return fd;
-                }
-                if (fd >= 0 || errno != EEXIST) {
-                    if (fd >= 0) {
-                        ::close(fd);
-                    }
-                    return -1;
-                }
-                continue;
-            }
+        const PathDescriptor existing(target);
+        if (existing.isOpen()) {
             const std::optional<struct stat> status = existing.status();
             if (!status || isTableFile({status->st_dev, status->st_ino})) {
                 return -1;
@@ -254,7 +236,11 @@ class ExportRun {
             info = *status;
             return ::open(existing.reopenPath().c_str(), O_WRONLY | O_CLOEXEC);
         }
-        // A dangling link: writing through it makes a new file, none of the table's.
+        if (errno != ENOENT) {
+            return -1;
+        }
+        // A new file, or one made through a dangling link: none of the table's, unless one was
+        // linked to that name in between, which is then parked like a target refused late.
         const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd >= 0 && (::fstat(fd, &info) != 0 || isTableFile({info.st_dev, info.st_ino}))) {
             parked_.push_back(fd);

@@ -1,10 +1,7 @@
 // The export as the user reaches it: "&Program" → "&Exportovat databázi" by keys, a name typed
 // into the save dialog, and the boxes that follow. The copy itself is tested with the export;
 // here the menu, the dialog, StartDir and the boxes are proved to be joined to it.
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QLineEdit>
-#include <QMenu>
 #include <QTest>
 
 #include <fstream>
@@ -118,7 +115,7 @@ class ExportCommandTest : public QObject {
             });
             enterName(dialog, backups_ / "nikde" / "kopie");
         });
-        openExportByKeys();
+        openExportByKeys(*form_);
         QTRY_VERIFY(!warning.isEmpty());
         QVERIFY2(warning.contains("nikde"), qPrintable(warning));
         QVERIFY(dialogStillOpen);
@@ -134,41 +131,18 @@ class ExportCommandTest : public QObject {
             QVERIFY(dialog->isSizeGripEnabled());
             dialog->reject();
         });
-        openExportByKeys();
+        openExportByKeys(*form_);
         QTRY_COMPARE(visibleTopLevels(), QWidgetList{form_.get()});
         QVERIFY(fs::is_empty(backups_));
     }
 
   private:
-    // Alt+P opens "&Program", E chooses "&Exportovat databázi".
-    void openExportByKeys() {
-        // As the window manager does when the last dialog has gone.
-        form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-        QTest::keyClick(form_.get(), Qt::Key_P, Qt::AltModifier);
-        auto* menu = form_->findChild<QMenu*>("Soubor1");
-        QTRY_VERIFY(menu->isVisible());
-        QTest::keyClick(menu, Qt::Key_E);
-    }
-
-    static void enterName(QFileDialog* dialog, const fs::path& base) {
-        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-        QVERIFY(name != nullptr);
-        name->clear();
-        QTest::keyClicks(name, QString::fromStdString(base.string()));
-        // A name that exists opens the completer's list; Escape closes the list alone.
-        if (QWidget* completions = QApplication::activePopupWidget()) {
-            QTest::keyClick(completions, Qt::Key_Escape);
-        }
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
-    }
-
     // Exports to base by the menu and the dialog; gives the texts of the boxes that followed.
     QStringList exportAs(const fs::path& base) {
         Answered shown;
         whenActive<ExportSaveDialog>([&](ExportSaveDialog* dialog) { enterName(dialog, base); });
         answerDialogs(shown, {"OK", "OK"});
-        openExportByKeys();
+        openExportByKeys(*form_);
         if (!QTest::qWaitFor([this] { return visibleTopLevels() == QWidgetList{form_.get()}; })) {
             shown.texts << "a window was left open";
         }

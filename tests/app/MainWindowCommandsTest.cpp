@@ -449,7 +449,6 @@ class MainWindowCommandsTest : public QObject {
         QTest::newRow("double quote") << "\"Mladý" << QStringList{club};
         QTest::newRow("apostrophes and a colon") << rock << QStringList{rock};
         QTest::newRow("apostrophe then :name") << musketeer << QStringList{musketeer};
-        QTest::newRow("a would-be condition") << "\" or vytisk like \"" << QStringList();
         QTest::newRow("colon without a quote") << "cas:x" << QStringList();
     }
 

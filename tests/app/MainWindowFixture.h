@@ -4,7 +4,11 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -139,6 +143,30 @@ inline void type(QWidget* widget, const QString& text) {
         QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(character));
         QApplication::sendEvent(widget, &release);
     }
+}
+
+// Alt+P opens "&Program", E chooses "&Exportovat databázi".
+inline void openExportByKeys(TForm1& form) {
+    // As the window manager does when the last dialog has gone.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_P, Qt::AltModifier);
+    auto* menu = form.findChild<QMenu*>("Soubor1");
+    QTRY_VERIFY(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_E);
+}
+
+// Types base into the save dialog's name and presses Save.
+inline void enterName(QFileDialog* dialog, const std::filesystem::path& base) {
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY(name != nullptr);
+    name->clear();
+    QTest::keyClicks(name, QString::fromStdString(base.string()));
+    // A name that exists opens the completer's list; Escape closes the list alone.
+    if (QWidget* completions = QApplication::activePopupWidget()) {
+        QTest::keyClick(completions, Qt::Key_Escape);
+    }
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
 }
 
 // What a message box showed and how it was answered.

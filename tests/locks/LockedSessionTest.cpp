@@ -6,9 +6,6 @@
 // The catalogue and the export directory come from the environment (QUORVEL_LOCK_CATALOGUE,
 // QUORVEL_LOCK_EXPORTS), made by lock_guard_test.sh, which also runs the other copy and traces
 // this process's opens, closes and locks of the catalogue's files.
-#include <QDialogButtonBox>
-#include <QLineEdit>
-#include <QMenu>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -29,41 +26,28 @@ std::string environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-std::string singleText(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    std::string text = "(no result)";
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        const auto* value = sqlite3_column_text(statement, 0);
-        text = value != nullptr ? reinterpret_cast<const char*>(value) : "";
-    } else {
-        text = sqlite3_errmsg(db);
-    }
-    sqlite3_finalize(statement);
-    return text;
-}
-
 // What is wrong with the copy base.db and base.mb as one catalogue; empty when nothing is.
 QString faultsOfCopy(const fs::path& base) {
     sqlite3* db = nullptr;
-    const std::string rows = base.string() + ".db";
-    if (sqlite3_open_v2(rows.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return "can't open " + QString::fromStdString(rows);
-    }
+    sqlite3_open_v2((base.string() + ".db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     const std::string attach = "ATTACH '" + base.string() + ".mb' AS mb";
-    sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr);
-    const std::pair<const char*, const char*> checks[] = {
-        {"PRAGMA main.integrity_check", "ok"},
-        {"PRAGMA mb.integrity_check", "ok"},
-        {"SELECT count(*) FROM mb.memo WHERE id NOT IN (SELECT id FROM main.qv)", "0"},
-        {"SELECT (SELECT token FROM main.qv_pair) = (SELECT token FROM mb.qv_pair)", "1"},
-    };
     QStringList faults;
-    for (const auto& [sql, expected] : checks) {
-        const std::string got = singleText(db, sql);
+    for (const auto& [sql, expected] : std::initializer_list<std::pair<std::string, QString>>{
+             {attach, ""},
+             {"PRAGMA main.integrity_check", "ok"},
+             {"PRAGMA mb.integrity_check", "ok"},
+             {"SELECT count(*) FROM mb.memo WHERE id NOT IN (SELECT id FROM main.qv)", "0"},
+             {"SELECT (SELECT token FROM main.qv_pair) = (SELECT token FROM mb.qv_pair)", "1"}}) {
+        QString got;
+        const auto collect = [](void* into, int, char** values, char**) {
+            *static_cast<QString*>(into) += QString::fromUtf8(values[0] ? values[0] : "NULL");
+            return 0;
+        };
+        if (sqlite3_exec(db, sql.c_str(), collect, &got, nullptr) != SQLITE_OK) {
+            got = QString::fromUtf8(sqlite3_errmsg(db));
+        }
         if (got != expected) {
-            faults << QStringLiteral("%1 gave %2").arg(sql, QString::fromStdString(got));
+            faults << QString::fromStdString(sql) + " gave " + got;
         }
     }
     sqlite3_close(db);
@@ -89,7 +73,7 @@ class LockedSessionTest : public QObject {
         // Shown once and cancelled: from then on the kept dialog watches the catalogue's
         // directory, where the other copy's journals come and go.
         whenActive<ExportSaveDialog>([](ExportSaveDialog* dialog) { dialog->reject(); });
-        openExport(form);
+        openExportByKeys(form);
         QTRY_COMPARE(visibleTopLevels(), QWidgetList{&form});
 
         int progressShown = 0;
@@ -120,12 +104,9 @@ class LockedSessionTest : public QObject {
             watch.start(10);
             Answered boxes;
             answerDialogs(boxes, {"OK", "OK"});
-            whenActive<ExportSaveDialog>([&base](ExportSaveDialog* dialog) {
-                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                name->setText(QString::fromStdString(base.string()));
-                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
-            });
-            openExport(form);
+            whenActive<ExportSaveDialog>(
+                [&base](ExportSaveDialog* dialog) { enterName(dialog, base); });
+            openExportByKeys(form);
             QTRY_VERIFY_WITH_TIMEOUT(visibleTopLevels() == QWidgetList{&form}, 120000);
             watch.stop();
             QCOMPARE(boxes.texts, QStringList());
@@ -145,16 +126,6 @@ class LockedSessionTest : public QObject {
     }
 
     void cleanup() { QVERIFY2(hideLeftWindows().isEmpty(), "a window was left open"); }
-
-  private:
-    static void openExport(TForm1& form) {
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QTest::keyClick(&form, Qt::Key_P, Qt::AltModifier);
-        auto* menu = form.findChild<QMenu*>("Soubor1");
-        QTRY_VERIFY(menu->isVisible());
-        QTest::keyClick(menu, Qt::Key_E);
-    }
 };
 
 QUORVEL_UI_TEST_MAIN(LockedSessionTest)
