@@ -139,8 +139,8 @@ int runRecordSetBench(const Arguments& arguments) {
                               set.Close();
                               set.Open();
                           },
-                          [&] { database.openCursor(text, true)->readFirst(rawRows); }));
-    cursor = database.openCursor(text, true);
+                          [&] { Cursor::open(database, text, true)->readFirst(rawRows); }));
+    cursor = Cursor::open(database, text, true);
     printCase("last", measurePair([&] { set.Last(); }, [&] { cursor->readLast(rawRows); }));
 
     printCase("moveby+30", perMove(measurePair(

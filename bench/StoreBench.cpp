@@ -1,10 +1,10 @@
 // qvbench store DIR: the engine's reads, as the main window makes them, against the same
 // queries written the natural way for SQLite, on a catalogue made by "qvtool generate".
 //
-// Ours goes through Engine, Database::openCursor (live, as the record set asks) and the
+// Ours goes through Engine, Cursor::open (live, as the record set asks) and the
 // cursor's reads of 20 rows, the page a grid shows. A search "to the end of the result" is
 // what a user who presses Ctrl+End waits for: the search opens and shows its first page, then
-// the last page is shown, i.e. openCursor, readFirst(20), readLast(20), and the result's rows
+// the last page is shown, i.e. Cursor::open, readFirst(20), readLast(20), and the result's rows
 // are counted (the grid's bar then shows where the user is), which the cursor does on a thread
 // of its own meanwhile. SQLite's side of it steps through every matching row, the least any
 // plain query must do to reach the end.
@@ -101,13 +101,13 @@ class StoreBench {
         printCase(
             "open-first20",
             measurePair(
-                [&] { ours = database_.openCursor(text, true)->readFirst(page); },
+                [&] { ours = Cursor::open(database_, text, true)->readFirst(page); },
                 [&] { theirs = reference_.run(referenceSelect + " ORDER BY q.id LIMIT 20"); }));
         expectSame("open-first20", idsOf(ours), theirs.firstIds);
     }
 
     void last20() {
-        const std::unique_ptr<Cursor> cursor = database_.openCursor(statementText("", ""), true);
+        const std::unique_ptr<Cursor> cursor = Cursor::open(database_, statementText("", ""), true);
         std::vector<RowData> ours;
         ReferenceResult theirs;
         printCase("last20", measurePair([&] { ours = cursor->readLast(page); },
@@ -139,7 +139,7 @@ class StoreBench {
                               open->stopCount();
                               closed.push_back(std::move(open));
                           }
-                          open = database_.openCursor(text, true);
+                          open = Cursor::open(database_, text, true);
                           oursFirst = open->readFirst(page);
                       },
                       [&] {
@@ -156,7 +156,8 @@ class StoreBench {
         printCase(name + "-all",
                   measurePair(
                       [&] {
-                          const std::unique_ptr<Cursor> cursor = database_.openCursor(text, true);
+                          const std::unique_ptr<Cursor> cursor =
+                              Cursor::open(database_, text, true);
                           cursor->readFirst(page);
                           cursor->readLast(page);
                           cursor->waitForCount(std::chrono::hours(1));
@@ -178,7 +179,7 @@ class StoreBench {
         std::vector<RowData> ours;
         ReferenceResult theirs;
         printCase(name,
-                  measurePair([&] { ours = database_.openCursor(text, true)->readFirst(page); },
+                  measurePair([&] { ours = Cursor::open(database_, text, true)->readFirst(page); },
                               [&] {
                                   theirs = reference_.run(
                                       referenceSelect + " ORDER BY " + referenceOrder + " LIMIT 20",
@@ -223,7 +224,7 @@ int runStoreBench(const Arguments& arguments) {
     printComment("median of at least " + std::to_string(minimumRuns) +
                  " runs after a warm-up run, ours and SQLite's alternating");
     printComment(
-        "*-all: ours = openCursor + readFirst(20) + readLast(20) (Ctrl+End) + the rows counted; "
+        "*-all: ours = Cursor::open + readFirst(20) + readLast(20) (Ctrl+End) + the rows counted; "
         "SQLite = every matching row stepped");
     printComment("case ours_ms sqlite_ms ratio");
 

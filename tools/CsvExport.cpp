@@ -30,7 +30,7 @@ CsvExport::CsvExport(const std::filesystem::path& directory, SortOrder order) : 
     snapshot_ =
         std::make_unique<sqlite::Transaction>(database.handle(), sqlite::Transaction::Kind::Read);
     const StatementClauses clauses{"select * from qv", "", orderClause(order)};
-    cursor_ = database.openCursor(joinStatementLines(statementLines(clauses)), false);
+    cursor_ = Cursor::open(database, joinStatementLines(statementLines(clauses)), false);
     sqlite::Statement& count = database.statement("SELECT count(*) FROM main.qv");
     sqlite::ResetGuard guard(count);
     count.step();

@@ -199,7 +199,7 @@ void writeDemoCatalogue(const std::filesystem::path& directory) {
         Engine engine(directory);
         // The program's own statement: the whole table, live, in stored order.
         const std::unique_ptr<Cursor> cursor =
-            engine.database().openCursor(joinStatementLines(statementLines({})), true);
+            Cursor::open(engine.database(), joinStatementLines(statementLines({})), true);
         for (const CatalogueIssue& issue : demoIssues()) {
             RowData row = cursor->newRow();
             row.strings = {issue.title, issue.number, issue.parts};

@@ -16,8 +16,6 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/FormatUpgrade.h"
 #include "engine/RowInsert.h"
-#include "query/Cursor.h"
-#include "query/SqlDialect.h"
 #include "sqlite/LongPathVfs.h"
 #include "sqlite/SqliteUri.h"
 
@@ -436,11 +434,6 @@ sqlite::Statement& Database::statement(const std::string& sql) {
         found = statements_.emplace(sql, std::make_unique<sqlite::Statement>(db_, sql)).first;
     }
     return *found->second;
-}
-
-std::unique_ptr<Cursor> Database::openCursor(std::string_view text, bool requestLive) {
-    ParsedSelect parsed = parseSelect(text);
-    return std::make_unique<Cursor>(*this, std::move(parsed), requestLive);
 }
 
 }  // namespace quorvel

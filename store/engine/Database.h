@@ -21,7 +21,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "EngineCodes.h"
 #include "engine/CountConnection.h"
@@ -31,7 +30,6 @@
 
 namespace quorvel {
 
-class Cursor;
 class RowInsert;
 
 class Database {
@@ -44,10 +42,6 @@ class Database {
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
-
-    // Parses and runs a statement of the dialect. requestLive asks for a result that can be
-    // changed; one with an order clause is read-only all the same.
-    std::unique_ptr<Cursor> openCursor(std::string_view text, bool requestLive);
 
     sqlite3* handle() const { return db_; }
     // A prepared statement kept for the connection's life; always reset after use.

@@ -32,24 +32,26 @@ constexpr std::uint64_t countAtOnce = 1024;
 
 }  // namespace
 
-Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive) : database_(database) {
+std::unique_ptr<Cursor> Cursor::open(Database& database, std::string_view text, bool requestLive) {
+    return std::make_unique<Cursor>(database, parseSelect(text), requestLive);
+}
+
+Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive)
+    : database_(database),
+      walk_(database, select.orderColumn && database.hasSortIndex(*select.orderColumn)
+                          ? select.orderColumn
+                          : std::nullopt) {
+    const Checked checked{*this};
     for (int column : select.columns) {
         const TableColumn& definition = schema::columns[column];
         fields_.push_back(
             {definition.fieldName, definition.type, definition.size, false, false, column});
     }
     live_ = requestLive && !select.orderColumn;
-    const bool indexedOrder = select.orderColumn && database_.hasSortIndex(*select.orderColumn);
-    idsAscending_ = !select.orderColumn;
-    if (select.orderColumn && !indexedOrder) {
-        // Sorted on the whole result anyway: the sort numbers it.
-        numbered_ = true;
+    if (select.orderColumn && walk_.idOrder()) {
+        // Sorted on the whole result anyway, without an index: the sort numbers it.
         materialize(select);
         return;
-    }
-    if (select.orderColumn) {
-        idOrder_ = false;
-        sortColumn_ = *select.orderColumn;
     }
     if (!select.conditionSql.empty()) {
         startCount(select);
@@ -86,22 +88,21 @@ void Cursor::materialize(const ParsedSelect& select) {
     for (std::size_t i = 0; i < select.parameters.size(); ++i) {
         statement.bind(static_cast<int>(i) + 1, select.parameters[i]);
     }
+    std::vector<std::int64_t> ids;
     while (statement.step()) {
-        ids_.push_back(statement.integer(0));
+        ids.push_back(statement.integer(0));
     }
     statement.reset();
-    seenVersion_ = dataVersion();
+    numbering_.emplace(std::move(ids), !select.orderColumn, RowNumbering::dataVersion(database_));
     transaction.commit();
 }
 
 void Cursor::startCount(const ParsedSelect& select) {
     LikePattern::install(database_.handle());
-    condition_ = select.conditionSql;
-    conditionParameters_ = select.parameters;
-    joinMemo_ = select.conditionUsesMemo;
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
-    CountQuery query{condition_, conditionParameters_, joinMemo_,
-                     idOrder_ ? std::string() : database_.sortExpression(sortColumn_)};
+    CountQuery query{
+        select.conditionSql, select.parameters, select.conditionUsesMemo,
+        walk_.idOrder() ? std::string() : database_.sortExpression(walk_.sortColumn())};
     {
         sqlite::Statement& span = database_.statement(
             // Apart, as SQLite finds a lone min() or max() at an end of the b-tree.
@@ -114,18 +115,17 @@ void Cursor::startCount(const ParsedSelect& select) {
     }
     // Rows another copy adds from now on don't join; a change any other copy commits from now
     // on is looked for when the count is taken.
-    seenVersion_ = dataVersion();
-    lastId_ = query.lastId;
+    openedVersion_ = RowNumbering::dataVersion(database_);
+    const std::int64_t lastId = query.lastId;
     const auto span =
         static_cast<std::uint64_t>(query.lastId) - static_cast<std::uint64_t>(query.firstId);
     if (query.lastId < query.firstId || span < countAtOnce) {
         // A small table is counted at once, as part of the opening.
         ResultCount count(std::move(query));
         count.readAll(database_.handle());
-        ids_ = count.takeIds();
-        numbered_ = true;
+        numbering_.emplace(count.takeIds(), walk_.idOrder(), openedVersion_);
     } else {
-        filtered_ = true;
+        walk_.filterBy(select.conditionSql, select.parameters, select.conditionUsesMemo, lastId);
         try {
             count_ = std::make_unique<BackgroundCount>(
                 database_.countConnection(), std::move(query), database_.beforeCountRange());
@@ -144,7 +144,8 @@ void Cursor::beginCount(const std::vector<RowData>* firstRows) {
     std::int64_t upTo = 0;
     // The first rows in id order, read from the start: every row of the result up to the last
     // of them. Rows this copy wrote may stand among them out of that rule.
-    if (firstRows != nullptr && !firstRows->empty() && idOrder_ && ownWritten_.empty()) {
+    if (firstRows != nullptr && !firstRows->empty() && walk_.idOrder() &&
+        walk_.ownWritten().empty()) {
         for (const RowData& row : *firstRows) {
             head.push_back(row.id);
         }
@@ -155,17 +156,13 @@ void Cursor::beginCount(const std::vector<RowData>* firstRows) {
 
 void Cursor::wholeResultRead(std::vector<RowData>& rows) {
     count_.reset();
-    ids_.clear();
+    std::vector<std::int64_t> ids;
     for (RowData& row : rows) {
-        ids_.push_back(row.id);
-        row.recNo = static_cast<std::int64_t>(ids_.size());
+        ids.push_back(row.id);
+        row.recNo = static_cast<std::int64_t>(ids.size());
     }
-    ownWritten_.clear();
-    ownDeleted_.clear();
-    statements_.clear();
-    filtered_ = false;
-    numbered_ = true;
-    seenVersion_ = dataVersion();
+    walk_.stopFiltering();
+    numbering_.emplace(std::move(ids), walk_.idOrder(), RowNumbering::dataVersion(database_));
 }
 
 bool Cursor::counting() const {
@@ -184,10 +181,11 @@ bool Cursor::waitForCount(std::chrono::milliseconds timeout) {
 }
 
 bool Cursor::takeCount() {
+    const Checked checked{*this};
     if (!count_ || count_->outcome() == BackgroundCount::Outcome::Running) {
         return false;
     }
-    const bool before = numbered_;
+    const bool before = numbersRows();
     try {
         // Rows that another copy deleted since the opening leave at once.
         Transaction transaction(database_.handle(), Transaction::Kind::Read);
@@ -197,7 +195,7 @@ bool Cursor::takeCount() {
         // Nobody asked for this read: the next call looks again.
         adoptCount();
     }
-    return numbered_ && !before;
+    return numbersRows() && !before;
 }
 
 bool Cursor::adoptCount() {
@@ -212,24 +210,21 @@ bool Cursor::adoptCount() {
     count_.reset();
     // This copy's own changes since the opening stand as they do in a numbered result: its
     // deleted rows leave, the rows it added or changed stay where the walk showed them.
+    const std::set<std::int64_t>& deleted = walk_.ownDeleted();
     ids.erase(std::remove_if(ids.begin(), ids.end(),
-                             [this](std::int64_t id) { return ownDeleted_.count(id) != 0; }),
+                             [&deleted](std::int64_t id) { return deleted.count(id) != 0; }),
               ids.end());
-    for (std::int64_t id : ownWritten_) {
+    for (std::int64_t id : walk_.ownWritten()) {
         // Written rows are those of a live result, which is in id order.
         const auto place = std::lower_bound(ids.begin(), ids.end(), id);
         if (place == ids.end() || *place != id) {
             ids.insert(place, id);
         }
     }
-    ids_ = std::move(ids);
-    ownWritten_.clear();
-    ownDeleted_.clear();
-    statements_.clear();
-    filtered_ = false;
-    numbered_ = true;
-    // seenVersion_ is still the opening's: what any other copy committed since is looked for
-    // at the next read.
+    walk_.stopFiltering();
+    // Its version is the opening's: what any other copy committed since is looked for at the
+    // next read.
+    numbering_.emplace(std::move(ids), walk_.idOrder(), openedVersion_);
     return true;
 }
 
@@ -237,247 +232,36 @@ std::chrono::microseconds Cursor::longestCountRange() const {
     return count_ ? count_->longestRange() : std::chrono::microseconds(0);
 }
 
-unsigned Cursor::dataVersion() const {
-    unsigned version = 0;
-    if (sqlite3_file_control(database_.handle(), "main", SQLITE_FCNTL_DATA_VERSION, &version) !=
-        SQLITE_OK) {
-        return seenVersion_ + 1;  // unknown: as if changed, so the numbering is checked
-    }
-    return version;
-}
-
 void Cursor::refreshNumbering() {
     adoptCount();
-    if (!numbered_) {
-        return;
-    }
-    // SQLite learns of other connections' commits when a read first looks at the file.
-    {
-        sqlite::Statement& probe = database_.statement("SELECT id FROM main.qv LIMIT 1");
-        ResetGuard guard(probe);
-        probe.step();
-    }
-    const unsigned version = dataVersion();
-    if (version == seenVersion_) {
-        return;
-    }
-    // Few ids are looked up one by one; many against one pass over the table's ids.
-    constexpr std::size_t lookUpOneByOne = 4096;
-    std::vector<std::int64_t> present;
-    if (ids_.size() <= lookUpOneByOne) {
-        sqlite::Statement& exists = database_.statement("SELECT 1 FROM main.qv WHERE id = ?");
-        for (std::int64_t id : ids_) {
-            ResetGuard guard(exists);
-            exists.bind(1, id);
-            if (exists.step()) {
-                present.push_back(id);
-            }
-        }
-        ids_ = std::move(present);
-    } else {
-        sqlite::Statement& all = database_.statement("SELECT id FROM main.qv ORDER BY id");
-        {
-            ResetGuard guard(all);
-            while (all.step()) {
-                present.push_back(all.integer(0));
-            }
-        }
-        ids_.erase(std::remove_if(ids_.begin(), ids_.end(),
-                                  [&present](std::int64_t id) {
-                                      return !std::binary_search(present.begin(), present.end(),
-                                                                 id);
-                                  }),
-                   ids_.end());
-    }
-    seenVersion_ = version;
-}
-
-void Cursor::ownWrite(std::int64_t id) {
-    if (filtered_ && ownWritten_.insert(id).second) {
-        statements_.clear();  // their rule names the rows written
+    if (numbering_) {
+        numbering_->refresh(database_);
     }
 }
 
-void Cursor::numberingCommitted() {
-    if (numbered_) {
-        seenVersion_ = dataVersion();
-    }
+std::vector<RowData> Cursor::readNumbered(Direction direction, std::int64_t from,
+                                          std::size_t count) {
+    return numbering_->read(direction, from, count,
+                            [this](std::int64_t id) { return walk_.readById(id); });
 }
 
-std::string Cursor::rowSelect() const {
-    std::string sql =
-        "SELECT qv.id, qv.version, qv.vytisk, qv.cislo, qv.nejzajimavejsi_casti, "
-        "EXISTS(SELECT 1 FROM mb.memo WHERE memo.id = qv.id), ";
-    sql += idOrder_ ? "''" : database_.sortExpression(sortColumn_);
-    return sql + " FROM main.qv";
-}
-
-RowData Cursor::rowFrom(const sqlite::Statement& statement) const {
-    RowData row;
-    row.id = statement.integer(0);
-    row.version = statement.integer(1);
-    for (int c = 0; c < schema::stringColumnCount; ++c) {
-        row.strings[c] = statement.text(2 + c);
+void Cursor::checkInvariants() const {
+#ifndef NDEBUG
+    assert(!numbering_ || (!walk_.filtered() && !count_));
+    assert(!live_ || walk_.idOrder());
+    walk_.checkInvariants();
+    if (numbering_) {
+        numbering_->checkInvariants();
     }
-    row.memoStored = statement.integer(5) != 0;
-    row.sortKey = statement.blob(6);
-    return row;
-}
-
-void Cursor::requireKeyOrder(const std::vector<RowData>& rows, const RowData* after,
-                             const RowData* before) const {
-    // SQLite compares the key blobs with memcmp, the shorter first on a common prefix, as
-    // std::string compares.
-    const auto less = [this](const RowData& a, const RowData& b) {
-        if (!idOrder_ && a.sortKey != b.sortKey) {
-            return a.sortKey < b.sortKey;
-        }
-        return a.id < b.id;
-    };
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const RowData* previous = i > 0 ? &rows[i - 1] : after;
-        if ((previous != nullptr && !less(*previous, rows[i])) ||
-            (before != nullptr && !less(rows[i], *before))) {
-            fail(engine_code::corruptFile,
-                 "File: " + (database_.directory() / schema::rowsFileName).string());
-        }
-    }
-}
-
-std::vector<RowData> Cursor::query(const std::string& where, const std::string& order,
-                                   const std::vector<SqlValue>& values, std::size_t count,
-                                   std::size_t skip, bool byCondition) {
-    std::vector<RowData> rows;
-    if (count == 0) {
-        return rows;
-    }
-    std::string sql = rowSelect();
-    std::vector<SqlValue> bound;
-    std::string conditions = where;
-    const bool filter = byCondition && filtered_;
-    if (filter) {
-        if (joinMemo_) {
-            sql += " LEFT JOIN mb.memo ON memo.id = qv.id";
-        }
-        // The result's rows: those of the opening that hold the condition, and the rows this
-        // copy wrote since, whatever they hold now.
-        std::string rule = "(qv.id <= ? AND (" + condition_ + "))";
-        if (!ownWritten_.empty()) {
-            rule = "(" + rule + " OR qv.id IN (";
-            for (auto id = ownWritten_.begin(); id != ownWritten_.end(); ++id) {
-                if (id != ownWritten_.begin()) {
-                    rule += ',';
-                }
-                rule += std::to_string(*id);
-            }
-            rule += "))";
-        }
-        conditions = where.empty() ? rule : rule + " AND " + where;
-        bound.emplace_back(static_cast<long long>(lastId_));
-        bound.insert(bound.end(), conditionParameters_.begin(), conditionParameters_.end());
-    }
-    bound.insert(bound.end(), values.begin(), values.end());
-    if (!conditions.empty()) {
-        sql += " WHERE " + conditions;
-    }
-    sql += " ORDER BY " + order + " LIMIT ? OFFSET ?";
-    // A search's statements are its own: kept with the database they would pile up.
-    sqlite::Statement& statement = filter ? ownStatement(sql) : database_.statement(sql);
-    ResetGuard guard(statement);
-    int index = 1;
-    for (const SqlValue& value : bound) {
-        statement.bind(index++, value);
-    }
-    statement.bind(index++, static_cast<std::int64_t>(count));
-    statement.bind(index, static_cast<std::int64_t>(skip));
-    while (statement.step()) {
-        rows.push_back(rowFrom(statement));
-    }
-    return rows;
-}
-
-sqlite::Statement& Cursor::ownStatement(const std::string& sql) {
-    auto found = statements_.find(sql);
-    if (found == statements_.end()) {
-        found =
-            statements_.emplace(sql, std::make_unique<sqlite::Statement>(database_.handle(), sql))
-                .first;
-    }
-    return *found->second;
-}
-
-std::optional<RowData> Cursor::readById(std::int64_t id) {
-    std::vector<RowData> rows =
-        query("qv.id = ?", "qv.id", {static_cast<long long>(id)}, 1, 0, false);
-    if (rows.empty()) {
-        return std::nullopt;
-    }
-    return rows.front();
-}
-
-std::vector<RowData> Cursor::readForward(std::int64_t start, std::size_t count) {
-    std::vector<RowData> rows;
-    std::int64_t position = std::max<std::int64_t>(start, 0);
-    while (rows.size() < count && position < rowCount()) {
-        if (std::optional<RowData> row = readById(ids_[static_cast<std::size_t>(position)])) {
-            row->recNo = position + 1;
-            rows.push_back(std::move(*row));
-            ++position;
-        } else {
-            ids_.erase(ids_.begin() + position);
-        }
-    }
-    return rows;
-}
-
-std::vector<RowData> Cursor::readBackward(std::int64_t end, std::size_t count) {
-    std::vector<RowData> rows;  // nearest first, turned round at the end
-    std::int64_t position = std::min<std::int64_t>(end, rowCount()) - 1;
-    while (rows.size() < count && position >= 0) {
-        if (std::optional<RowData> row = readById(ids_[static_cast<std::size_t>(position)])) {
-            row->recNo = position + 1;
-            rows.push_back(std::move(*row));
-        } else {
-            ids_.erase(ids_.begin() + position);
-            for (RowData& later : rows) {
-                --later.recNo;
-            }
-        }
-        --position;
-    }
-    std::reverse(rows.begin(), rows.end());
-    return rows;
-}
-
-std::optional<std::int64_t> Cursor::positionOf(const RowData& row) const {
-    const std::int64_t guess = row.recNo - 1;
-    if (guess >= 0 && guess < rowCount() && ids_[guess] == row.id) {
-        return guess;
-    }
-    if (idsAscending_) {
-        const auto found = std::lower_bound(ids_.begin(), ids_.end(), row.id);
-        if (found != ids_.end() && *found == row.id) {
-            return found - ids_.begin();
-        }
-        return std::nullopt;
-    }
-    const auto found = std::find(ids_.begin(), ids_.end(), row.id);
-    if (found != ids_.end()) {
-        return found - ids_.begin();
-    }
-    return std::nullopt;
+#endif
 }
 
 std::int64_t Cursor::numberOf(const RowData& row) const {
-    if (!numbered_) {
+    if (!numbering_) {
         return 0;
     }
-    const std::optional<std::int64_t> position = positionOf(row);
+    const std::optional<std::int64_t> position = numbering_->positionOf(row);
     return position ? *position + 1 : 0;
-}
-
-std::int64_t Cursor::gapOf(const RowData& row) {
-    return std::max<std::int64_t>(row.recNo - 1, 0);
 }
 
 std::vector<RowData> Cursor::readFirst(std::size_t count) {
@@ -497,26 +281,17 @@ std::vector<RowData> Cursor::readBefore(const RowData& row, std::size_t count, s
 }
 
 std::vector<RowData> Cursor::readEnd(Direction direction, std::size_t count) {
+    const Checked checked{*this};
     const bool forward = direction == Direction::Forward;
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
-    std::vector<RowData> rows;
-    if (numbered_) {
-        rows = forward ? readForward(0, count) : readBackward(rowCount(), count);
-    } else {
-        const char* way = forward ? "" : " DESC";
-        const std::string order =
-            idOrder_ ? std::string("qv.id") + way
-                     : database_.sortExpression(sortColumn_) + way + ", qv.id" + way;
-        rows = query({}, order, {}, count, 0);
-        if (!forward) {
-            std::reverse(rows.begin(), rows.end());
-        }
-        requireKeyOrder(rows, nullptr, nullptr);
-    }
-    if (filtered_ && rows.size() < count) {
+    std::vector<RowData> rows = numbering_
+                                    ? readNumbered(direction, forward ? 0 : rowCount(), count)
+                                    : walk_.readEnd(direction, count);
+    if (walk_.filtered() && rows.size() < count) {
         wholeResultRead(rows);
-    } else if (!forward && count_ && !rows.empty() && idOrder_ && ownWritten_.empty()) {
+    } else if (!forward && count_ && !rows.empty() && walk_.idOrder() &&
+               walk_.ownWritten().empty()) {
         // Every row of the result from the first of these on: the count needn't read them.
         std::vector<std::int64_t> tail;
         for (const RowData& row : rows) {
@@ -532,41 +307,19 @@ std::vector<RowData> Cursor::readEnd(Direction direction, std::size_t count) {
 
 std::vector<RowData> Cursor::readBeside(Direction direction, const RowData& row, std::size_t count,
                                         std::size_t skip) {
-    const bool forward = direction == Direction::Forward;
+    const Checked checked{*this};
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
     std::vector<RowData> rows;
-    const auto skipped = static_cast<std::int64_t>(skip);
-    if (numbered_) {
-        const std::optional<std::int64_t> position = positionOf(row);
-        rows = forward ? readForward((position ? *position + 1 : gapOf(row)) + skipped, count)
-                       : readBackward(position.value_or(gapOf(row)) - skipped, count);
+    if (numbering_) {
+        const auto skipped = static_cast<std::int64_t>(skip);
+        const std::optional<std::int64_t> position = numbering_->positionOf(row);
+        const std::int64_t gap = RowNumbering::gapOf(row);
+        rows = direction == Direction::Forward
+                   ? readNumbered(direction, (position ? *position + 1 : gap) + skipped, count)
+                   : readNumbered(direction, position.value_or(gap) - skipped, count);
     } else {
-        // Read nearest first: ascending after the row, descending before it.
-        const char* beyond = forward ? " > ?" : " < ?";
-        const char* way = forward ? "" : " DESC";
-        if (idOrder_) {
-            rows = query(std::string("qv.id") + beyond, std::string("qv.id") + way,
-                         {static_cast<long long>(row.id)}, count, skip);
-        } else {
-            // Rows with an equal sort value come in id order, then the values beyond.
-            const std::string key = database_.sortExpression(sortColumn_);
-            rows = query(key + " = ? AND qv.id" + beyond, std::string("qv.id") + way,
-                         {SqlBlob{row.sortKey}, static_cast<long long>(row.id)}, count + skip, 0);
-            const std::size_t equal = rows.size();
-            rows.erase(rows.begin(),
-                       rows.begin() + static_cast<std::ptrdiff_t>(std::min(skip, equal)));
-            if (rows.size() < count) {
-                std::vector<RowData> further =
-                    query(key + beyond, key + way + ", qv.id" + way, {SqlBlob{row.sortKey}},
-                          count - rows.size(), skip > equal ? skip - equal : 0);
-                rows.insert(rows.end(), further.begin(), further.end());
-            }
-        }
-        if (!forward) {
-            std::reverse(rows.begin(), rows.end());
-        }
-        requireKeyOrder(rows, forward ? &row : nullptr, forward ? nullptr : &row);
+        rows = walk_.readBeside(direction, row, count, skip);
     }
     transaction.commit();
     beginCount();
@@ -574,19 +327,20 @@ std::vector<RowData> Cursor::readBeside(Direction direction, const RowData& row,
 }
 
 std::optional<RowData> Cursor::readRow(const RowData& row) {
+    const Checked checked{*this};
     // By id alone, 0 included: SQLite allows a row with id 0. A new row is never asked for.
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
     refreshNumbering();
     std::optional<RowData> fresh;
-    if (numbered_) {
-        if (const std::optional<std::int64_t> position = positionOf(row)) {
-            fresh = readById(row.id);
+    if (numbering_) {
+        if (const std::optional<std::int64_t> position = numbering_->positionOf(row)) {
+            fresh = walk_.readById(row.id);
             if (fresh) {
                 fresh->recNo = *position + 1;
             }
         }
     } else {
-        fresh = readById(row.id);
+        fresh = walk_.readById(row.id);
     }
     transaction.commit();
     beginCount();
@@ -594,7 +348,8 @@ std::optional<RowData> Cursor::readRow(const RowData& row) {
 }
 
 std::optional<RowData> Cursor::readNumber(std::int64_t recNo) {
-    if (!numbered_) {
+    const Checked checked{*this};
+    if (!numbering_) {
         return std::nullopt;
     }
     Transaction transaction(database_.handle(), Transaction::Kind::Read);
@@ -602,7 +357,7 @@ std::optional<RowData> Cursor::readNumber(std::int64_t recNo) {
     // Checked only now: rows deleted elsewhere have just left the count.
     std::vector<RowData> rows;
     if (recNo >= 1 && recNo <= rowCount()) {
-        rows = readForward(recNo - 1, 1);
+        rows = readNumbered(Direction::Forward, recNo - 1, 1);
     }
     transaction.commit();
     if (rows.empty()) {
@@ -629,6 +384,7 @@ void Cursor::requireLive() const {
 }
 
 RowData Cursor::lockRow(const RowData& row) {
+    const Checked checked{*this};
     requireLive();
     if (!database_.rowLocks().tryLock(row.id)) {
         fail(engine_code::recordLocked);
@@ -637,12 +393,12 @@ RowData Cursor::lockRow(const RowData& row) {
     std::optional<RowData> fresh;
     try {
         fresh = readRow(row);
-        if (!fresh && !numbered_) {
+        if (!fresh && !numbering_) {
             fail(engine_code::recordNotFound);
         }
         if (!fresh) {
             // Still in the table, maybe, but no longer among this result's rows.
-            fresh = readById(row.id);
+            fresh = walk_.readById(row.id);
             if (!fresh) {
                 fail(engine_code::recordNotFound);
             }
@@ -693,7 +449,7 @@ void Cursor::commitWrite(Transaction& transaction, const std::function<bool()>& 
 }
 
 bool Cursor::holdsWritten(std::int64_t id, const RowData& row) {
-    const std::optional<RowData> inTable = readById(id);
+    const std::optional<RowData> inTable = walk_.readById(id);
     if (!inTable) {
         return false;
     }
@@ -706,6 +462,7 @@ bool Cursor::holdsWritten(std::int64_t id, const RowData& row) {
 }
 
 RowData Cursor::insertRow(const RowData& row) {
+    const Checked checked{*this};
     requireLive();
     const RowInsert::Texts texts = RowInsert::textsOf(row);
     RowInsert::checkSizes(texts);
@@ -716,7 +473,7 @@ RowData Cursor::insertRow(const RowData& row) {
     // An earlier Post of this new row failed in doubt and its row is in the table after all:
     // taken as written when it holds these values, else given them; never added twice.
     const std::optional<RowData> doubtful =
-        doubtfulInsert_ ? readById(*doubtfulInsert_) : std::nullopt;
+        doubtfulInsert_ ? walk_.readById(*doubtfulInsert_) : std::nullopt;
     if (doubtful && holdsWritten(doubtful->id, row)) {
         written.id = doubtful->id;
     } else if (doubtful) {
@@ -730,7 +487,7 @@ RowData Cursor::insertRow(const RowData& row) {
                                               ? std::optional<std::string_view>(*row.memo)
                                               : std::nullopt);
     }
-    std::optional<RowData> fresh = readById(written.id);
+    std::optional<RowData> fresh = walk_.readById(written.id);
     assert(fresh.has_value());
     try {
         commitWrite(transaction, [&] { return holdsWritten(written.id, row); });
@@ -739,12 +496,12 @@ RowData Cursor::insertRow(const RowData& row) {
         throw;
     }
     doubtfulInsert_.reset();
-    numberingCommitted();
-    if (numbered_) {
-        ids_.push_back(written.id);
+    if (numbering_) {
+        numbering_->committed(database_);
+        numbering_->append(written.id);
         fresh->recNo = rowCount();
     } else {
-        ownWrite(written.id);
+        walk_.ownWrite(written.id);
     }
     fresh->memo = RowInsert::stored(row.memo);
     fresh->memoLoaded = row.memoLoaded || row.memoChanged;
@@ -752,6 +509,7 @@ RowData Cursor::insertRow(const RowData& row) {
 }
 
 RowData Cursor::modifyRow(const RowData& row) {
+    const Checked checked{*this};
     requireLive();
     const RowInsert::Texts texts = RowInsert::textsOf(row);
     RowInsert::checkSizes(texts);
@@ -762,7 +520,7 @@ RowData Cursor::modifyRow(const RowData& row) {
     const auto update = [&](std::int64_t version) { return writer.update(row.id, version, texts); };
     bool inAlready = false;
     if (!update(row.version)) {
-        const std::optional<RowData> inTable = readById(row.id);
+        const std::optional<RowData> inTable = walk_.readById(row.id);
         if (!inTable) {
             fail(engine_code::recordNotFound);
         }
@@ -781,12 +539,12 @@ RowData Cursor::modifyRow(const RowData& row) {
     if (row.memoChanged && !inAlready) {
         writeMemo(row);
     }
-    std::optional<RowData> fresh = readById(row.id);
+    std::optional<RowData> fresh = walk_.readById(row.id);
     assert(fresh.has_value());
     // Nobody else changes the row while this copy holds its lock: the next version is ours.
     try {
         commitWrite(transaction, [&] {
-            const std::optional<RowData> inTable = readById(row.id);
+            const std::optional<RowData> inTable = walk_.readById(row.id);
             return inTable && inTable->version == fresh->version && holdsWritten(row.id, row);
         });
     } catch (const EDBEngineError&) {
@@ -794,10 +552,12 @@ RowData Cursor::modifyRow(const RowData& row) {
         throw;
     }
     doubtfulEdit_.reset();
-    numberingCommitted();
-    ownWrite(row.id);
+    if (numbering_) {
+        numbering_->committed(database_);
+    }
+    walk_.ownWrite(row.id);
     unlockRow(row);
-    fresh->recNo = numbered_ ? numberOf(row) : 0;
+    fresh->recNo = numberOf(row);
     if (row.memoLoaded || row.memoChanged) {
         fresh->memo = RowInsert::stored(row.memo);
         fresh->memoLoaded = true;
@@ -806,6 +566,7 @@ RowData Cursor::modifyRow(const RowData& row) {
 }
 
 void Cursor::deleteRow(const RowData& row) {
+    const Checked checked{*this};
     requireLive();
     const bool heldBefore = locked_.count(row.id) != 0;
     if (!database_.rowLocks().tryLock(row.id)) {
@@ -826,19 +587,18 @@ void Cursor::deleteRow(const RowData& row) {
             RowData withoutMemo = row;
             withoutMemo.memo.reset();
             writeMemo(withoutMemo);
-            commitWrite(transaction, [&] { return !readById(row.id); });
-            numberingCommitted();
+            commitWrite(transaction, [&] { return !walk_.readById(row.id); });
+            if (numbering_) {
+                numbering_->committed(database_);
+            }
         }
         unlockRow(row);
-        if (numbered_) {
-            if (const std::optional<std::int64_t> position = positionOf(row)) {
-                ids_.erase(ids_.begin() + *position);
+        if (numbering_) {
+            if (const std::optional<std::int64_t> position = numbering_->positionOf(row)) {
+                numbering_->erase(*position);
             }
-        } else if (filtered_) {
-            ownDeleted_.insert(row.id);
-            if (ownWritten_.erase(row.id) != 0) {
-                statements_.clear();
-            }
+        } else {
+            walk_.ownDelete(row.id);
         }
         if (!found) {
             fail(engine_code::recordNotFound);

@@ -22,15 +22,17 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "query/Direction.h"
+#include "query/KeyWalk.h"
 #include "query/RowData.h"
+#include "query/RowNumbering.h"
 #include "query/SqlDialect.h"
 
 namespace quorvel {
@@ -38,12 +40,16 @@ namespace quorvel {
 class BackgroundCount;
 class Database;
 namespace sqlite {
-class Statement;
 class Transaction;
 }  // namespace sqlite
 
 class Cursor {
   public:
+    // Parses and runs a statement of the dialect on database; throws EDBEngineError.
+    // requestLive asks for a result that can be changed; one with an order clause is read-only
+    // all the same.
+    static std::unique_ptr<Cursor> open(Database& database, std::string_view text,
+                                        bool requestLive);
     // Runs the statement; throws EDBEngineError.
     Cursor(Database& database, ParsedSelect select, bool requestLive);
     ~Cursor();  // releases every row lock this cursor holds
@@ -53,7 +59,7 @@ class Cursor {
     const std::vector<FieldDesc>& fields() const { return fields_; }
     // Rows can be added, changed and deleted through this result.
     bool isLive() const { return live_; }
-    bool numbersRows() const { return numbered_; }
+    bool numbersRows() const { return numbering_.has_value(); }
     // A count of the result is running (or done and not yet taken).
     bool counting() const;
     // Takes the numbering of a count that is complete; true when the result numbers its rows
@@ -66,7 +72,7 @@ class Cursor {
     // The longest time one range of the count held its read lock so far.
     std::chrono::microseconds longestCountRange() const;
     // Number of rows; numbering results only.
-    std::int64_t rowCount() const { return static_cast<std::int64_t>(ids_.size()); }
+    std::int64_t rowCount() const { return numbering_ ? numbering_->rowCount() : 0; }
     // The place of row in the result (1-based), as of the last call that read; 0 when it is
     // no longer in the result, or the result doesn't number its rows.
     std::int64_t numberOf(const RowData& row) const;
@@ -103,19 +109,24 @@ class Cursor {
     // recordNotFound (category 0x22) when it is gone already.
     void deleteRow(const RowData& row);
 
+    // Asserts, in the test build, what holds between two calls: a numbered result is neither
+    // walked by a condition nor counted, and only a result in id order is live.
+    void checkInvariants() const;
+
   private:
+    // Checks the invariants when a call that changes the cursor's state returns or raises.
+    struct Checked {
+        const Cursor& cursor;
+        ~Checked() { cursor.checkInvariants(); }
+    };
+
     // readFirst (Forward) and readLast (Backward).
     std::vector<RowData> readEnd(Direction direction, std::size_t count);
     // readAfter (Forward) and readBefore (Backward).
     std::vector<RowData> readBeside(Direction direction, const RowData& row, std::size_t count,
                                     std::size_t skip);
-    std::string rowSelect() const;
-    // Rows of the table that meet where, or, byCondition, rows of the result (a result walked
-    // by its condition).
-    std::vector<RowData> query(const std::string& where, const std::string& order,
-                               const std::vector<SqlValue>& values, std::size_t count,
-                               std::size_t skip, bool byCondition = true);
-    sqlite::Statement& ownStatement(const std::string& sql);
+    // The numbering's reads, which find rows by id through the walk.
+    std::vector<RowData> readNumbered(Direction direction, std::int64_t from, std::size_t count);
     void startCount(const ParsedSelect& select);
     // takeCount without reading: the numbering only.
     bool adoptCount();
@@ -125,29 +136,9 @@ class Cursor {
     // A walk from either end that came to the other end has read the whole result, in this
     // call's transaction: the result numbers its rows from now on, and the count isn't needed.
     void wholeResultRead(std::vector<RowData>& rows);
-    // A row this copy added or changed while the result is walked by its condition.
-    void ownWrite(std::int64_t id);
-    RowData rowFrom(const sqlite::Statement& statement) const;
-    // Rows read in key order (the id, or the sort value and then the id) come strictly in that
-    // order, and after (before) the row they were asked after (before). A damaged file can break
-    // that without SQLite noticing, and a walk over it would then go round for ever: corruptFile.
-    void requireKeyOrder(const std::vector<RowData>& rows, const RowData* after,
-                         const RowData* before) const;
-    std::optional<RowData> readById(std::int64_t id);
-    // Numbering results: count rows from position start onwards, or the count rows before
-    // position end. A row another copy deleted meanwhile leaves the list, so pages stay full
-    // and numbers stay right.
-    std::vector<RowData> readForward(std::int64_t start, std::size_t count);
-    std::vector<RowData> readBackward(std::int64_t end, std::size_t count);
-    std::optional<std::int64_t> positionOf(const RowData& row) const;
-    // Numbering results, inside a call's transaction: drops from ids_ the rows that another
-    // connection deleted since this cursor last looked. dataVersion tells whether anyone did.
+    // Inside a call's transaction: takes a count that is complete, and drops from the
+    // numbering the rows that another connection deleted since.
     void refreshNumbering();
-    // After this cursor's own commit: the table is as ids_ says.
-    void numberingCommitted();
-    unsigned dataVersion() const;
-    // Where a row no longer in the result stood: the row after it now has that position.
-    static std::int64_t gapOf(const RowData& row);
     void materialize(const ParsedSelect& select);
     void requireLive() const;
     void writeMemo(const RowData& row);
@@ -165,22 +156,12 @@ class Cursor {
     Database& database_;
     std::vector<FieldDesc> fields_;
     bool live_ = false;
-    bool numbered_ = false;
-    bool idOrder_ = true;            // ordered by id (else by sortColumn_)
-    int sortColumn_ = -1;            // the order by column of a keyset-sorted result
-    std::vector<std::int64_t> ids_;  // numbering results: the ids in result order
-    bool idsAscending_ = true;       // ... which are then in id order too
-    unsigned seenVersion_ = 0;       // qv.db's data version that ids_ agrees with
+    KeyWalk walk_;
+    // Numbering results: their rows' ids in result order.
+    std::optional<RowNumbering> numbering_;
+    // A search's: qv.db's data version at the opening, which its numbering starts from.
+    std::optional<unsigned> openedVersion_;
     std::set<std::int64_t> locked_;
-    // A result walked by its condition (counting, or its count failed).
-    bool filtered_ = false;
-    std::string condition_;
-    std::vector<SqlValue> conditionParameters_;
-    bool joinMemo_ = false;
-    std::int64_t lastId_ = 0;            // the largest id at the opening
-    std::set<std::int64_t> ownWritten_;  // ... rows this copy wrote since
-    std::set<std::int64_t> ownDeleted_;  // ... and deleted since
-    std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
     std::unique_ptr<BackgroundCount> count_;
     // The id a new row got in a write whose commit failed: it may be in the table after all.
     std::optional<std::int64_t> doubtfulInsert_;

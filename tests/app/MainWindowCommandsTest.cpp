@@ -457,7 +457,7 @@ class MainWindowCommandsTest : public QObject {
         QFETCH(QStringList, found);
         {
             Engine engine(directory_->path());
-            auto cursor = engine.database().openCursor("select * from qv", true);
+            auto cursor = Cursor::open(engine.database(), "select * from qv", true);
             for (const char* title :
                  {"Klub \"Mladý svět\"", "Rock'n'roll: návrat", "d'Artagnan :jmeno"}) {
                 RowData row;

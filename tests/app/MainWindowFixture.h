@@ -66,7 +66,7 @@ inline void makeCatalogue(const std::filesystem::path& directory,
                           const std::vector<Issue>& issues) {
     schema::createTable(directory);
     Engine engine(directory);
-    auto cursor = engine.database().openCursor("select * from qv", true);
+    auto cursor = Cursor::open(engine.database(), "select * from qv", true);
     for (const Issue& issue : issues) {
         RowData row;
         row.strings = {issue.title, issue.number, issue.parts};

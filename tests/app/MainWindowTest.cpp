@@ -175,7 +175,7 @@ class MainWindowTest : public QObject {
     void makeCatalogue(int rows) {
         schema::createTable(directory_);
         Engine engine(directory_);
-        auto cursor = engine.database().openCursor("select * from qv", true);
+        auto cursor = Cursor::open(engine.database(), "select * from qv", true);
         for (int i = 1; i <= rows; ++i) {
             RowData row;
             row.strings[0] = "Titul " + std::to_string(i);

@@ -178,7 +178,7 @@ class ScriptedSession : public QObject {
     static void makeCatalogue(const std::filesystem::path& directory, int rows) {
         schema::createTable(directory);
         Engine engine(directory);
-        auto cursor = engine.database().openCursor("select * from qv", true);
+        auto cursor = Cursor::open(engine.database(), "select * from qv", true);
         for (int i = 1; i <= rows; ++i) {
             RowData row;
             row.strings = {"Titul " + std::to_string(i), std::to_string(i % 12 + 1) + "/1999",

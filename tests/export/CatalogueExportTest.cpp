@@ -104,7 +104,7 @@ TEST_P(ExportOntoItself, IsRefusedForBothFilesAndTouchesNothing) {
     EXPECT_EQ(exportTo(base), twoFailures) << base;
     EXPECT_EQ(testing::snapshot(table), tableBefore);
     EXPECT_EQ(testing::snapshot(dir), outBefore);
-    std::unique_ptr<Cursor> cursor = database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(database(), testing::statementOf(), true);
     EXPECT_EQ(testing::idsOf(testing::walkForward(*cursor, 10)), ids_);
 }
 

@@ -65,7 +65,7 @@ TEST_P(ExportBesideAWriter, LocksTheWriterOutForTheWholeExportAndCopiesOneVersio
         EXPECT_TRUE(readFile(out(name) + ".db") == oldRows);
     }
     EXPECT_EQ(secondWriter({startDir(), row, "Nový", "nový obsah"}), 0);
-    std::unique_ptr<Cursor> cursor = database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(database(), testing::statementOf(), true);
     EXPECT_EQ(testing::rowWithId(*cursor, ids_[0]).strings[0], "Nový");
 }
 

@@ -85,7 +85,8 @@ TableState readTable(const std::filesystem::path& directory) {
     TableState state;
     try {
         Engine engine(directory);
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         for (const RowData& row : testing::walkForward(*cursor, 16)) {
             state.rows.push_back(lineOf(row, cursor->readMemo(row.id)));
         }

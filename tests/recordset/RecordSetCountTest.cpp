@@ -119,7 +119,7 @@ TEST_F(RecordSetCount, TheFirstRowsComeBeforeTheCountAndBothCopiesChangesStandWh
     {
         // It deletes a counted and a not yet counted row; its new matching row doesn't join.
         Engine other(dir.path());
-        std::unique_ptr<Cursor> cursor = other.database().openCursor("select * from qv", true);
+        std::unique_ptr<Cursor> cursor = Cursor::open(other.database(), "select * from qv", true);
         RowData row;
         for (std::int64_t id : {102, 1500}) {
             row.id = id;

@@ -30,7 +30,7 @@ struct Issue {
 // Adds rows through a cursor of their own engine, so the set under test starts cold.
 inline void addRows(const std::filesystem::path& directory, const std::vector<Issue>& issues) {
     Engine engine(directory);
-    auto cursor = engine.database().openCursor("select * from qv", true);
+    auto cursor = Cursor::open(engine.database(), "select * from qv", true);
     for (const Issue& issue : issues) {
         RowData row;
         row.strings = {issue.title, issue.number, issue.parts};

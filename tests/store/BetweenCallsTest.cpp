@@ -69,7 +69,7 @@ TEST_F(BetweenCalls, NothingIsHeldAfterOpening) {
           testing::statementOf({}, "order by vytisk"), testing::statementOf({}, "order by Cislo"),
           testing::statementOf({}, "order by nejzajimavejsi_casti"),
           testing::statementOf("where (obsah_vytisku like \"%1%\")", "order by vytisk")}) {
-        std::unique_ptr<Cursor> cursor = db().openCursor(text, true);
+        std::unique_ptr<Cursor> cursor = Cursor::open(db(), text, true);
         EXPECT_EQ(writeElsewhere(), "ok") << "after opening " << text;
     }
 }
@@ -78,7 +78,7 @@ TEST_F(BetweenCalls, NothingIsHeldAfterReading) {
     for (const std::string& text :
          {testing::statementOf(), testing::statementOf({}, "order by vytisk"),
           testing::statementOf("where (vytisk like \"%1%\")", "order by nejzajimavejsi_casti")}) {
-        std::unique_ptr<Cursor> cursor = db().openCursor(text, true);
+        std::unique_ptr<Cursor> cursor = Cursor::open(db(), text, true);
         const std::vector<RowData> first = cursor->readFirst(20);
         EXPECT_EQ(writeElsewhere(), "ok") << "readFirst of " << text;
         const std::vector<RowData> last = cursor->readLast(20);
@@ -101,7 +101,7 @@ TEST_F(BetweenCalls, NothingIsHeldAfterReading) {
 }
 
 TEST_F(BetweenCalls, NothingIsHeldAfterWriting) {
-    std::unique_ptr<Cursor> cursor = db().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(db(), testing::statementOf(), true);
     RowData row = cursor->readFirst(1).front();
     row = cursor->lockRow(row);
     EXPECT_EQ(writeElsewhere(), "ok") << "after lockRow";
@@ -120,10 +120,10 @@ TEST_F(BetweenCalls, NothingIsHeldAfterWriting) {
 }
 
 TEST_F(BetweenCalls, NothingIsHeldAfterAFailedCall) {
-    std::unique_ptr<Cursor> cursor = db().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(db(), testing::statementOf(), true);
     const std::vector<RowData> rows = cursor->readFirst(3);
 
-    EXPECT_NE(testing::codeOf([&] { db().openCursor("select * from qv; drop table qv", true); }),
+    EXPECT_NE(testing::codeOf([&] { Cursor::open(db(), "select * from qv; drop table qv", true); }),
               engine_code::ok);
     EXPECT_EQ(writeElsewhere(), "ok") << "after a refused statement";
 
@@ -148,13 +148,14 @@ TEST_F(BetweenCalls, NothingIsHeldAfterAFailedCall) {
     EXPECT_EQ(writeElsewhere(), "ok") << "after deleting a deleted row";
 
     Engine other(catalogue_.dir());
-    std::unique_ptr<Cursor> otherCursor = other.database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> otherCursor =
+        Cursor::open(other.database(), testing::statementOf(), true);
     EXPECT_EQ(testing::codeOf([&] { otherCursor->lockRow(rows[0]); }), engine_code::recordLocked);
     EXPECT_EQ(testing::codeOf([&] { otherCursor->deleteRow(rows[0]); }), engine_code::recordLocked);
     EXPECT_EQ(writeElsewhere(), "ok") << "after recordLocked";
 
     std::unique_ptr<Cursor> sorted =
-        db().openCursor(testing::statementOf({}, "order by vytisk"), true);
+        Cursor::open(db(), testing::statementOf({}, "order by vytisk"), true);
     EXPECT_EQ(testing::codeOf([&] {
                   sorted->insertRow(testing::rowOf({"x", {}, {}, {}}));
               }),

@@ -135,7 +135,8 @@ class CrashSafety : public ::testing::Test {
         std::filesystem::copy_file(catalogue_.rowsPath(), copy.path() / "qv.db");
         std::filesystem::copy_file(catalogue_.memoPath(), copy.path() / "qv.mb");
         Engine engine(copy.path());
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         const std::optional<RowData> copied = cursor->readRow(row);
         ASSERT_TRUE(copied.has_value());
         EXPECT_EQ(copied->strings, row.strings);
@@ -163,7 +164,7 @@ TEST_F(CrashSafety, AKilledWriterLeavesEachRowWhollyOldOrWhollyNew) {
             Writer writer([dir, id](int fd) {
                 Engine engine(dir);
                 std::unique_ptr<Cursor> cursor =
-                    engine.database().openCursor(testing::statementOf(), true);
+                    Cursor::open(engine.database(), testing::statementOf(), true);
                 RowData row;
                 row.id = id;
                 for (int i = 0;; ++i) {
@@ -187,7 +188,8 @@ TEST_F(CrashSafety, AKilledWriterLeavesEachRowWhollyOldOrWhollyNew) {
         }
 
         Engine engine(dir);
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         const std::vector<RowData> rows = testing::walkForward(*cursor, 10);
         ASSERT_EQ(testing::idsOf(rows), ids_);
         const RowData& row = rows[1];
@@ -222,7 +224,7 @@ TEST_F(CrashSafety, AKilledWriterOfNewAndDeletedRowsLeavesNoRowWithoutItsMemoOrM
             Writer writer([dir, kill](int fd) {
                 Engine engine(dir);
                 std::unique_ptr<Cursor> cursor =
-                    engine.database().openCursor(testing::statementOf(), true);
+                    Cursor::open(engine.database(), testing::statementOf(), true);
                 std::optional<RowData> previous;
                 for (int i = 0;; ++i) {
                     const std::string tag = std::to_string(kill) + "-" + std::to_string(i);
@@ -243,7 +245,8 @@ TEST_F(CrashSafety, AKilledWriterOfNewAndDeletedRowsLeavesNoRowWithoutItsMemoOrM
         }
 
         Engine engine(dir);
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         for (const RowData& row : testing::walkForward(*cursor, 10)) {
             const std::string title = row.strings[0].value_or("");
             if (title.rfind("Řádek ", 0) != 0) {
@@ -274,7 +277,7 @@ TEST_F(CrashSafety, AKilledWriterOfNewAndDeletedRowsLeavesNoRowWithoutItsMemoOrM
 TEST_F(CrashSafety, AByteCopyTakenBetweenTwoWritesOpensAsTheSameTable) {
     testing::TempDir copy;
     Engine engine(catalogue_.dir());
-    std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(engine.database(), testing::statementOf(), true);
     RowData row = cursor->lockRow(cursor->readFirst(2).back());
     row.strings[0] = "Verze při kopii";
     row.memo = "obsah při kopii";
@@ -302,7 +305,7 @@ TEST_F(CrashSafety, AByteCopyTakenBetweenTwoWritesOpensAsTheSameTable) {
 
     Engine copied(copy.path());
     std::unique_ptr<Cursor> copiedCursor =
-        copied.database().openCursor(testing::statementOf(), true);
+        Cursor::open(copied.database(), testing::statementOf(), true);
     const std::vector<RowData> rows = testing::walkForward(*copiedCursor, 10);
     ASSERT_EQ(rows.size(), atCopy.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {

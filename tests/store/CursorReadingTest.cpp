@@ -97,7 +97,7 @@ class CursorReading : public ::testing::Test {
     }
 
     std::unique_ptr<Cursor> open(const std::string& filter, const std::string& order) {
-        return engine_.database().openCursor(testing::statementOf(filter, order), true);
+        return Cursor::open(engine_.database(), testing::statementOf(filter, order), true);
     }
     // A search of a table this large is counted in the background; its numbering is taken
     // once the count is done.
@@ -382,7 +382,8 @@ class CursorAfterDeletion : public ::testing::Test {
     // Deletes row id through another running copy of the engine.
     void deleteElsewhere(std::int64_t id) {
         Engine other(catalogue_.dir());
-        std::unique_ptr<Cursor> cursor = other.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(other.database(), testing::statementOf(), true);
         RowData row;
         row.id = id;
         cursor->deleteRow(row);
@@ -429,7 +430,7 @@ class CursorAfterDeletion : public ::testing::Test {
 
 TEST_F(CursorAfterDeletion, StoredOrderGoesOnFromWhereADeletedRowStood) {
     Engine engine(catalogue_.dir());
-    std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(engine.database(), testing::statementOf(), true);
     checkGap(*cursor, ids_, 100, true);
     checkGap(*cursor, without(ids_, ids_[100]), 150, false);
 }
@@ -438,7 +439,8 @@ TEST_F(CursorAfterDeletion, SortedOrderGoesOnFromWhereARowDeletedElsewhereStood)
     std::vector<std::int64_t> deleted;
     for (int column : {0, 1}) {
         Engine engine(catalogue_.dir());
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(
+        std::unique_ptr<Cursor> cursor = Cursor::open(
+            engine.database(),
             testing::statementOf({}, column == 0 ? "order by vytisk" : "order by Cislo"), true);
         std::vector<std::int64_t> expected;
         for (std::size_t p : sortedPositions(rows_, column)) {
@@ -454,7 +456,7 @@ TEST_F(CursorAfterDeletion, SortedOrderGoesOnFromWhereARowDeletedElsewhereStood)
 TEST_F(CursorAfterDeletion, NumberedResultGoesOnFromWhereADeletedRowStood) {
     Engine engine(catalogue_.dir());
     std::unique_ptr<Cursor> filtered =
-        engine.database().openCursor(testing::statementOf("where (vytisk like \"%%\")"), true);
+        Cursor::open(engine.database(), testing::statementOf("where (vytisk like \"%%\")"), true);
     std::vector<std::int64_t> expected;
     for (std::size_t p = 0; p < rows_.size(); ++p) {
         if (storedValue(rows_[p].vytisk)) {
@@ -465,8 +467,8 @@ TEST_F(CursorAfterDeletion, NumberedResultGoesOnFromWhereADeletedRowStood) {
     EXPECT_EQ(filtered->rowCount(), static_cast<std::int64_t>(expected.size()) - 1);
 
     const std::int64_t deleted = expected[40];
-    std::unique_ptr<Cursor> sorted = engine.database().openCursor(
-        testing::statementOf({}, "order by nejzajimavejsi_casti"), true);
+    std::unique_ptr<Cursor> sorted = Cursor::open(
+        engine.database(), testing::statementOf({}, "order by nejzajimavejsi_casti"), true);
     std::vector<std::int64_t> sortedIds = idsAt(sortedPositions(rows_, 2));
     checkGap(*sorted, without(sortedIds, deleted), 77, false);
 }
@@ -476,7 +478,7 @@ TEST_F(CursorAfterDeletion, NumberedResultGoesOnFromWhereADeletedRowStood) {
 TEST_F(CursorAfterDeletion, NumberedResultStillGivesFullPagesWhenRowsWereDeletedElsewhere) {
     Engine engine(catalogue_.dir());
     std::unique_ptr<Cursor> cursor =
-        engine.database().openCursor(testing::statementOf("where (vytisk like \"%%\")"), true);
+        Cursor::open(engine.database(), testing::statementOf("where (vytisk like \"%%\")"), true);
     const std::vector<RowData> all = testing::walkForward(*cursor, 50);
     ASSERT_GT(all.size(), 20u);
     deleteElsewhere(all[2].id);
@@ -544,7 +546,7 @@ TEST_F(SortedQueryPlans, EveryReadOfASortedResultWalksAnIndex) {
     for (const char* order : {"order by vytisk", "order by Cislo"}) {
         Engine engine(catalogue_.dir());
         std::unique_ptr<Cursor> cursor =
-            engine.database().openCursor(testing::statementOf({}, order), true);
+            Cursor::open(engine.database(), testing::statementOf({}, order), true);
         std::vector<std::string> captured;
         sqlite3_trace_v2(engine.database().handle(), SQLITE_TRACE_STMT, traceStatement, &captured);
         const std::vector<RowData> first = cursor->readFirst(20);

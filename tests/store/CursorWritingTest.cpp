@@ -31,7 +31,7 @@ class CursorWriting : public ::testing::Test {
     }
 
     Database& db() { return engine_.database(); }
-    std::unique_ptr<Cursor> live() { return db().openCursor(testing::statementOf(), true); }
+    std::unique_ptr<Cursor> live() { return Cursor::open(db(), testing::statementOf(), true); }
 
     std::string plainValue(const std::string& column, std::int64_t id) {
         PlainConnection plain(catalogue_.dir());
@@ -68,7 +68,7 @@ TEST_F(CursorWriting, AnInsertedRowIsStoredAsGivenAndStandsAtTheEndOfTheResult) 
 
 TEST_F(CursorWriting, AnInsertedRowJoinsTheEndOfANumberedResult) {
     std::unique_ptr<Cursor> cursor =
-        db().openCursor(testing::statementOf("where (cislo like \"%2001%\")"), true);
+        Cursor::open(db(), testing::statementOf("where (cislo like \"%2001%\")"), true);
     ASSERT_TRUE(cursor->isLive());
     ASSERT_EQ(cursor->rowCount(), 3);
     const RowData inserted = cursor->insertRow(testing::rowOf({"Nový", {}, {}, {}}));
@@ -95,8 +95,8 @@ TEST_F(CursorWriting, EmptyTextsAreStoredAsNoValueAndAnEmptyPatternSkipsThem) {
     EXPECT_EQ(plainMemo(blank.id), " ");
 
     for (const char* field : {"vytisk", "cislo", "nejzajimavejsi_casti", "obsah_vytisku"}) {
-        std::unique_ptr<Cursor> search = db().openCursor(
-            testing::statementOf(std::string("where (") + field + " like \"%%\")"), true);
+        std::unique_ptr<Cursor> search = Cursor::open(
+            db(), testing::statementOf(std::string("where (") + field + " like \"%%\")"), true);
         const std::vector<std::int64_t> found = testing::idsOf(testing::walkForward(*search, 10));
         EXPECT_EQ(std::count(found.begin(), found.end(), empty.id), 0) << field;
     }
@@ -139,7 +139,7 @@ TEST_F(CursorWriting, MemosAreWrittenAndReadBackWhole) {
     }
     // Read back by another engine, so nothing comes from what the first one remembers.
     Engine other(catalogue_.dir());
-    std::unique_ptr<Cursor> cursor = other.database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(other.database(), testing::statementOf(), true);
     for (std::size_t i = 0; i < memos.size(); ++i) {
         const std::optional<std::string> memo = cursor->readMemo(written[i]);
         ASSERT_TRUE(memo.has_value()) << i;
@@ -224,7 +224,7 @@ TEST_F(CursorWriting, AReadOnlyResultRefusesEveryWrite) {
              {testing::statementOf({}, "order by Cislo"), true},
              {testing::statementOf("where (vytisk like \"%%\")", "order by vytisk"), true},
              {testing::statementOf(), false}}) {
-        std::unique_ptr<Cursor> cursor = db().openCursor(text, requestLive);
+        std::unique_ptr<Cursor> cursor = Cursor::open(db(), text, requestLive);
         EXPECT_FALSE(cursor->isLive()) << text;
         const RowData first = cursor->readFirst(1).front();
         RowData changed = first;
@@ -331,7 +331,7 @@ TEST_F(CursorWriting, DeleteOfARowAnotherCopyDeletedIsNotFound) {
     const RowData row = rowWithId(*cursor, ids_[1]);
     {
         Engine other(catalogue_.dir());
-        other.database().openCursor(testing::statementOf(), true)->deleteRow(row);
+        Cursor::open(other.database(), testing::statementOf(), true)->deleteRow(row);
     }
     const std::optional<EDBEngineError> error =
         testing::engineErrorOf([&] { cursor->deleteRow(row); });

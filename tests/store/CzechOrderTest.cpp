@@ -100,14 +100,15 @@ TEST(CzechOrder, AnEditedRowTakesItsNewPlaceAndTheSqlite3ToolReadsTheKeysWithout
                     {"Cesta", "5/1998", {}, {}}});
     Engine engine(catalogue.dir());
     {
-        std::unique_ptr<Cursor> live = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> live =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         RowData zub = live->lockRow(testing::rowWithId(*live, 2));
         zub.strings = {std::string("chleba"), std::string("3/1998"), std::nullopt};
         live->modifyRow(zub);
     }
     const auto sortedBy = [&](const char* order, int column) {
         std::unique_ptr<Cursor> cursor =
-            engine.database().openCursor(testing::statementOf({}, order), false);
+            Cursor::open(engine.database(), testing::statementOf({}, order), false);
         std::string values;
         for (const RowData& row : testing::walkForward(*cursor, 1)) {
             values += row.strings[column].value_or("") + "\n";

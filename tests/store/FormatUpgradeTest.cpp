@@ -78,7 +78,7 @@ std::string contents(const std::filesystem::path& dir) {
 // The titles of "order by vytisk" read through the engine in pages of 7, one a line.
 std::string sortedTitles(Database& database) {
     std::unique_ptr<Cursor> cursor =
-        database.openCursor(testing::statementOf({}, "order by vytisk"), true);
+        Cursor::open(database, testing::statementOf({}, "order by vytisk"), true);
     std::string titles;
     for (const RowData& row : testing::walkForward(*cursor, 7)) {
         titles += row.strings[0].value_or("") + "\n";

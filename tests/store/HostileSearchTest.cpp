@@ -102,7 +102,7 @@ class HostileSearch : public ::testing::Test {
     void runAndCheck(Database& db, const std::string& text) {
         std::unique_ptr<Cursor> cursor;
         try {
-            cursor = db.openCursor(text, true);
+            cursor = Cursor::open(db, text, true);
         } catch (const EDBEngineError&) {
             ++refused_;
             return;
@@ -169,7 +169,7 @@ TEST_F(HostileSearch, EveryTextInEveryFieldAndOrderFindsExactlyTheRowsHoldingIt)
                     ASSERT_TRUE(scanned.parameters.empty()) << text;
                     std::set<std::int64_t> ids;
                     std::unique_ptr<Cursor> cursor =
-                        engine.database().openCursor(scanned.text, true);
+                        Cursor::open(engine.database(), scanned.text, true);
                     for (const RowData& row : testing::walkForward(*cursor, 3)) {
                         ids.insert(row.id);
                     }
@@ -217,7 +217,7 @@ TEST_F(HostileSearch, DeeplyNestedParenthesesAreRefusedWithoutCrashing) {
         int outcome = 3;
         try {
             Engine engine(dir);
-            engine.database().openCursor(text, true);
+            Cursor::open(engine.database(), text, true);
             outcome = 2;  // accepted: not a crash, but no statement of the dialect either
         } catch (const EDBEngineError&) {
             outcome = 0;

@@ -26,8 +26,8 @@ class TwoRunningCopies : public ::testing::Test {
         ids_ = catalogue_.fill({{"Alfa", "1", "a", "obsah alfa"},
                                 {"Beta", "2", "b", std::nullopt},
                                 {"Gama", "3", "c", "obsah gama"}});
-        a_ = copyA_.database().openCursor(testing::statementOf(), true);
-        b_ = copyB_.database().openCursor(testing::statementOf(), true);
+        a_ = Cursor::open(copyA_.database(), testing::statementOf(), true);
+        b_ = Cursor::open(copyB_.database(), testing::statementOf(), true);
     }
 
     TempCatalogue catalogue_;
@@ -96,7 +96,7 @@ TEST_F(TwoRunningCopies, ClosingACursorReleasesItsLocks) {
 
     const RowData third = b_->lockRow(rowWithId(*b_, ids_[2]));
     Engine copyC(catalogue_.dir());
-    std::unique_ptr<Cursor> c = copyC.database().openCursor(testing::statementOf(), true);
+    std::unique_ptr<Cursor> c = Cursor::open(copyC.database(), testing::statementOf(), true);
     EXPECT_EQ(testing::codeOf([&] { c->lockRow(third); }), engine_code::recordLocked);
     b_.reset();
     EXPECT_EQ(testing::codeOf([&] { c->lockRow(third); }), engine_code::ok);
@@ -208,7 +208,8 @@ TEST_F(TwoRunningCopies, ALockHeldByAProcessThatIsKilledIsReleased) {
     const std::int64_t id = ids_[1];
     ChildProcess child([dir, id](int fd) {
         Engine engine(dir);
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         RowData row;
         row.id = id;
         cursor->lockRow(row);
@@ -233,7 +234,8 @@ TEST_F(TwoRunningCopies, AnotherProcessCantLockARowThisOneHolds) {
     const std::filesystem::path dir = catalogue_.dir();
     ChildProcess child([dir, row](int fd) {
         Engine engine(dir);
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(testing::statementOf(), true);
+        std::unique_ptr<Cursor> cursor =
+            Cursor::open(engine.database(), testing::statementOf(), true);
         const EngineCode code = testing::codeOf([&] { cursor->lockRow(row); });
         report(fd, code == engine_code::recordLocked ? 'B' : code == engine_code::ok ? 'L' : 'X');
     });

@@ -47,7 +47,7 @@ TEST(SearchText, TheWholeTextIsThePatternWhateverItHoldsAndHoweverLong) {
             scanParameters(joinStatementLines(
                                statementLines({"select * from qv", searchClause(field, text), ""})))
                 .text;
-        std::unique_ptr<Cursor> cursor = engine.database().openCursor(statement, true);
+        std::unique_ptr<Cursor> cursor = Cursor::open(engine.database(), statement, true);
         Titles found;
         for (const RowData& row : testing::walkForward(*cursor, 3)) {
             found.push_back(*row.strings[0]);

@@ -52,7 +52,7 @@ class SqlDialect : public ::testing::Test {
 
     // The rows of a statement, as the numbers of sampleRows, in result order.
     std::vector<int> rowsOf(const std::string& text) {
-        std::unique_ptr<Cursor> cursor = db().openCursor(text, true);
+        std::unique_ptr<Cursor> cursor = Cursor::open(db(), text, true);
         std::vector<int> numbers;
         for (const RowData& row : testing::walkForward(*cursor, 4)) {
             numbers.push_back(numberOfId_->at(row.id));
@@ -66,7 +66,7 @@ class SqlDialect : public ::testing::Test {
     // The failure of opening a statement; fails the test if it opens.
     EDBEngineError refusal(const std::string& text) {
         std::optional<EDBEngineError> error =
-            testing::engineErrorOf([&] { db().openCursor(text, true); });
+            testing::engineErrorOf([&] { Cursor::open(db(), text, true); });
         if (!error) {
             ADD_FAILURE() << "accepted: " << text;
             return EDBEngineError(0, {});
@@ -91,7 +91,7 @@ using Rows = std::vector<int>;
 const Rows allRows = {1, 2, 3, 4, 5, 6, 7, 8, 9};
 
 TEST_F(SqlDialect, SelectStarGivesTheFourFieldsInTableOrderAndRowsInStoredOrder) {
-    std::unique_ptr<Cursor> cursor = db().openCursor("select * from qv", true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(db(), "select * from qv", true);
     const std::vector<FieldDesc>& fields = cursor->fields();
     ASSERT_EQ(fields.size(), 4u);
     EXPECT_EQ(fields[0].name, "Vytisk");
@@ -111,7 +111,7 @@ TEST_F(SqlDialect, SelectStarGivesTheFourFieldsInTableOrderAndRowsInStoredOrder)
 
 TEST_F(SqlDialect, FieldListGivesThoseFieldsInTheListedOrderWhateverTheirCase) {
     std::unique_ptr<Cursor> cursor =
-        db().openCursor("select cislo, VYTISK, obsah_Vytisku from qv", true);
+        Cursor::open(db(), "select cislo, VYTISK, obsah_Vytisku from qv", true);
     const std::vector<FieldDesc>& fields = cursor->fields();
     ASSERT_EQ(fields.size(), 3u);
     EXPECT_EQ(fields[0].name, "Cislo");
@@ -233,12 +233,12 @@ TEST_F(SqlDialect, FilterAndOrderTogether) {
 }
 
 TEST_F(SqlDialect, OnlyAnUnorderedStatementGivesALiveResult) {
-    EXPECT_TRUE(db().openCursor(testing::statementOf(), true)->isLive());
+    EXPECT_TRUE(Cursor::open(db(), testing::statementOf(), true)->isLive());
     EXPECT_TRUE(
-        db().openCursor(testing::statementOf("where (vytisk like \"%a%\")"), true)->isLive());
-    EXPECT_FALSE(db().openCursor(testing::statementOf(), false)->isLive());
-    EXPECT_FALSE(db().openCursor(testing::statementOf({}, "order by vytisk"), true)->isLive());
-    EXPECT_FALSE(db().openCursor(testing::statementOf({}, "order by Cislo"), true)->isLive());
+        Cursor::open(db(), testing::statementOf("where (vytisk like \"%a%\")"), true)->isLive());
+    EXPECT_FALSE(Cursor::open(db(), testing::statementOf(), false)->isLive());
+    EXPECT_FALSE(Cursor::open(db(), testing::statementOf({}, "order by vytisk"), true)->isLive());
+    EXPECT_FALSE(Cursor::open(db(), testing::statementOf({}, "order by Cislo"), true)->isLive());
 }
 
 TEST_F(SqlDialect, UnknownFieldsAreRefusedTheHiddenColumnsToo) {

@@ -83,7 +83,7 @@ inline std::string statementOf(const std::string& filter = {}, const std::string
 // Inserts entries through a live cursor of db, all in one transaction (the cursor's own
 // transactions nest in it), and returns the ids given, in order.
 inline std::vector<std::int64_t> insertAll(Database& db, const std::vector<Entry>& entries) {
-    std::unique_ptr<Cursor> cursor = db.openCursor(statementOf(), true);
+    std::unique_ptr<Cursor> cursor = Cursor::open(db, statementOf(), true);
     std::vector<std::int64_t> ids;
     ids.reserve(entries.size());
     if (sqlite3_exec(db.handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {

@@ -61,7 +61,8 @@ std::string statementText(const std::string& filter) {
 
 std::vector<tools::CatalogueIssue> readCatalogue(const std::filesystem::path& directory) {
     Engine engine(directory);
-    const std::unique_ptr<Cursor> cursor = engine.database().openCursor(statementText(""), false);
+    const std::unique_ptr<Cursor> cursor =
+        Cursor::open(engine.database(), statementText(""), false);
     std::vector<tools::CatalogueIssue> issues;
     std::vector<RowData> rows = cursor->readFirst(100);
     while (!rows.empty()) {
@@ -86,7 +87,7 @@ std::int64_t countSearch(const std::filesystem::path& directory, int column,
                                              SearchField::InterestingParts, SearchField::Contents};
     Engine engine(directory);
     const std::unique_ptr<Cursor> cursor =
-        engine.database().openCursor(statementText(searchClause(fields[column], text)), false);
+        Cursor::open(engine.database(), statementText(searchClause(fields[column], text)), false);
     // A search is counted in the background; its count is what is asked for here.
     if (!cursor->numbersRows()) {
         cursor->waitForCount(std::chrono::minutes(2));

@@ -31,7 +31,7 @@ TEST(QvtoolCreate, MakesAnEmptyCatalogueThatTheEngineOpens) {
 
     Engine engine(directory.path());
     const std::unique_ptr<Cursor> cursor =
-        engine.database().openCursor("select * from qv\r\n\r\n\r\n", true);
+        Cursor::open(engine.database(), "select * from qv\r\n\r\n\r\n", true);
     EXPECT_TRUE(cursor->isLive());
     EXPECT_EQ(cursor->fields().size(), 4u);
     EXPECT_TRUE(cursor->readFirst(20).empty());

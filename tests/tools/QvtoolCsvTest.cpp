@@ -170,7 +170,8 @@ TEST_F(QvtoolCsv, ImportNamesTheRefusedLineAndReasonAndLeavesTheCatalogueAsItWas
 // The program's own walk of its statement for a sort: titles and numbers in its order.
 std::vector<std::string> programOrder(const std::filesystem::path& directory, SortOrder order) {
     Engine engine(directory);
-    const std::unique_ptr<Cursor> cursor = engine.database().openCursor(
+    const std::unique_ptr<Cursor> cursor = Cursor::open(
+        engine.database(),
         joinStatementLines(statementLines({"select * from qv", "", orderClause(order)})), false);
     std::vector<std::string> keys;
     for (std::vector<RowData> rows = cursor->readFirst(7); !rows.empty();

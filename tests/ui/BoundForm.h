@@ -41,7 +41,7 @@ class BoundForm {
         schema::createTable(directory.path().toStdString());
         {
             Engine filler(directory.path().toStdString());
-            auto cursor = filler.database().openCursor("select * from qv", true);
+            auto cursor = Cursor::open(filler.database(), "select * from qv", true);
             for (const Issue& issue : issues) {
                 RowData row;
                 row.strings = {issue.title, issue.number, issue.parts};
@@ -75,7 +75,7 @@ class BoundForm {
     // The table's value of a field in the first row, read by an engine of its own.
     std::string stored(int column) {
         Engine reader(directory.path().toStdString());
-        auto rows = reader.database().openCursor("select * from qv", false)->readFirst(1);
+        auto rows = Cursor::open(reader.database(), "select * from qv", false)->readFirst(1);
         return rows.at(0).strings.at(static_cast<std::size_t>(column)).value_or("");
     }
 

@@ -186,7 +186,7 @@ class DBEditTest : public QObject {
         Watchdog watchdog;
         BoundForm form(twoIssues);
         Engine other(form.directory.path().toStdString());
-        auto cursor = other.database().openCursor("select * from qv", true);
+        auto cursor = Cursor::open(other.database(), "select * from qv", true);
         cursor->lockRow(cursor->readFirst(1).at(0));
         QString shown;
         answerErrorBox(&shown);

@@ -96,7 +96,7 @@ class DBGridTest : public QObject {
         template_ = ::mkdtemp(pattern);
         schema::createTable(template_);
         Engine engine(template_);
-        auto cursor = engine.database().openCursor("select * from qv", true);
+        auto cursor = Cursor::open(engine.database(), "select * from qv", true);
         for (int i = 1; i <= rowCount; ++i) {
             RowData row;
             row.strings[0] = title(i).toStdString();
