@@ -76,6 +76,7 @@ void RecordSet::Open() {
     if (Active()) {
         return;
     }
+    const Checked checked{*this};
     Database& database = engine_.database();
     if (!scanned_.parameters.empty()) {
         raise("No value for parameter '" + scanned_.parameters.front() + "'");
@@ -83,7 +84,7 @@ void RecordSet::Open() {
     if (joinStatementLines(sql_).size() < 2) {
         raise("No SQL statement available");
     }
-    std::unique_ptr<Cursor> cursor = database.openCursor(scanned_.text, requestLive_);
+    std::unique_ptr<Cursor> cursor = Cursor::open(database, scanned_.text, requestLive_);
     if (!cursor) {
         throw ENoResultSet("Error creating cursor handle");
     }
@@ -92,14 +93,13 @@ void RecordSet::Open() {
         fields.push_back(
             std::make_unique<Field>(*this, description, static_cast<int>(fields.size())));
     }
-    Page page = firstPage(*cursor);
+    HeldRows held;
+    held.setCapacity(held_.capacity());
+    held.fillFromStart(*cursor);
     // Nothing has changed yet: a failure above leaves the set inactive, the cursor released.
-    atStart_ = true;
-    atEnd_ = page.atEnd;
     cursor_ = std::move(cursor);
     fields_ = std::move(fields);
-    rows_ = std::move(page.rows);
-    current_ = rows_.empty() ? -1 : 0;
+    held_ = std::move(held);
     canModify_ = cursor_->isLive();
     setState(DataSetState::Browse);
 }
@@ -108,13 +108,12 @@ void RecordSet::Close() {
     if (!Active()) {
         return;
     }
+    const Checked checked{*this};
     canModify_ = false;
     setState(DataSetState::Inactive);
     cursor_.reset();  // releases any row lock
     fields_.clear();
-    rows_.clear();
-    current_ = -1;
-    atStart_ = atEnd_ = true;
+    held_.clear();
     insertBefore_.reset();
     insertAtEnd_ = false;
     original_.reset();
@@ -127,6 +126,24 @@ void RecordSet::setState(DataSetState state) {
 }
 
 // ---- checks ----------------------------------------------------------------------------------
+
+void RecordSet::checkInvariants() const {
+#ifndef NDEBUG
+    const bool pending = state_ == DataSetState::Edit || state_ == DataSetState::Insert;
+    assert(Active() == (cursor_ != nullptr));
+    assert(Active() || (fields_.empty() && IsEmpty() && !canModify_));
+    assert(!pending || !IsEmpty());
+    assert(!pending || canModify_);
+    assert((state_ == DataSetState::Edit) == original_.has_value());
+    assert(state_ == DataSetState::Insert || (!insertBefore_ && !insertAtEnd_));
+    assert(!(insertBefore_ && insertAtEnd_));
+    assert(state_ != DataSetState::Insert || currentRow()->id == 0);
+    held_.checkInvariants();
+    if (cursor_) {
+        cursor_->checkInvariants();
+    }
+#endif
+}
 
 void RecordSet::requireOpen() const {
     if (!Active()) {
@@ -162,132 +179,28 @@ void RecordSet::CheckBrowseMode() {
 
 // ---- the window of rows ----------------------------------------------------------------------
 
-void RecordSet::fillAround(const RowData& anchor, int line) {
-    const auto capacity = static_cast<std::size_t>(bufferCount_);
-    const auto wantedBefore = static_cast<std::size_t>(std::clamp(line, 0, bufferCount_ - 1));
-    std::vector<RowData> before = cursor_->readBefore(anchor, wantedBefore + 1);
-    bool atStart = before.size() <= wantedBefore;
-    if (!atStart) {
-        before.erase(before.begin());
-    }
-    const std::size_t wantedAfter = capacity - 1 - before.size();
-    std::vector<RowData> after = cursor_->readAfter(anchor, wantedAfter + 1);
-    const bool atEnd = after.size() <= wantedAfter;
-    if (!atEnd) {
-        after.pop_back();
-    }
-    // Near the end of the result the window is filled up with rows before.
-    const std::size_t room = capacity - 1 - before.size() - after.size();
-    if (room > 0 && !atStart) {
-        std::vector<RowData> more =
-            cursor_->readBefore(before.empty() ? anchor : before.front(), room + 1);
-        atStart = more.size() <= room;
-        if (!atStart) {
-            more.erase(more.begin());
-        }
-        before.insert(before.begin(), more.begin(), more.end());
-    }
-    std::vector<RowData> rows = std::move(before);
-    const int current = static_cast<int>(rows.size());
-    rows.push_back(anchor);
-    rows.insert(rows.end(), after.begin(), after.end());
-    rows_ = std::move(rows);
-    current_ = current;
-    atStart_ = atStart;
-    atEnd_ = atEnd;
-}
-
-RecordSet::Page RecordSet::firstPage(Cursor& cursor) const {
-    Page page{cursor.readFirst(static_cast<std::size_t>(bufferCount_) + 1)};
-    page.atEnd = page.rows.size() <= static_cast<std::size_t>(bufferCount_);
-    if (!page.atEnd) {
-        page.rows.pop_back();
-    }
-    return page;
-}
-
-void RecordSet::fillFromStart() {
-    Page page = firstPage(*cursor_);
-    rows_ = std::move(page.rows);
-    current_ = rows_.empty() ? -1 : 0;
-    atStart_ = true;
-    atEnd_ = page.atEnd;
-}
-
-void RecordSet::fillFromEnd(int reserve) {
-    const auto wanted = static_cast<std::size_t>(bufferCount_ - reserve);
-    std::vector<RowData> rows = cursor_->readLast(wanted + 1);
-    const bool atStart = rows.size() <= wanted;
-    if (!atStart) {
-        rows.erase(rows.begin());
-    }
-    rows_ = std::move(rows);
-    current_ = static_cast<int>(rows_.size()) - 1;
-    atStart_ = atStart;
-    atEnd_ = true;
-}
-
-void RecordSet::resync(const RowData& position, int line) {
-    std::optional<RowData> found = cursor_->readRow(position);
-    if (!found) {
-        std::vector<RowData> next = cursor_->readAfter(position, 1);
-        if (!next.empty()) {
-            found = std::move(next.front());
-        }
-    }
-    if (!found) {
-        std::vector<RowData> previous = cursor_->readBefore(position, 1);
-        if (!previous.empty()) {
-            found = std::move(previous.back());
-        }
-    }
-    if (!found) {
-        rows_.clear();
-        current_ = -1;
-        atStart_ = atEnd_ = true;
-        return;
-    }
-    fillAround(*found, line);
-}
-
 void RecordSet::SetBufferCount(int count) {
     count = std::max(count, 1);
-    if (count == bufferCount_) {
+    if (count == held_.capacity()) {
         return;
     }
-    bufferCount_ = count;
+    const Checked checked{*this};
+    held_.setCapacity(count);
     if (!Active()) {
         return;
     }
     if (state_ == DataSetState::Browse) {
         if (IsEmpty()) {
-            fillFromStart();
+            held_.fillFromStart(*cursor_);
         } else {
-            const RowData anchor = rows_[static_cast<std::size_t>(current_)];
-            fillAround(anchor, current_);
+            const RowData anchor = *held_.currentRow();
+            held_.fillAround(*cursor_, anchor, held_.current());
         }
     } else {
         // A pending row stays as it is; only rows beyond the new size go, the later first.
-        while (static_cast<int>(rows_.size()) > bufferCount_) {
-            if (current_ < static_cast<int>(rows_.size()) - 1) {
-                rows_.pop_back();
-                atEnd_ = false;
-            } else {
-                rows_.erase(rows_.begin());
-                --current_;
-                atStart_ = false;
-            }
-        }
+        held_.trimToCapacity();
     }
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
-}
-
-bool RecordSet::IsFirst() const {
-    return current_ <= 0 && atStart_;
-}
-
-bool RecordSet::IsLast() const {
-    return current_ == static_cast<int>(rows_.size()) - 1 && atEnd_;
 }
 
 bool RecordSet::NumbersRows() const {
@@ -312,10 +225,11 @@ bool RecordSet::CountRunning() const {
 }
 
 bool RecordSet::CheckCount() {
+    const Checked checked{*this};
     if (!cursor_ || !cursor_->takeCount()) {
         return false;
     }
-    numberHeldRows();
+    held_.numberRows(*cursor_, state_ == DataSetState::Insert);
     notify([](DataSetObserver& observer) { observer.numberingChanged(); });
     return true;
 }
@@ -328,31 +242,8 @@ bool RecordSet::WaitForCount(std::chrono::milliseconds timeout) {
     return NumbersRows();
 }
 
-void RecordSet::numberHeldRows() {
-    std::int64_t next = 0;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (state_ == DataSetState::Insert && static_cast<int>(i) == current_) {
-            continue;  // the new row has no number yet
-        }
-        RowData& row = rows_[i];
-        row.recNo = next + 1;  // the likely place, tried first
-        row.recNo = cursor_->numberOf(row);
-        if (row.recNo != 0) {
-            next = row.recNo;
-        }
-    }
-}
-
 std::int64_t RecordSet::RecordCount() const {
     return NumbersRows() ? cursor_->rowCount() : 0;
-}
-
-RowData* RecordSet::currentRow() {
-    return current_ < 0 ? nullptr : &rows_[static_cast<std::size_t>(current_)];
-}
-
-const RowData* RecordSet::currentRow() const {
-    return current_ < 0 ? nullptr : &rows_[static_cast<std::size_t>(current_)];
 }
 
 std::optional<std::string> RecordSet::memoOf(RowData& row) {
@@ -401,92 +292,40 @@ Field& RecordSet::FieldByName(const std::string& name) const {
 // ---- moves -----------------------------------------------------------------------------------
 
 void RecordSet::First() {
+    const Checked checked{*this};
     CheckBrowseMode();
-    fillFromStart();
+    held_.fillFromStart(*cursor_);
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
 void RecordSet::Last() {
+    const Checked checked{*this};
     CheckBrowseMode();
-    fillFromEnd(0);
+    held_.fillFromEnd(*cursor_, 0);
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
-namespace {
-
-// Rows read at a time when a move goes past the rows held: a long move reads on in pages of at
-// least this many rows and keeps only the last window of them.
-constexpr std::int64_t movePage = 256;
-
-}  // namespace
-
-void RecordSet::moveAlong(Direction direction, std::int64_t distance, std::int64_t& moved,
-                          std::int64_t& shifted) {
-    const bool forward = direction == Direction::Forward;
-    const std::int64_t last = static_cast<std::int64_t>(rows_.size()) - 1;
-    moved = std::min<std::int64_t>(distance, forward ? last - current_ : current_);
-    std::int64_t remaining = distance - moved;
-    std::vector<RowData> rows = rows_;
-    // The end the walk goes towards, and the one it leaves.
-    bool atFar = forward ? atEnd_ : atStart_;
-    bool atNear = forward ? atStart_ : atEnd_;
-    while (remaining > 0 && !atFar) {
-        const std::int64_t wanted =
-            std::min(remaining, std::max<std::int64_t>(bufferCount_, movePage));
-        const std::size_t asked = static_cast<std::size_t>(wanted) + 1;
-        std::vector<RowData> chunk = forward ? cursor_->readAfter(rows.back(), asked)
-                                             : cursor_->readBefore(rows.front(), asked);
-        atFar = static_cast<std::int64_t>(chunk.size()) <= wanted;
-        const std::int64_t taken = std::min(wanted, static_cast<std::int64_t>(chunk.size()));
-        if (forward) {
-            rows.insert(rows.end(), chunk.begin(), chunk.begin() + taken);
-        } else {
-            rows.insert(rows.begin(), chunk.end() - taken, chunk.end());
-        }
-        remaining -= taken;
-        moved += taken;
-        if (static_cast<int>(rows.size()) > bufferCount_) {
-            shifted += static_cast<std::int64_t>(rows.size()) - bufferCount_;
-            if (forward) {
-                rows.erase(rows.begin(), rows.end() - bufferCount_);
-            } else {
-                rows.erase(rows.begin() + bufferCount_, rows.end());
-            }
-            atNear = false;
-        }
-    }
-    rows_ = std::move(rows);
-    (forward ? atEnd_ : atStart_) = atFar;
-    (forward ? atStart_ : atEnd_) = atNear;
-}
-
 int RecordSet::MoveBy(int distance) {
+    const Checked checked{*this};
     CheckBrowseMode();
     if (IsEmpty() || distance == 0) {
         return 0;
     }
-    // Counted in 64 bits: current_ + INT_MAX and -INT_MIN don't fit an int.
+    // Counted in 64 bits: the current index + INT_MAX and -INT_MIN don't fit an int.
     const std::int64_t wide = distance;
-    const std::int64_t target = current_ + wide;
-    if (target >= 0 && target < static_cast<std::int64_t>(rows_.size())) {
-        current_ = static_cast<int>(target);
+    const std::int64_t target = held_.current() + wide;
+    if (target >= 0 && target < held_.size()) {
+        held_.setCurrent(static_cast<int>(target));
         notify([](DataSetObserver& observer) { observer.scrolled(0); });
         return distance;
     }
-    const std::size_t heldBefore = rows_.size();
-    std::int64_t moved = 0;
-    std::int64_t shifted = 0;
-    if (wide > 0) {
-        moveAlong(Direction::Forward, wide, moved, shifted);
-        current_ = static_cast<int>(rows_.size()) - 1;
-    } else {
-        moveAlong(Direction::Backward, -wide, moved, shifted);
-        current_ = 0;
-        shifted = -shifted;
-    }
-    if (rows_.size() == heldBefore) {
+    const int heldBefore = held_.size();
+    const HeldRows::Move move = held_.moveAlong(
+        *cursor_, wide > 0 ? Direction::Forward : Direction::Backward, wide > 0 ? wide : -wide);
+    const std::int64_t moved = move.moved;
+    if (held_.size() == heldBefore) {
         // Shifted over no more rows than moved, so it fits an int too.
-        const int lines = static_cast<int>(shifted);
+        const int lines = static_cast<int>(wide > 0 ? move.shifted : -move.shifted);
         notify([lines](DataSetObserver& observer) { observer.scrolled(lines); });
     } else {
         notify([](DataSetObserver& observer) { observer.rowsChanged(); });
@@ -496,6 +335,7 @@ int RecordSet::MoveBy(int distance) {
 }
 
 void RecordSet::MoveToRecNo(std::int64_t recNo) {
+    const Checked checked{*this};
     CheckBrowseMode();
     if (!NumbersRows() || IsEmpty()) {
         return;
@@ -508,11 +348,9 @@ void RecordSet::MoveToRecNo(std::int64_t recNo) {
     }
     if (!row) {
         // Every row of the result was deleted elsewhere.
-        rows_.clear();
-        current_ = -1;
-        atStart_ = atEnd_ = true;
+        held_.clear();
     } else {
-        fillAround(*row, current_);
+        held_.fillAround(*cursor_, *row, held_.current());
     }
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
@@ -520,6 +358,7 @@ void RecordSet::MoveToRecNo(std::int64_t recNo) {
 // ---- changes ---------------------------------------------------------------------------------
 
 void RecordSet::Edit() {
+    const Checked checked{*this};
     if (state_ == DataSetState::Edit || state_ == DataSetState::Insert) {
         return;
     }
@@ -529,21 +368,20 @@ void RecordSet::Edit() {
     }
     CheckBrowseMode();
     requireCanModify();
-    RowData fresh = cursor_->lockRow(rows_[static_cast<std::size_t>(current_)]);
-    rows_[static_cast<std::size_t>(current_)] = fresh;
+    RowData fresh = cursor_->lockRow(*held_.currentRow());
+    *held_.currentRow() = fresh;
     original_ = std::move(fresh);
     setState(DataSetState::Edit);
     notify([](DataSetObserver& observer) { observer.recordChanged(); });
 }
 
 void RecordSet::Append() {
+    const Checked checked{*this};
     CheckBrowseMode();
     requireCanModify();
     RowData fresh = cursor_->newRow();
-    fillFromEnd(1);
-    rows_.push_back(std::move(fresh));
-    current_ = static_cast<int>(rows_.size()) - 1;
-    atEnd_ = true;
+    held_.fillFromEnd(*cursor_, 1);
+    held_.appendNew(std::move(fresh));
     insertAtEnd_ = true;
     insertBefore_.reset();
     setState(DataSetState::Insert);
@@ -551,28 +389,22 @@ void RecordSet::Append() {
 }
 
 void RecordSet::Insert() {
+    const Checked checked{*this};
     CheckBrowseMode();
     requireCanModify();
     RowData fresh = cursor_->newRow();
     insertAtEnd_ = false;
-    if (IsEmpty()) {
-        insertBefore_.reset();
-        rows_ = {std::move(fresh)};
-        current_ = 0;
-        atStart_ = atEnd_ = true;
-    } else {
-        insertBefore_ = rows_[static_cast<std::size_t>(current_)];
-        rows_.insert(rows_.begin() + current_, std::move(fresh));
-        if (static_cast<int>(rows_.size()) > bufferCount_) {
-            rows_.pop_back();
-            atEnd_ = false;
-        }
+    insertBefore_.reset();
+    if (!IsEmpty()) {
+        insertBefore_ = *held_.currentRow();
     }
+    held_.insertNew(std::move(fresh));
     setState(DataSetState::Insert);
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
 void RecordSet::Post() {
+    const Checked checked{*this};
     UpdateRecord();
     for (const auto& field : fields_) {
         if (field->Required() && !field->ReadOnly() && field->IsNull()) {
@@ -580,17 +412,17 @@ void RecordSet::Post() {
             throw EDatabaseError("Field '" + field->FieldName() + "' must have a value");
         }
     }
-    RowData& row = rows_[static_cast<std::size_t>(current_)];
+    RowData& row = *held_.currentRow();
     RowData stored =
         state_ == DataSetState::Edit ? cursor_->modifyRow(row) : cursor_->insertRow(row);
     // Written: from here on the set is in browse whatever the re-reading brings.
-    const int line = current_;
+    const int line = held_.current();
     row = stored;
     insertBefore_.reset();
     insertAtEnd_ = false;
     original_.reset();
     setState(DataSetState::Browse);
-    resync(stored, line);
+    held_.resync(*cursor_, stored, line);
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
@@ -598,7 +430,8 @@ void RecordSet::Cancel() {
     if (state_ != DataSetState::Edit && state_ != DataSetState::Insert) {
         return;
     }
-    const int line = current_;
+    const Checked checked{*this};
+    const int line = held_.current();
     const bool wasEdit = state_ == DataSetState::Edit;
     const std::optional<RowData> insertBefore = std::move(insertBefore_);
     const bool insertAtEnd = insertAtEnd_;
@@ -606,7 +439,7 @@ void RecordSet::Cancel() {
     insertAtEnd_ = false;
     std::optional<RowData> position;
     if (wasEdit) {
-        RowData& row = rows_[static_cast<std::size_t>(current_)];
+        RowData& row = *held_.currentRow();
         cursor_->unlockRow(row);
         if (original_) {
             row = *original_;  // the stored values, even if reading anew fails below
@@ -614,23 +447,23 @@ void RecordSet::Cancel() {
         position = row;
         original_.reset();
     } else {
-        rows_.erase(rows_.begin() + current_);
-        current_ = std::min(current_, static_cast<int>(rows_.size()) - 1);
+        held_.removeCurrent();
     }
     setState(DataSetState::Browse);
     if (position) {
-        resync(*position, line);
+        held_.resync(*cursor_, *position, line);
     } else if (insertAtEnd) {
-        fillFromEnd(0);
+        held_.fillFromEnd(*cursor_, 0);
     } else if (insertBefore) {
-        resync(*insertBefore, line);
+        held_.resync(*cursor_, *insertBefore, line);
     } else {
-        fillFromStart();
+        held_.fillFromStart(*cursor_);
     }
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 
 void RecordSet::Delete() {
+    const Checked checked{*this};
     requireOpen();
     if (state_ == DataSetState::Insert) {
         Cancel();
@@ -639,8 +472,8 @@ void RecordSet::Delete() {
     if (IsEmpty()) {
         raise("Cannot perform this operation on an empty dataset");
     }
-    const RowData victim = rows_[static_cast<std::size_t>(current_)];
-    const int line = current_;
+    const RowData victim = *held_.currentRow();
+    const int line = held_.current();
     try {
         cursor_->deleteRow(victim);
     } catch (const EDBEngineError& error) {
@@ -652,7 +485,7 @@ void RecordSet::Delete() {
     if (state_ != DataSetState::Browse) {
         setState(DataSetState::Browse);
     }
-    resync(victim, line);
+    held_.resync(*cursor_, victim, line);
     notify([](DataSetObserver& observer) { observer.rowsChanged(); });
 }
 

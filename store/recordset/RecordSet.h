@@ -1,8 +1,8 @@
 // The record set (Query1): the one object through which the program reads and changes the
 // table. It holds the statement's lines, has the engine run them, keeps one row of the result
 // current and carries out every change of the data, in four states: inactive, browse, edit and
-// insert. It holds only a window of rows (as many as the grid shows) and reads the others from
-// the engine's cursor when the current row moves to them.
+// insert. It holds only a window of rows (as many as the grid shows, HeldRows) and reads the
+// others from the engine's cursor when the current row moves to them.
 //
 // Every operation either completes or raises, leaving the state and every pending value as they
 // were (a failed Open leaves the set inactive).
@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "query/Direction.h"
 #include "query/RowData.h"
 #include "recordset/Field.h"
+#include "recordset/HeldRows.h"
 #include "recordset/StatementText.h"
 
 namespace quorvel {
@@ -50,7 +50,7 @@ class RecordSet {
     void SetActive(bool active);
     bool CanModify() const { return canModify_; }
     bool Modified() const { return modified_; }
-    bool IsEmpty() const { return current_ < 0; }
+    bool IsEmpty() const { return held_.empty(); }
 
     void Open();
     void Close();
@@ -79,14 +79,14 @@ class RecordSet {
     void MoveField(int from, int to);
 
     // The window of rows held. BufferCount is how many rows to hold (at least one).
-    int BufferCount() const { return bufferCount_; }
+    int BufferCount() const { return held_.capacity(); }
     void SetBufferCount(int count);
-    int HeldRowCount() const { return static_cast<int>(rows_.size()); }
-    const RowData& HeldRow(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    int HeldRowCount() const { return held_.size(); }
+    const RowData& HeldRow(int index) const { return held_.at(index); }
     // Index of the current row among the rows held; -1 when there is none.
-    int ActiveRecord() const { return current_; }
-    bool IsFirst() const;
-    bool IsLast() const;
+    int ActiveRecord() const { return held_.current(); }
+    bool IsFirst() const { return held_.isFirst(); }
+    bool IsLast() const { return held_.isLast(); }
 
     // Where the result numbers its rows: the current row's number (1-based, 0 for a new row),
     // the number of rows, and a move to a number.
@@ -107,41 +107,31 @@ class RecordSet {
     void removeDataSource(DataSource* dataSource);
 
     // Used by the fields.
-    RowData* currentRow();
-    const RowData* currentRow() const;
+    RowData* currentRow() { return held_.currentRow(); }
+    const RowData* currentRow() const { return held_.currentRow(); }
     // The memo text of a held row, read from the engine the first time it is asked for.
     std::optional<std::string> memoOf(RowData& row);
     void fieldWritten(const Field& field);
     [[noreturn]] void raise(const std::string& text) const;  // "Query1: text"
 
+    // Asserts, in the test build, what holds between two calls: an open set has a cursor and
+    // fields, a pending row is held and current, and the window of rows is sound.
+    void checkInvariants() const;
+
   private:
+    // Checks the invariants when a call that changes the set's state returns or raises.
+    struct Checked {
+        const RecordSet& set;
+        ~Checked() { set.checkInvariants(); }
+    };
+
     template <typename Notice>
     void notify(Notice notice);
     void setState(DataSetState state);
     void requireOpen() const;
     void requireCanModify() const;
-    // Fills the window around anchor, which becomes current at line (as near as the result
-    // allows). Reads one row more on each side to know whether the result goes on.
-    void fillAround(const RowData& anchor, int line);
-    void fillFromStart();
-    // The first rows of cursor's result, one more read to know whether the result goes on.
-    struct Page {
-        std::vector<RowData> rows;
-        bool atEnd = true;
-    };
-    Page firstPage(Cursor& cursor) const;
     // Closes the set and rescans the lines after a change of them.
     void linesChanged();
-    void fillFromEnd(int reserve);
-    // The rows held get their numbers once the result numbers its rows.
-    void numberHeldRows();
-    // Reading the rows anew after Post, Cancel and Delete: the row at the engine's cursor,
-    // else the next, else the previous one; it keeps its line.
-    void resync(const RowData& position, int line);
-    // Move past the last row held (Forward) or the first (Backward), reading rows in; moved
-    // counts the rows moved over and shifted the rows that left the window at the other end.
-    void moveAlong(Direction direction, std::int64_t distance, std::int64_t& moved,
-                   std::int64_t& shifted);
 
     Engine& engine_;
     std::string name_;
@@ -155,11 +145,7 @@ class RecordSet {
     std::unique_ptr<Cursor> cursor_;
     std::vector<std::unique_ptr<Field>> fields_;
 
-    int bufferCount_ = 1;
-    std::vector<RowData> rows_;
-    int current_ = -1;
-    bool atStart_ = true;  // no row of the result before the first held
-    bool atEnd_ = true;    // none after the last held
+    HeldRows held_;
     // Where the engine's cursor stands for a new row: the row it was placed before (Insert),
     // or the end of the result (Append, insertAtEnd_).
     std::optional<RowData> insertBefore_;
