@@ -12,22 +12,23 @@
 
 #include "grid/GridCellEditor.h"
 #include "grid/GridPainter.h"
+#include "grid/GridRowMoves.h"
 #include "messages/DefaultErrorHandler.h"
 #include "recordset/DataSource.h"
 #include "recordset/RecordSet.h"
 
 namespace quorvel::ui {
 
-namespace {
-
-constexpr int autoScrollIntervalMs = 60;
-// How soon the bar takes its numbered form after a search's count arrives.
-constexpr int countPollIntervalMs = 50;
-constexpr int moveThreshold = 4;  // pixels a title must be dragged before it moves
-
-}  // namespace
-
-DBGrid::DBGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+DBGrid::DBGrid(QWidget* parent)
+    : QAbstractScrollArea(parent),
+      verticalBar_(verticalScrollBar(),
+                   [this] { runHandler([this] { verticalBar_.pollCount(dataSet(), lines_); }); }),
+      titleDrag_(*this, columns_, geometry_, [this] {
+          updateHorizontalBar();
+          if (editorOpen_) {
+              placeEditor();
+          }
+      }) {
     setObjectName(QStringLiteral("DBGrid1"));
     // The grid takes the focus on a click itself, after asking the control that has it.
     setFocusPolicy(Qt::TabFocus);
@@ -44,10 +45,6 @@ DBGrid::DBGrid(QWidget* parent) : QAbstractScrollArea(parent) {
             [this] { runHandler([this] { thumbReleased(); }); });
     editor_ = new GridCellEditor([this](GridMove move) { act(move); },
                                  [this](Qt::FocusReason reason) { focusLeft(reason); }, viewport());
-    autoScroll_.setInterval(autoScrollIntervalMs);
-    connect(&autoScroll_, &QTimer::timeout, this, [this] { autoScrollStep(); });
-    countPoll_.setInterval(countPollIntervalMs);
-    connect(&countPoll_, &QTimer::timeout, this, [this] { runHandler([this] { pollCount(); }); });
     remeasure();
     rebuildColumns();
 }
@@ -262,9 +259,8 @@ void DBGrid::paintEvent(QPaintEvent* event) {
     state.highlighted = gridFocused();
     state.focusRect = state.highlighted && window()->focusWidget() == this;
     state.glyph = glyph();
-    if (titleDrag_ == TitleDrag::Move && dragMoved_) {
-        const int index = dropIndex(dragX_);
-        state.moveMarkerX = geometry_.dataLeft() + columns_.offset(index) - 1 - geometry_.hOffset;
+    if (const std::optional<int> marker = titleDrag_.markerX()) {
+        state.moveMarkerX = *marker;
     }
     GridPainter(painter, palette(), font(), font(), glyphs_)
         .paint(state, event->region(), viewport()->size());
@@ -273,54 +269,7 @@ void DBGrid::paintEvent(QPaintEvent* event) {
 // ---- scroll bars -----------------------------------------------------------------------------
 
 void DBGrid::updateVerticalBar() {
-    QScrollBar* bar = verticalScrollBar();
-    const RecordSet* set = dataSet();
-    if (set == nullptr || !set->Active()) {
-        countPoll_.stop();
-        bar->setRange(0, 0);
-        bar->setEnabled(false);
-        return;
-    }
-    bar->setEnabled(true);
-    // Polled rather than called from the count's thread: the set changes only on this thread,
-    // between two handlers, and a count lasts seconds at most.
-    if (!set->NumbersRows() && set->CountRunning()) {
-        if (!countPoll_.isActive()) {
-            countPoll_.start();
-        }
-    } else {
-        countPoll_.stop();
-    }
-    if (set->NumbersRows()) {
-        // The bar's document is N + L - 1 rows long, L of them on a page: Qt counts the page
-        // apart from the range, so the positions run from 1 to N.
-        const auto rows = static_cast<int>(std::min<std::int64_t>(set->RecordCount(), 1 << 30));
-        bar->setRange(1, std::max(1, rows));
-        bar->setPageStep(std::max(1, lines_));
-        bar->setSingleStep(1);
-        if (set->State() != DataSetState::Insert) {
-            bar->setValue(static_cast<int>(set->RecNo()));
-        }
-    } else {
-        bar->setRange(0, 4);
-        bar->setPageStep(0);
-        bar->setSingleStep(1);
-        bar->setValue(set->IsFirst() ? 0 : set->IsLast() ? 4 : 2);
-    }
-}
-
-void DBGrid::pollCount() {
-    RecordSet* set = dataSet();
-    if (set == nullptr || !set->Active() || !set->CountRunning()) {
-        updateVerticalBar();
-        return;
-    }
-    if (verticalScrollBar()->isSliderDown()) {
-        return;  // the bar changes its form when the thumb is let go
-    }
-    if (!set->CheckCount() && !set->CountRunning()) {
-        updateVerticalBar();  // the count failed: the bar keeps its unnumbered form
-    }
+    verticalBar_.show(dataSet(), lines_);
 }
 
 void DBGrid::verticalBarUsed(int action) {
@@ -338,30 +287,8 @@ void DBGrid::verticalBarUsed(int action) {
         updateVerticalBar();
         return;
     }
-    moveFromBar([&] {
-        switch (action) {
-            case QAbstractSlider::SliderSingleStepSub:
-                set->MoveBy(-(currentLine_ + 1));
-                break;
-            case QAbstractSlider::SliderSingleStepAdd:
-                set->MoveBy(shownLines() - currentLine_);
-                break;
-            case QAbstractSlider::SliderPageStepSub:
-                set->MoveBy(-lines_);
-                break;
-            case QAbstractSlider::SliderPageStepAdd:
-                set->MoveBy(lines_);
-                break;
-            case QAbstractSlider::SliderToMinimum:
-                set->First();
-                break;
-            case QAbstractSlider::SliderToMaximum:
-                set->Last();
-                break;
-            default:
-                break;
-        }
-    });
+    moveFromBar(
+        [&] { GridVerticalBar::runAction(*set, action, currentLine_, shownLines(), lines_); });
 }
 
 void DBGrid::thumbReleased() {
@@ -372,34 +299,7 @@ void DBGrid::thumbReleased() {
         updateVerticalBar();
         return;
     }
-    moveFromBar([&] {
-        if (set->NumbersRows()) {
-            if (position <= 1) {
-                set->First();
-            } else if (position >= set->RecordCount()) {
-                set->Last();
-            } else {
-                set->MoveToRecNo(position);
-            }
-        } else {
-            switch (position) {
-                case 0:
-                    set->First();
-                    break;
-                case 1:
-                    set->MoveBy(-lines_);
-                    break;
-                case 3:
-                    set->MoveBy(lines_);
-                    break;
-                case 4:
-                    set->Last();
-                    break;
-                default:
-                    break;
-            }
-        }
-    });
+    moveFromBar([&] { GridVerticalBar::runRelease(*set, position, lines_); });
 }
 
 void DBGrid::moveFromBar(const std::function<void()>& move) {
@@ -535,57 +435,10 @@ void DBGrid::act(GridMove move) {
             case GridMove::Nothing:
                 break;
             default:
-                moveRow(move);
+                runRowMove(*set, move, currentLine_, lines_);
                 break;
         }
     });
-}
-
-void DBGrid::moveRow(GridMove move) {
-    RecordSet* set = dataSet();
-    const bool untouchedNewRow = set->State() == DataSetState::Insert && !set->Modified();
-    switch (move) {
-        case GridMove::PriorRow:
-        case GridMove::TabPrior:
-            if (untouchedNewRow && set->IsLast()) {
-                set->Cancel();
-            } else {
-                set->MoveBy(-1);
-            }
-            break;
-        case GridMove::NextRow:
-        case GridMove::TabNext:
-            // The grid never adds a row: at the end of the result nothing happens.
-            if (set->IsLast()) {
-                break;
-            }
-            if (untouchedNewRow) {
-                set->Cancel();
-            } else {
-                set->MoveBy(1);
-            }
-            break;
-        case GridMove::PriorPage:
-            set->MoveBy(-lines_);
-            break;
-        case GridMove::NextPage:
-            set->MoveBy(lines_);
-            break;
-        case GridMove::FirstLine:
-            set->MoveBy(-currentLine_);
-            break;
-        case GridMove::LastLine:
-            set->MoveBy(lines_ - 1 - currentLine_);
-            break;
-        case GridMove::FirstRow:
-            set->First();
-            break;
-        case GridMove::LastRow:
-            set->Last();
-            break;
-        default:
-            break;
-    }
 }
 
 void DBGrid::setCurrentColumn(int column) {
@@ -700,7 +553,9 @@ void DBGrid::mousePressEvent(QMouseEvent* event) {
         const QPoint position = event->position().toPoint();
         const int line = geometry_.lineAt(position.y());
         if (line < 0) {
-            titlePressed(event);
+            if (event->button() == Qt::LeftButton) {
+                titleDrag_.press(position.x(), isOpen());
+            }
             return;
         }
         if (!takeFocus()) {
@@ -729,100 +584,32 @@ void DBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();  // the second press of a double click does nothing
 }
 
-void DBGrid::titlePressed(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const int x = event->position().toPoint().x();
-    const int zone = geometry_.resizeZoneAt(columns_, x);
-    const int column = geometry_.columnAt(columns_, x);
-    dragStartX_ = dragX_ = x;
-    dragMoved_ = false;
-    if (zone >= 0 && isOpen()) {
-        titleDrag_ = TitleDrag::Resize;
-        dragColumn_ = zone;
-    } else if (column >= 0 && column < columns_.count() && isOpen()) {
-        titleDrag_ = TitleDrag::Move;
-        dragColumn_ = column;
-    }
-}
-
 void DBGrid::mouseMoveEvent(QMouseEvent* event) {
     const QPoint position = event->position().toPoint();
-    if (titleDrag_ == TitleDrag::None) {
+    if (!titleDrag_.active()) {
         const bool inZone = position.y() < geometry_.titleTotal() &&
                             geometry_.resizeZoneAt(columns_, position.x()) >= 0;
         viewport()->setCursor(inZone ? Qt::SplitHCursor : Qt::ArrowCursor);
         return;
     }
-    dragX_ = position.x();
-    if (titleDrag_ == TitleDrag::Resize) {
-        const int left = geometry_.titleCell(columns_, dragColumn_).left();
-        columns_.setWidth(dragColumn_, dragX_ - left);
-        updateHorizontalBar();
-        if (editorOpen_) {
-            placeEditor();
-        }
-        viewport()->update();
-        return;
-    }
-    if (!dragMoved_ && std::abs(dragX_ - dragStartX_) < moveThreshold) {
-        return;
-    }
-    dragMoved_ = true;
-    const bool nearSide = dragX_ < geometry_.dataLeft() || dragX_ >= viewport()->width() - 8;
-    if (nearSide && !autoScroll_.isActive()) {
-        autoScroll_.start();
-    } else if (!nearSide) {
-        autoScroll_.stop();
-    }
-    viewport()->update(QRect(0, 0, viewport()->width(), viewport()->height()));
-}
-
-void DBGrid::autoScrollStep() {
-    QScrollBar* bar = horizontalScrollBar();
-    if (dragX_ < geometry_.dataLeft()) {
-        bar->setValue(bar->value() - bar->singleStep());
-    } else if (dragX_ >= viewport()->width() - 8) {
-        bar->setValue(bar->value() + bar->singleStep());
-    }
-}
-
-int DBGrid::dropIndex(int x) const {
-    // The gap nearest to x between two columns, 0 before the first, count after the last.
-    const int inData = x - geometry_.dataLeft() + geometry_.hOffset;
-    int best = 0;
-    for (int gap = 1; gap <= columns_.count(); ++gap) {
-        if (std::abs(columns_.offset(gap) - inData) < std::abs(columns_.offset(best) - inData)) {
-            best = gap;
-        }
-    }
-    return best;
+    titleDrag_.moveTo(position.x());
 }
 
 void DBGrid::mouseReleaseEvent(QMouseEvent* event) {
     (void)event;
-    autoScroll_.stop();
-    const TitleDrag drag = std::exchange(titleDrag_, TitleDrag::None);
-    if (drag != TitleDrag::Move || !dragMoved_) {
+    const std::optional<GridTitleDrag::Drop> drop = titleDrag_.release();
+    if (!drop) {
         return;
     }
     viewport()->update();
     RecordSet* set = dataSet();
-    if (set == nullptr || !set->Active()) {
-        return;
-    }
-    int target = dropIndex(dragX_);
-    if (target > dragColumn_) {
-        --target;  // the column leaves its own place first
-    }
-    if (target == dragColumn_) {
+    if (set == nullptr || !set->Active() || drop->to == drop->from) {
         return;
     }
     // The column and its field move together; the current cell stays on its field.
     const Field* current = columns_.at(currentColumn_).field;
     closeEditor();
-    set->MoveField(dragColumn_, target);
+    set->MoveField(drop->from, drop->to);
     rebuildColumns();
     for (int column = 0; column < columns_.count(); ++column) {
         if (columns_.at(column).field == current) {

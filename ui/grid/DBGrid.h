@@ -7,14 +7,13 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QPointer>
-#include <QTimer>
-
 #include <functional>
 
 #include "grid/GridColumns.h"
 #include "grid/GridGeometry.h"
 #include "grid/GridKeyTable.h"
+#include "grid/GridTitleDrag.h"
+#include "grid/GridVerticalBar.h"
 #include "grid/IndicatorGlyphs.h"
 #include "recordset/DataSetObserver.h"
 
@@ -80,7 +79,6 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     bool takeFocus();
 
     void act(GridMove move);
-    void moveRow(GridMove move);
     void setCurrentColumn(int column);
     void openEditor(bool selectAll);
     void closeEditor();
@@ -93,8 +91,6 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     // The current line follows the record set's current row; gives whether the row moved.
     void followCurrentRow();
     void updateVerticalBar();
-    // While a search's rows are being counted, asks now and then whether the count arrived.
-    void pollCount();
     void updateHorizontalBar();
     void verticalBarUsed(int action);
     void thumbReleased();
@@ -109,10 +105,6 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     // and highlight take.
     void updateMark(int line);
 
-    void titlePressed(QMouseEvent* event);
-    void autoScrollStep();
-    int dropIndex(int x) const;
-
     quorvel::DataSource* dataSource_ = nullptr;
     IndicatorGlyphs glyphs_;
     GridColumns columns_;
@@ -126,18 +118,10 @@ class DBGrid : public QAbstractScrollArea, private DataSetObserver {
     GridCellEditor* editor_ = nullptr;
     bool editorOpen_ = false;
 
+    GridVerticalBar verticalBar_;
     bool barRefused_ = false;  // the thumb was pressed but the focus could not be taken
     int wheelRemainder_ = 0;
-
-    // Dragging in the title row: a column's right line, or a title to another place.
-    enum class TitleDrag { None, Resize, Move };
-    TitleDrag titleDrag_ = TitleDrag::None;
-    int dragColumn_ = -1;
-    int dragStartX_ = 0;
-    int dragX_ = 0;
-    bool dragMoved_ = false;
-    QTimer autoScroll_;
-    QTimer countPoll_;
+    GridTitleDrag titleDrag_;
 };
 
 }  // namespace quorvel::ui
