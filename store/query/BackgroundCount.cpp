@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "EDBEngineError.h"
 
 namespace quorvel {
 

@@ -9,7 +9,6 @@
 #include "query/BackgroundCount.h"
 #include "sqlite/SqliteStatement.h"
 #include "text/LikePattern.h"
-#include "text/Utf8.h"
 
 namespace quorvel {
 

@@ -8,7 +8,6 @@
 
 #include "Application.h"
 #include "ApplicationTitle.h"
-#include "Exceptions.h"
 #include "FrameCentring.h"
 #include "FullStop.h"
 #include "ModalDisplay.h"
