@@ -14,5 +14,6 @@ int runStoreBench(const Arguments& arguments);      // StoreBench.cpp
 int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
 int runGridBench(const Arguments& arguments);       // GridBench.cpp, with Qt
 int runExportBench(const Arguments& arguments);     // ExportBench.cpp
+int runHoldingsBench(const Arguments& arguments);   // HoldingsBench.cpp
 
 }  // namespace quorvel::bench

@@ -20,10 +20,12 @@
 #include "CsvImport.h"
 #include "DemoCatalogue.h"
 #include "EDBEngineError.h"
+#include "HoldingsReport.h"
 #include "Progress.h"
 #include "Usage.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Engine.h"
+#include "holdings/Holdings.h"
 
 namespace {
 
@@ -143,6 +145,56 @@ int exportCsv(const std::vector<std::string>& arguments) {
     return exitDone;
 }
 
+int holdings(const std::vector<std::string>& arguments) {
+    const char* form = "holdings DIR [--title TEXT] [--csv FILE] [--html FILE]";
+    requireOperands(arguments, 1, 7, form);
+    const std::filesystem::path directory = arguments[1];
+    std::optional<std::string> title;
+    std::optional<std::filesystem::path> csv;
+    std::optional<std::filesystem::path> html;
+    for (std::size_t i = 2; i < arguments.size(); i += 2) {
+        const std::string& option = arguments[i];
+        std::optional<std::string>* text = option == "--title" ? &title : nullptr;
+        std::optional<std::filesystem::path>* file = option == "--csv"    ? &csv
+                                                     : option == "--html" ? &html
+                                                                          : nullptr;
+        if ((text == nullptr && file == nullptr) || i + 1 >= arguments.size() ||
+            (text != nullptr && text->has_value()) || (file != nullptr && file->has_value())) {
+            throw UsageError{std::string("usage: qvtool ") + form};
+        }
+        if (text != nullptr) {
+            *text = arguments[i + 1];
+        } else {
+            *file = arguments[i + 1];
+        }
+    }
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+    Engine engine(directory);
+    const std::vector<TitleHoldings> titles = readHoldings(engine.database(), title);
+    if (title && titles.empty()) {
+        std::cerr << "qvtool: " << directory.string() << ": no periodical titled '" << *title
+                  << "'\n";
+        return exitFailed;
+    }
+    if (csv) {
+        tools::writeHoldingsCsv(*csv, titles);
+        std::cout << "Wrote the holdings of " << titles.size() << " periodicals to "
+                  << csv->string() << ".\n";
+    }
+    if (html) {
+        tools::writeHoldingsPage(*html, titles, directory.string());
+        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to "
+                  << html->string() << ".\n";
+    }
+    if (!csv && !html) {
+        tools::writeHoldingsText(std::cout, titles, directory.string());
+    }
+    return exitDone;
+}
+
 int run(const std::vector<std::string>& arguments) {
     const std::string& command = arguments[0];
     if (command == "--help" || command == "-h" || command == "help") {
@@ -155,6 +207,9 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (command == "export") {
         return exportCsv(arguments);
+    }
+    if (command == "holdings") {
+        return holdings(arguments);
     }
     if (command != "create" && command != "demo" && command != "generate") {
         throw UsageError{"unknown command '" + command + "'"};

@@ -143,12 +143,20 @@ std::int64_t Statement::integer(int column) const {
 }
 
 std::optional<std::string> Statement::text(int column) const {
-    if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) {
-        return std::nullopt;
-    }
+    const std::optional<std::string_view> view = textView(column);
+    return view ? std::optional<std::string>(*view) : std::nullopt;
+}
+
+std::optional<std::string_view> Statement::textView(int column) const {
+    // Asked for the text first: a NULL gives none, so only then is the type asked too.
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    const int size = sqlite3_column_bytes(stmt_, column);
-    return std::string(bytes != nullptr ? bytes : "", static_cast<std::size_t>(size));
+    if (bytes == nullptr) {
+        if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) {
+            return std::nullopt;
+        }
+        raise(db_, SQLITE_NOMEM);
+    }
+    return std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
 std::string Statement::blob(int column) const {

@@ -49,6 +49,8 @@ class Statement {
 
     std::int64_t integer(int column) const;
     std::optional<std::string> text(int column) const;
+    // The same without a copy, valid until the next step or reset.
+    std::optional<std::string_view> textView(int column) const;
     // The column's bytes as a blob; empty for NULL.
     std::string blob(int column) const;
     bool isNull(int column) const;

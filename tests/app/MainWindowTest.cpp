@@ -66,8 +66,8 @@ class MainWindowTest : public QObject {
             }
         }
         QCOMPARE(captions, (QStringList{"=&Program", "Exportovatdatabzi1=&Exportovat databázi",
-                                        "Zavt1=&Zavřít", "=&Nápověda", "Npovda2=Ná&pověda",
-                                        "About1=&About .."}));
+                                        "Pehledsbrky1=&Přehled sbírky…", "Zavt1=&Zavřít",
+                                        "=&Nápověda", "Npovda2=Ná&pověda", "About1=&About .."}));
     }
 
     void tableIsOpenBeforeAnyHandlerRuns() {

@@ -28,6 +28,7 @@
 #include "fields/FieldAccessibility.h"
 #include "grid/DBGrid.h"
 #include "grid/DBGridAccessible.h"
+#include "holdings/HoldingsPageOpener.h"
 #include "messages/DefaultErrorHandler.h"
 #include "messages/MessageDialog.h"
 #include "windows/AboutWindow.h"
@@ -180,6 +181,8 @@ void TForm1::buildMenu() {
     Soubor1->setObjectName(QStringLiteral("Soubor1"));
     Exportovatdatabzi1 = Soubor1->addAction(QStringLiteral("&Exportovat databázi"));
     Exportovatdatabzi1->setObjectName(QStringLiteral("Exportovatdatabzi1"));
+    Pehledsbrky1 = Soubor1->addAction(QStringLiteral("&Přehled sbírky…"));
+    Pehledsbrky1->setObjectName(QStringLiteral("Pehledsbrky1"));
     Zavt1 = Soubor1->addAction(QStringLiteral("&Zavřít"));
     Zavt1->setObjectName(QStringLiteral("Zavt1"));
 
@@ -222,6 +225,7 @@ void TForm1::wireHandlers() {
                 [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
     };
     onTriggered(Exportovatdatabzi1, &TForm1::Exportovatdatabzi1Click);
+    onTriggered(Pehledsbrky1, &TForm1::Pehledsbrky1Click);
     onTriggered(Zavt1, &TForm1::Zavt1Click);
     onTriggered(Npovda2, &TForm1::Npovda2Click);
     onTriggered(About1, &TForm1::About1Click);
@@ -349,6 +353,13 @@ void TForm1::Exportovatdatabzi1Click() {
     CatalogueExport exporter(engine_.database());
     for (const std::string& text : exportWithProgress(*this, exporter, StartDir, base)) {
         ShowError(QString::fromStdString(text));
+    }
+}
+
+void TForm1::Pehledsbrky1Click() {
+    const QString failure = openHoldingsPage(engine_.database(), StartDir);
+    if (!failure.isEmpty()) {
+        ShowError(failure);
     }
 }
 

@@ -69,6 +69,7 @@ class TForm1 : public QMainWindow {
     void RadioButton2Click();
     void RadioButton3Click();
     void Exportovatdatabzi1Click();
+    void Pehledsbrky1Click();  // the collection's overview in the browser
     void Zavt1Click();
     void Npovda2Click();
     void About1Click();
@@ -116,6 +117,7 @@ class TForm1 : public QMainWindow {
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;
+    QAction* Pehledsbrky1 = nullptr;
     QAction* Zavt1 = nullptr;
     QMenu* Npovda1 = nullptr;
     QAction* Npovda2 = nullptr;

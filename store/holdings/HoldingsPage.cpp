@@ -1,0 +1,163 @@
+#include "holdings/HoldingsPage.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+namespace {
+
+constexpr std::string_view style = R"(
+body { font: 14px/1.4 "DejaVu Sans", "Liberation Sans", sans-serif; margin: 1.5em; color: #111; }
+h1 { font-size: 1.6em; margin: 0 0 .2em; }
+h2 { font-size: 1.2em; margin: 1.6em 0 .3em; }
+.legend span, .chart td { display: inline-block; box-sizing: border-box; width: 16px; height: 16px;
+  border: 1px solid #6b6b6b; background: #fff; vertical-align: middle; font-size: 9px;
+  line-height: 14px; text-align: center; }
+.chart td { display: table-cell; padding: 0; }
+.legend span { margin: 0 .3em 0 1em; }
+.chart .h, .legend .h { background: #2e7d32; border-color: #2e7d32; }
+.chart .d, .legend .d { background: #0d3c8c; border-color: #0d3c8c; color: #fff; font-weight: bold; }
+.chart { border-collapse: separate; border-spacing: 2px; }
+.chart th { font-weight: normal; font-size: 10px; color: #444; padding: 0 4px 0 0; text-align: right; }
+.chart thead th { text-align: center; padding: 0; }
+.index { columns: 20em auto; column-gap: 3em; padding-left: 2.5em; }
+.index small, .facts { color: #555; }
+.other { color: #333; }
+section.title { content-visibility: auto; contain-intrinsic-size: auto 400px; }
+@media print {
+  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  body { margin: 0; }
+  nav { break-after: page; }
+  section.title { break-inside: avoid; content-visibility: visible; }
+  a { color: inherit; text-decoration: none; }
+}
+)";
+
+void appendEscaped(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+std::string titleShown(const TitleHoldings& title) {
+    return title.title.empty() ? "(bez názvu)" : title.title;
+}
+
+std::size_t heldCount(const TitleHoldings& title) {
+    return static_cast<std::size_t>(
+        std::count_if(title.counts.begin(), title.counts.end(), [](auto n) { return n > 0; }));
+}
+
+void appendFacts(std::string& out, const TitleHoldings& title) {
+    if (title.yearCount > 0) {
+        out += std::to_string(title.firstYear);
+        if (title.yearCount > 1) {
+            out += "\u2013" + std::to_string(title.lastYear());
+        }
+        const std::size_t held = heldCount(title);
+        out += ": máme " + std::to_string(held) + ", chybí " +
+               std::to_string(title.counts.size() - held);
+    }
+    if (!title.unread.empty()) {
+        out += title.yearCount == 0 ? "" : "; ";
+        out += "jiných " + std::to_string(title.unread.size());
+    }
+}
+
+void appendChart(std::string& out, const TitleHoldings& title, std::size_t index) {
+    const std::string name = titleShown(title);
+    out += "<section class=\"title\" id=\"t" + std::to_string(index) + "\">\n<h2>";
+    appendEscaped(out, name);
+    out += "</h2>\n<p class=\"facts\">" + std::to_string(title.records) + " záznamů; ";
+    appendFacts(out, title);
+    out += "</p>\n";
+    if (title.yearCount > 0) {
+        out += "<table class=\"chart\"><thead><tr><th scope=\"col\">Rok</th>";
+        for (int n = 1; n <= title.highestNumber; ++n) {
+            out += "<th scope=\"col\">" + std::to_string(n) + "</th>";
+        }
+        out += "</tr></thead>\n<tbody>\n";
+        for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+            const std::string yearText = std::to_string(year);
+            out += "<tr><th scope=\"row\">" + yearText + "</th>";
+            for (int number = 1; number <= title.highestNumber; ++number) {
+                const std::uint32_t count = title.count(year, number);
+                out += count == 0   ? "<td class=\"m\" title=\""
+                       : count == 1 ? "<td class=\"h\" title=\""
+                                    : "<td class=\"d\" title=\"";
+                appendEscaped(out, name);
+                out += " " + std::to_string(number) + "/" + yearText;
+                if (count == 0) {
+                    out += ": chybí\"></td>";
+                } else if (count == 1) {
+                    out += ": máme\"></td>";
+                } else {
+                    out += ": máme " + std::to_string(count) + "\u00d7\">" + std::to_string(count) +
+                           "</td>";
+                }
+            }
+            out += "</tr>\n";
+        }
+        out += "</tbody></table>\n";
+    }
+    if (!title.unread.empty()) {
+        out += "<p class=\"other\">Jiné: ";
+        for (std::size_t i = 0; i < title.unread.size(); ++i) {
+            out += i == 0 ? "\u201e" : ", \u201e";
+            appendEscaped(out, title.unread[i]);
+            out += "\u201c";
+        }
+        out += "</p>\n";
+    }
+    out += "</section>\n";
+}
+
+}  // namespace
+
+std::string holdingsPage(const std::vector<TitleHoldings>& titles, std::string_view catalogue) {
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"cs\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Přehled sbírky</title>\n"
+        "<style>";
+    out += style;
+    out += "</style>\n</head>\n<body>\n<h1>Přehled sbírky</h1>\n<p class=\"facts\">";
+    appendEscaped(out, catalogue);
+    out += " \u2013 tiskopisů: " + std::to_string(titles.size()) + "</p>\n";
+    out +=
+        "<p class=\"legend\"><span class=\"h\"></span>máme<span class=\"m\"></span>chybí"
+        "<span class=\"d\">2</span>máme vícekrát</p>\n";
+    out += "<nav>\n<h2>Tiskopisy</h2>\n<ol class=\"index\">\n";
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        out += "<li><a href=\"#t" + std::to_string(i + 1) + "\">";
+        appendEscaped(out, titleShown(titles[i]));
+        out += "</a> <small>";
+        appendFacts(out, titles[i]);
+        out += "</small></li>\n";
+    }
+    out += "</ol>\n</nav>\n";
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        appendChart(out, titles[i], i + 1);
+    }
+    out += "</body>\n</html>\n";
+    return out;
+}
+
+}  // namespace quorvel

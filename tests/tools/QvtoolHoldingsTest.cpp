@@ -1,0 +1,106 @@
+// qvtool holdings: the forms of Cislo read and not read, and the holdings of an imported list as
+// CSV and text, one periodical at a time, and refused as the other commands refuse.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "QvtoolProcess.h"
+#include "TemporaryDirectory.h"
+#include "holdings/IssueNumber.h"
+
+namespace quorvel::testing {
+namespace {
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Holdings, CisloFormsReadAsNumbersAndAYear) {
+    using Read = std::optional<std::tuple<int, int, int>>;  // year, first, last
+    const std::vector<std::pair<std::string, Read>> cases{
+        {"3/1998", {{1998, 3, 3}}},       {" 12 / 1985 ", {{1985, 12, 12}}},
+        {"3/98", {{1998, 3, 3}}},         {"3/05", {{2005, 3, 3}}},
+        {"3/29", {{2029, 3, 3}}},         {"3/30", {{1930, 3, 3}}},
+        {"3-4/1998", {{1998, 3, 4}}},     {"7\u20138/2010", {{2010, 7, 8}}},
+        {"1+2/2001", {{2001, 1, 2}}},     {"1998/3", {{1998, 3, 3}}},
+        {"1998/11-12", {{1998, 11, 12}}}, {"\u010d. 3/1998", {{1998, 3, 3}}},
+        {"\u010c.3/98", {{1998, 3, 3}}},  {"\u010d\u00eds. 45/2001", {{2001, 45, 45}}},
+        {"No. 5/1991", {{1991, 5, 5}}},   {"999/2100", {{2100, 999, 999}}},
+        {"Speciál", std::nullopt},        {"", std::nullopt},
+        {"3/1998a", std::nullopt},        {"0/1998", std::nullopt},
+        {"1000/1998", std::nullopt},      {"3/198", std::nullopt},
+        {"3/1799", std::nullopt},         {"4-3/1998", std::nullopt},
+        {"3-3/1998", std::nullopt},       {"1-13/1998", std::nullopt},
+        {"3/1998/2", std::nullopt},       {"1998", std::nullopt},
+        {"jaro 1998", std::nullopt},      {"3//1998", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::optional<IssueNumber> read = readIssueNumber(text);
+        const Read got = read ? Read{{read->year, read->first, read->last}} : std::nullopt;
+        EXPECT_EQ(got, expected) << text;
+    }
+}
+
+class QvtoolHoldings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::filesystem::path csv = work_.path() / "list.csv";
+        std::ofstream(csv, std::ios::binary)
+            << "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\n"
+               "Vesmír,1/1998,,\nVesmír,3/98,,\nVesmír,č. 3/1998,,\nVesmír,2-3/2000,,\n"
+               "Vesmír,Speciál,,\nVesmír,\"jaro, léto\",,\nČtyřlístek,1/2001,,\n"
+               "abc,12/1985,,\nabc,1/1985,,\n";
+        ASSERT_EQ(runQvtool({"create", work_.path().string()}).exitCode, 0);
+        ASSERT_EQ(runQvtool({"import", csv.string(), work_.path().string()}).exitCode, 0);
+    }
+
+    TemporaryDirectory work_;
+};
+
+TEST_F(QvtoolHoldings, CsvGivesEachTitleAndYearInCzechOrder) {
+    const std::filesystem::path out = work_.path() / "holdings.csv";
+    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--csv", out.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(fileText(out),
+              "Vytisk,Rok,Mame,Chybi,Vicekrat,Jine\r\n"
+              "abc,1985,\"1, 12\",2\u201311,,\r\n"
+              "Čtyřlístek,2001,1,,,\r\n"
+              "Vesmír,1998,\"1, 3\",2,3,\r\n"
+              "Vesmír,1999,,1\u20133,,\r\n"
+              "Vesmír,2000,\"2, 3\",1,,\r\n"
+              "Vesmír,,,,,\"Speciál; jaro, léto\"\r\n");
+    // Never over an existing file.
+    EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--csv", out.string()}).exitCode, 1);
+}
+
+TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
+    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--title", "VESMÍR"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Vesmír (záznamů 6)\n"
+                           "  Rok   Máme  Chybí  Vícekrát\n"
+                           "  1998  1, 3  2      3\n"
+                           "  1999  \u2013     1\u20133\n"
+                           "  2000  2, 3  1\n"
+                           "  Jiné: „Speciál“, „jaro, léto“\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("abc"), std::string::npos);
+
+    const QvtoolRun none = runQvtool({"holdings", work_.path().string(), "--title", "Reflex"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no periodical titled 'Reflex'"), std::string::npos) << none.err;
+    EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--html"}).exitCode, 2);
+    EXPECT_EQ(
+        runQvtool({"holdings", work_.path().string(), "--title", "a", "--title", "b"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quorvel::testing

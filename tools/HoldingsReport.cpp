@@ -1,0 +1,112 @@
+#include "HoldingsReport.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "CsvTargetFile.h"
+#include "CsvWriter.h"
+#include "holdings/HoldingsPage.h"
+#include "text/Utf8.h"
+
+namespace quorvel::tools {
+
+namespace {
+
+std::string titleShown(const TitleHoldings& title) {
+    return title.title.empty() ? "(bez názvu)" : title.title;
+}
+
+std::string unreadTexts(const TitleHoldings& title, std::string_view separator, bool quoted) {
+    std::string text;
+    for (std::size_t i = 0; i < title.unread.size(); ++i) {
+        text += i == 0 ? "" : std::string(separator);
+        text += quoted ? "\u201e" + title.unread[i] + "\u201c" : title.unread[i];
+    }
+    return text;
+}
+
+// Pads text with spaces to width characters.
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t length = utf8::length(text);
+    return text + std::string(width > length ? width - length : 0, ' ');
+}
+
+}  // namespace
+
+void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titles,
+                       std::string_view catalogue) {
+    std::uint64_t records = 0;
+    for (const TitleHoldings& title : titles) {
+        records += title.records;
+    }
+    out << "Přehled sbírky v " << catalogue << ": tiskopisů " << titles.size() << ", záznamů "
+        << records << "\n";
+    for (const TitleHoldings& title : titles) {
+        out << "\n" << titleShown(title) << " (záznamů " << title.records << ")\n";
+        if (title.yearCount > 0) {
+            std::vector<std::array<std::string, 4>> lines{{"Rok", "Máme", "Chybí", "Vícekrát"}};
+            for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+                const std::string held = numberRanges(title.held(year));
+                lines.push_back({std::to_string(year), held.empty() ? "\u2013" : held,
+                                 numberRanges(title.missing(year)),
+                                 numberRanges(title.heldTwiceOrMore(year))});
+            }
+            std::array<std::size_t, 4> widths{};
+            for (const auto& line : lines) {
+                for (std::size_t c = 0; c < widths.size(); ++c) {
+                    widths[c] = std::max(widths[c], utf8::length(line[c]));
+                }
+            }
+            for (const auto& line : lines) {
+                std::string text = "  ";
+                for (std::size_t c = 0; c < line.size(); ++c) {
+                    text += c + 1 < line.size() ? padded(line[c], widths[c] + 2) : line[c];
+                }
+                while (!text.empty() && text.back() == ' ') {
+                    text.pop_back();
+                }
+                out << text << "\n";
+            }
+        }
+        if (!title.unread.empty()) {
+            out << "  Jiné: " << unreadTexts(title, ", ", true) << "\n";
+        }
+    }
+}
+
+void writeHoldingsCsv(const std::filesystem::path& target,
+                      const std::vector<TitleHoldings>& titles) {
+    CsvTargetFile file(target);
+    CsvWriter writer(file);
+    const std::array<std::string_view, 6> header{"Vytisk", "Rok",      "Mame",
+                                                 "Chybi",  "Vicekrat", "Jine"};
+    writer.write(header);
+    for (const TitleHoldings& title : titles) {
+        for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+            const std::string yearText = std::to_string(year);
+            const std::string held = numberRanges(title.held(year));
+            const std::string missing = numberRanges(title.missing(year));
+            const std::string twice = numberRanges(title.heldTwiceOrMore(year));
+            const std::array<std::string_view, 6> fields{title.title, yearText, held,
+                                                         missing,     twice,    ""};
+            writer.write(fields);
+        }
+        if (!title.unread.empty()) {
+            const std::string unread = unreadTexts(title, "; ", false);
+            const std::array<std::string_view, 6> fields{title.title, "", "", "", "", unread};
+            writer.write(fields);
+        }
+    }
+    writer.flush();
+    file.commit();
+}
+
+void writeHoldingsPage(const std::filesystem::path& target,
+                       const std::vector<TitleHoldings>& titles, std::string_view catalogue) {
+    CsvTargetFile file(target);
+    file.write(holdingsPage(titles, catalogue));
+    file.commit();
+}
+
+}  // namespace quorvel::tools

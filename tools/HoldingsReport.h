@@ -1,0 +1,25 @@
+// qvtool holdings: the holdings of a catalogue as text for a terminal, as CSV, and as the page.
+// The text has a heading per title and aligned columns Rok, Máme, Chybí, Vícekrát, then the
+// texts of Cislo that don't read. The CSV has one line per title and year, in the dialect of
+// qvtool export, with the header Vytisk,Rok,Mame,Chybi,Vicekrat,Jine; the numbers as ranges,
+// and a title's texts that don't read on a line of its own with an empty Rok, joined by "; ".
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+#include "holdings/Holdings.h"
+
+namespace quorvel::tools {
+
+void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titles,
+                       std::string_view catalogue);
+// Both write a new file, never replacing one (CsvTargetFile); throw std::runtime_error.
+void writeHoldingsCsv(const std::filesystem::path& target,
+                      const std::vector<TitleHoldings>& titles);
+void writeHoldingsPage(const std::filesystem::path& target,
+                       const std::vector<TitleHoldings>& titles, std::string_view catalogue);
+
+}  // namespace quorvel::tools
