@@ -79,9 +79,8 @@ class CollectionOverviewTest : public QObject {
 
         const QString dom = QString::fromUtf8(chromium({"--dump-dom", page}));
         for (const char* part :
-             {"href=\"#t2\">Vesmír</a>", "title=\"Vesmír 1/1998: máme\"",
-              "title=\"Vesmír 2/1998: chybí\"", "title=\"Vesmír 3/1998: máme 2×\"",
-              "title=\"Vesmír 3/1999: máme\"", "„Speciál“",
+             {"href=\"#t2\">Vesmír</a>", "title=\"1/1998: máme\"", "title=\"2/1998: chybí\"",
+              "title=\"3/1998: máme 2×\"", "title=\"3/1999: máme\"", "„Speciál“",
               "&lt;script&gt;alert(1)&lt;/script&gt;"}) {
             QVERIFY2(dom.contains(QString::fromUtf8(part)), part);
         }
