@@ -72,6 +72,13 @@ files=$(dpkg -L quorvel)
 export QT_QPA_PLATFORM=xcb
 openbox >/dev/null 2>&1 &
 wm=$!
+# A window mapped while the window manager is still starting can stay unmapped: wait for it.
+tries=0
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 300 ] || stop "openbox didn't start"
+    sleep 0.1
+done
 data=$work/data
 mkdir "$work/home"
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/cz.velmora.Quorvel.desktop)
