@@ -1,6 +1,7 @@
 #include "engine/RowInsert.h"
 
 #include "EDBEngineError.h"
+#include "engine/SortKey.h"
 #include "query/RowData.h"
 #include "text/Utf8.h"
 
@@ -88,7 +89,7 @@ void RowInsert::bindRow(sqlite::Statement& statement, const Texts& strings) {
         statement.bindStatic(c + 1, stored(strings[c]));
     }
     for (int c = 0; c < schema::keyedColumnCount; ++c) {
-        keys_[c].assign(collator_.key(strings[c].value_or(std::string_view())));
+        keys_[c].assign(schema::sortKeyOf(collator_, strings[c]));
         statement.bindBlob(schema::stringColumnCount + c + 1, keys_[c]);
     }
 }
