@@ -1,0 +1,152 @@
+#include "check/CheckConnection.h"
+
+#include <string>
+
+#include "EDBEngineError.h"
+#include "engine/CatalogueSchema.h"
+#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteStatement.h"
+#include "sqlite/SqliteUri.h"
+
+namespace quorvel::check {
+
+namespace {
+
+// As long as the program waits for a lock: a check started during a Save waits for its commit.
+constexpr int busyTimeoutMs = 5000;
+
+CheckFinding unreadable(const char* file, sqlite3* db, int rc) {
+    std::string why = sqlite3_errmsg(db);
+    if (rc == SQLITE_READONLY_ROLLBACK) {
+        why =
+            "a change to it was left unfinished (its journal is beside it); the program rolls "
+            "it back when it next opens the catalogue";
+    }
+    return {file, 1, std::string(file) + ": the file can't be read: " + why + "."};
+}
+
+std::int64_t pragmaInteger(sqlite3* db, const std::string& sql) {
+    sqlite::Statement statement(db, sql);
+    return statement.step() ? statement.integer(0) : 0;
+}
+
+}  // namespace
+
+CheckConnection::CheckConnection(const std::filesystem::path& directory) {
+    const std::filesystem::path rowsPath = directory / schema::rowsFileName;
+    const std::filesystem::path memoPath = directory / schema::memoFileName;
+    std::error_code error;
+    const bool rowsThere = std::filesystem::is_regular_file(rowsPath, error);
+    bool memoThere = std::filesystem::is_regular_file(memoPath, error);
+    for (const auto& [there, file] :
+         {std::pair{rowsThere, schema::rowsFileName}, std::pair{memoThere, schema::memoFileName}}) {
+        if (!there) {
+            findings_.push_back({file, 1, std::string(file) + ": the file is missing."});
+        }
+    }
+    // A missing qv.db leaves main an empty database in memory, so qv.mb is still checked.
+    const int rc =
+        sqlite3_open_v2(rowsThere ? sqlite::fileUri(rowsPath, "ro").c_str() : "file::memory:", &db_,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, sqlite::longPathVfs());
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        sqlite::raise(nullptr, rc, "File: " + rowsPath.string());
+    }
+    try {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, busyTimeoutMs);
+        // A larger cache than the default for qv.db: integrity_check looks each row up in every
+        // index. qv.mb has none, and is read faster through the default one.
+        sqlite::execute(db_, "PRAGMA main.cache_size=-65536");
+        if (memoThere) {
+            const std::string attach = "ATTACH '" + sqlite::fileUri(memoPath, "ro") + "' AS mb";
+            const int attached = sqlite3_exec(db_, attach.c_str(), nullptr, nullptr, nullptr);
+            if (attached != SQLITE_OK) {
+                findings_.push_back(unreadable(schema::memoFileName, db_, attached));
+                memoThere = false;
+            }
+        }
+        sqlite::execute(db_, "BEGIN");
+        rowsReadable_ = rowsThere && lock("main", schema::rowsFileName);
+        memoReadable_ = memoThere && lock("mb", schema::memoFileName);
+        if (rowsReadable_ && memoReadable_) {
+            try {
+                identify();
+            } catch (const EDBEngineError& failure) {
+                // A table or pragma the catalogue must have can't be read: its schema is damaged.
+                findings_.push_back({schema::rowsFileName, 1,
+                                     std::string(schema::rowsFileName) +
+                                         ": the catalogue's tables can't be read: " +
+                                         failure.entries().front().text + "."});
+                catalogue_ = false;
+            }
+        }
+    } catch (...) {
+        // A destructor doesn't run for a constructor that throws.
+        sqlite3_close(db_);
+        throw;
+    }
+}
+
+CheckConnection::~CheckConnection() {
+    if (db_ != nullptr) {
+        // Only read: the end of the transaction just lets go of the read locks.
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+}
+
+// The first read of a file in the transaction takes its shared lock, kept until the end.
+bool CheckConnection::lock(const char* schemaName, const char* file) {
+    const std::string read = std::string("SELECT count(*) FROM ") + schemaName + ".sqlite_master";
+    const int rc = sqlite3_exec(db_, read.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        findings_.push_back(unreadable(file, db_, rc));
+        return false;
+    }
+    return true;
+}
+
+void CheckConnection::identify() {
+    const struct {
+        const char* schemaName;
+        const char* file;
+        std::int32_t applicationId;
+        const char* role;
+    } files[] = {{"main", schema::rowsFileName, schema::rowsApplicationId, "rows"},
+                 {"mb", schema::memoFileName, schema::memoApplicationId, "memo texts"}};
+    for (const auto& f : files) {
+        const std::string prefix = std::string("PRAGMA ") + f.schemaName + ".";
+        const std::int64_t version = pragmaInteger(db_, prefix + "user_version");
+        if (pragmaInteger(db_, prefix + "application_id") != f.applicationId || version < 1) {
+            findings_.push_back(
+                {f.file, 1,
+                 std::string(f.file) + ": not the file of a catalogue's " + f.role + "."});
+            return;
+        }
+        if (version > schema::formatVersion) {
+            findings_.push_back({f.file, 1,
+                                 std::string(f.file) + ": of format " + std::to_string(version) +
+                                     ", newer than this qvtool knows (" +
+                                     std::to_string(schema::formatVersion) + ")."});
+            return;
+        }
+        // The unkeyed format is no fault: the next opening that may write it adds the keys.
+        if (f.file == schema::rowsFileName) {
+            keyed_ = version == schema::formatVersion;
+        }
+    }
+    sqlite::Statement pair(db_,
+                           "SELECT (SELECT token FROM main.qv_pair) = "
+                           "(SELECT token FROM mb.qv_pair)");
+    if (!pair.step() || pair.integer(0) != 1) {
+        findings_.push_back({schema::memoFileName, 1,
+                             std::string(schema::memoFileName) + ": not the memo file of " +
+                                 schema::rowsFileName + " (their pairing tokens differ)."});
+        return;
+    }
+    catalogue_ = true;
+}
+
+}  // namespace quorvel::check
