@@ -14,6 +14,7 @@ std::string usageText() {
         "       qvtool import CSV DIR\n"
         "       qvtool export DIR CSV [--order vytisk|cislo]\n"
         "       qvtool holdings DIR [--title TEXT] [--csv FILE] [--html FILE]\n"
+        "       qvtool check DIR\n"
         "       qvtool --help\n"
         "\n"
         "Makes a Quorvel catalogue: the table qv as the two files qv.db (rows) and qv.mb\n"
@@ -40,6 +41,13 @@ std::string usageText() {
         "                         text, or to new files: --csv (header\n"
         "                         Vytisk,Rok,Mame,Chybi,Vicekrat,Jine) and --html (a\n"
         "                         page with a chart per periodical).\n"
+        "  check DIR              whether the catalogue in DIR is sound, changing nothing:\n"
+        "                         SQLite's integrity check of both files (their pages, and\n"
+        "                         each index against its table), every memo text has its\n"
+        "                         row, and every row's sort keys are those of its Vytisk\n"
+        "                         and Cislo (rows another program wrote have none). Prints\n"
+        "                         each finding, naming the file, with a count. It reads\n"
+        "                         under a read lock: a running program's Save waits for it.\n"
         "\n"
         "qvtool never overwrites: when DIR holds qv.db or qv.mb already it stops, says why\n"
         "and changes nothing. A run that fails removes the files it made.\n"
@@ -70,9 +78,10 @@ std::string usageText() {
                 patterns.rare + "\", common \"" + patterns.common + "\"\n";
     }
     text +=
-        "Progress goes to stderr (for import and export only when it is a terminal).\n"
+        "Progress goes to stderr (for import, export and check only when it is a terminal).\n"
         "\n"
-        "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n";
+        "Exit status: 0 done, 1 failed (the reason on stderr; for check, a catalogue\n"
+        "damaged or inconsistent), 2 wrong usage.\n";
     return text;
 }
 

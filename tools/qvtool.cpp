@@ -1,5 +1,5 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
-// or a large generated one for benchmarks; and moves rows in and out of one as CSV. See
+// or a large generated one for benchmarks; moves rows in and out of one as CSV; and checks one. See
 // usageText() for the commands.
 #include <charconv>
 #include <chrono>
@@ -23,6 +23,7 @@
 #include "HoldingsReport.h"
 #include "Progress.h"
 #include "Usage.h"
+#include "check/CatalogueCheck.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Engine.h"
 #include "holdings/Holdings.h"
@@ -145,6 +146,38 @@ int exportCsv(const std::vector<std::string>& arguments) {
     return exitDone;
 }
 
+// Only reads: the findings go to stdout, a sentence each; the status tells whether there were any.
+int checkCatalogue(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 1, 1, "check DIR");
+    const std::filesystem::path directory = arguments[1];
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+    check::CatalogueCheck check(directory);
+    const auto progress =
+        terminalProgress("qvtool: checking " + directory.string() + ":", check.work());
+    const std::vector<check::CheckFinding> findings = check.run([&progress](std::uint64_t done) {
+        if (progress) {
+            progress->advance(done);
+        }
+    });
+    if (progress) {
+        progress->finish();
+    }
+    for (const check::CheckFinding& finding : findings) {
+        std::cout << finding.sentence << '\n';
+    }
+    if (findings.empty()) {
+        std::cout << "The catalogue in " << directory.string() << " is sound.\n";
+        return exitDone;
+    }
+    std::cout << "The catalogue in " << directory.string()
+              << " is damaged or inconsistent: " << findings.size()
+              << (findings.size() == 1 ? " finding" : " findings") << ".\n";
+    return exitFailed;
+}
+
 int holdings(const std::vector<std::string>& arguments) {
     const char* form = "holdings DIR [--title TEXT] [--csv FILE] [--html FILE]";
     requireOperands(arguments, 1, 7, form);
@@ -210,6 +243,9 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (command == "holdings") {
         return holdings(arguments);
+    }
+    if (command == "check") {
+        return checkCatalogue(arguments);
     }
     if (command != "create" && command != "demo" && command != "generate") {
         throw UsageError{"unknown command '" + command + "'"};

@@ -18,9 +18,9 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     EXPECT_EQ(run.err, "");
     for (const char* part :
          {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
-          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo]", "default 1",
-          "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
-          "Obsah_vytisku"}) {
+          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo]",
+          "qvtool check DIR", "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
+          "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
     }
     for (const tools::FieldPatterns& patterns : tools::generatedPatterns) {
@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"generate", "DIR", "5", "seed"},
         std::vector<std::string>{"generate", "DIR", "5", "18446744073709551616"},
         std::vector<std::string>{"generate", "DIR", "5", "1", "2"},
-        std::vector<std::string>{"import", "DIR"},
+        std::vector<std::string>{"import", "DIR"}, std::vector<std::string>{"check"},
+        std::vector<std::string>{"check", "DIR", "DIR"},
         std::vector<std::string>{"import", "x.csv", "DIR", "DIR"},
         std::vector<std::string>{"export", "DIR"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--order"},

@@ -1,0 +1,200 @@
+// qvtool check on real catalogues: a sound one passes, beside a program that holds the files,
+// without a byte or a time of them changed; each kind of damage, made as SQLite or another
+// program would leave it, fails and is named with its file and count.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CatalogueReading.h"
+#include "QvtoolProcess.h"
+#include "TemporaryDirectory.h"
+
+namespace quorvel::testing {
+namespace {
+
+// qv.db with qv.mb attached as mb, writable, as another program opens them.
+class Writer {
+  public:
+    explicit Writer(const std::filesystem::path& directory) {
+        EXPECT_EQ(sqlite3_open((directory / "qv.db").c_str(), &db_), SQLITE_OK);
+        run("ATTACH '" + (directory / "qv.mb").string() + "' AS mb");
+    }
+    ~Writer() { sqlite3_close(db_); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void run(const std::string& sql) {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+            << sql << ": " << (error != nullptr ? error : "");
+        sqlite3_free(error);
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+void withWriter(const std::filesystem::path& directory, const std::string& sql) {
+    Writer(directory).run(sql);
+}
+
+struct FileState {
+    std::string bytes;
+    std::int64_t mtimeNs;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const std::filesystem::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0);
+    return {fileBytes(path), status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec};
+}
+
+class QvtoolCheck : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(runQvtool({"demo", work_.path().string()}).exitCode, 0); }
+    std::string dir() const { return work_.path().string(); }
+
+    TemporaryDirectory work_;
+};
+
+TEST_F(QvtoolCheck, SoundCatalogueBesideAWriterPassesChangingNothing) {
+    const FileState rows = stateOf(work_.path() / "qv.db");
+    const FileState memos = stateOf(work_.path() / "qv.mb");
+    const std::vector<std::string> names = directoryListing(work_.path());
+    {
+        // A program in the middle of a write holds both files' reserved locks: a check that
+        // wanted more than a read lock would fail here.
+        Writer program(work_.path());
+        program.run(
+            "BEGIN IMMEDIATE; UPDATE main.qv_pair SET token = token; "
+            "UPDATE mb.qv_pair SET token = token");
+        const QvtoolRun run = runQvtool({"check", dir()});
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_EQ(run.out, "The catalogue in " + dir() + " is sound.\n");
+        EXPECT_EQ(run.err, "");  // no progress off a terminal
+        program.run("ROLLBACK");
+    }
+    const QvtoolRun shown = runQvtoolOnTerminal({"check", dir()});
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_NE(shown.out.find("qvtool: checking " + dir() + ": 100%"), std::string::npos)
+        << shown.out;
+    EXPECT_EQ(stateOf(work_.path() / "qv.db"), rows);
+    EXPECT_EQ(stateOf(work_.path() / "qv.mb"), memos);
+    EXPECT_EQ(directoryListing(work_.path()), names);
+}
+
+// Runs sql while the index qv_by_vytisk isn't kept up: for that while it is a partial index
+// of no rows, so it keeps the entries of the rows before. Each change of the schema is read
+// afresh by a connection of its own.
+void pastIndex(const std::filesystem::path& directory, const std::string& sql) {
+    const std::string index = "CREATE INDEX qv_by_vytisk ON qv(vytisk_key)";
+    const auto define = [&directory](const std::string& text) {
+        withWriter(directory, "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = '" + text +
+                                  "' WHERE name = 'qv_by_vytisk'");
+    };
+    define(index + " WHERE 0");
+    withWriter(directory, sql);
+    define(index);
+}
+
+// Rows 1..3 given other rows' titles: the keys agree with the fields, the index does not.
+const std::string retitled =
+    "UPDATE main.qv SET (vytisk, vytisk_key) = (SELECT o.vytisk, o.vytisk_key FROM main.qv AS o "
+    "WHERE o.vytisk <> qv.vytisk ORDER BY o.id LIMIT 1) WHERE id <= 3";
+
+// Bytes of a page of qv.db overwritten in place.
+void overwritePage(const std::filesystem::path& directory, const std::string& rootOf) {
+    const std::int64_t page = sqliteInteger(
+        directory, "SELECT rootpage FROM sqlite_master WHERE name = '" + rootOf + "'");
+    const std::int64_t size = sqliteInteger(directory, "PRAGMA page_size");
+    std::fstream file(directory / "qv.db", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp((page - 1) * size + size - 200);
+    file << std::string(150, '\x5a');
+}
+
+struct Damage {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> make;
+    std::vector<std::string> said;  // each a whole line of the report
+};
+
+TEST_F(QvtoolCheck, EachDamageFailsNamingItsFileAndCount) {
+    const std::vector<Damage> damages{
+        {"memos without their rows",
+         [](const auto& d) {
+             withWriter(d, "DELETE FROM main.qv WHERE id IN (SELECT id FROM mb.memo LIMIT 2)");
+         },
+         {"qv.mb: 2 memo texts without a row in qv.db; the program never shows them."}},
+        {"sort keys not those of the fields",
+         [](const auto& d) {
+             withWriter(d, "UPDATE main.qv SET cislo_key = x'01' WHERE id IN (2, 4, 6)");
+         },
+         {"qv.db: 3 rows whose sort key for Cislo is not the key of its text; they sort in "
+          "the wrong place."}},
+        {"a row another program wrote",
+         [](const auto& d) {
+             withWriter(d, "INSERT INTO main.qv(vytisk, cislo) VALUES('Cizí', '1/2000')");
+         },
+         {"qv.db: 1 row with a Vytisk but no sort key for it, as another program writes them; "
+          "they sort among the empty fields.",
+          "qv.db: 1 row with a Cislo but no sort key for it, as another program writes them; "
+          "they sort among the empty fields."}},
+        {"index entries stale",
+         [](const auto& d) { pastIndex(d, retitled); },
+         {"qv.db: 3 rows are missing from the index qv_by_vytisk; a sorted list would leave "
+          "them out."}},
+        {"a row left out of an index",
+         [](const auto& d) {
+             pastIndex(d,
+                       "INSERT INTO main.qv(vytisk, cislo, vytisk_key, cislo_key) "
+                       "SELECT vytisk, cislo, vytisk_key, cislo_key FROM main.qv WHERE id = 1");
+         },
+         {"qv.db: 1 row is missing from the index qv_by_vytisk; a sorted list would leave it "
+          "out.",
+          "qv.db: 1 index, qv_by_vytisk, holds a different number of entries than the table "
+          "has rows."}},
+        {"index page overwritten",
+         [](const auto& d) { overwritePage(d, "qv_by_cislo"); },
+         {"qv.db: 2 damaged places in the file's pages or records; SQLite's integrity check "
+          "says first: On tree page 5 cell 31: Extends off end of page.",
+          "qv.db: SQLite's integrity check stopped early, at a damaged place it can't read "
+          "past: database disk image is malformed."}},
+        {"memo file of another catalogue",
+         [](const auto& d) { withWriter(d, "UPDATE mb.qv_pair SET token = 'other'"); },
+         {"qv.mb: not the memo file of qv.db (their pairing tokens differ)."}},
+    };
+    for (const Damage& damage : damages) {
+        TemporaryDirectory fresh;
+        ASSERT_EQ(runQvtool({"demo", fresh.path().string()}).exitCode, 0);
+        damage.make(fresh.path());
+        const QvtoolRun run = runQvtool({"check", fresh.path().string()});
+        EXPECT_EQ(run.exitCode, 1) << damage.name << '\n' << run.out << run.err;
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line) && !line.starts_with("The catalogue");) {
+            EXPECT_TRUE(line.starts_with("qv.db: ") || line.starts_with("qv.mb: "))
+                << damage.name << ": " << line;
+        }
+        for (const std::string& line : damage.said) {
+            EXPECT_NE(run.out.find(line + "\n"), std::string::npos)
+                << damage.name << ": " << line << "\n"
+                << run.out;
+        }
+        EXPECT_NE(run.out.find("The catalogue in " + fresh.path().string() +
+                               " is damaged or inconsistent"),
+                  std::string::npos)
+            << damage.name << '\n'
+            << run.out;
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::testing
