@@ -229,6 +229,9 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             sortKeys_ = true;
         }
         findSortIndexes();
+        if (!readOnly() && sortIndex_[0] && sortIndex_[1]) {
+            schema::keyRowsWrittenByOthers(db_, busyTimeoutMs);
+        }
         sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
         sqlite3_close(db_);

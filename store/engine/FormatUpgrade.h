@@ -15,4 +15,11 @@ namespace quorvel::schema {
 // when another copy upgraded the files first. Throws EDBEngineError; nothing is changed then.
 void upgradeToSortKeys(sqlite3* db);
 
+// On db as for upgradeToSortKeys, of the current format: gives the rows another program wrote
+// without sort keys (an empty key beside a field with a value) their keys, in one transaction.
+// Finds them through the key indexes, and writes nothing when there are none. Skipped when
+// another copy holds a lock (the next opening tries again) or when the write fails; the files
+// are then as they were. Restores busyTimeoutMs as db's busy timeout.
+void keyRowsWrittenByOthers(sqlite3* db, int busyTimeoutMs);
+
 }  // namespace quorvel::schema
