@@ -21,7 +21,11 @@ std::string unreadTexts(const TitleHoldings& title, std::string_view separator, 
     std::string text;
     for (std::size_t i = 0; i < title.unread.size(); ++i) {
         text += i == 0 ? "" : std::string(separator);
-        text += quoted ? "\u201e" + title.unread[i] + "\u201c" : title.unread[i];
+        if (quoted && title.unread[i].empty()) {
+            text += "(bez čísla)";  // quotes round nothing would read as a stray mark
+        } else {
+            text += quoted ? "\u201e" + title.unread[i] + "\u201c" : title.unread[i];
+        }
     }
     return text;
 }

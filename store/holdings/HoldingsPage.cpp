@@ -127,7 +127,12 @@ void appendChart(std::string& out, const TitleHoldings& title, std::size_t index
     if (!title.unread.empty()) {
         out += "<p class=\"other\">Jiné: ";
         for (std::size_t i = 0; i < title.unread.size(); ++i) {
-            out += i == 0 ? "\u201e" : ", \u201e";
+            out += i == 0 ? "" : ", ";
+            if (title.unread[i].empty()) {
+                out += "(bez čísla)";  // quotes round nothing would read as a stray mark
+                continue;
+            }
+            out += "\u201e";
             appendEscaped(out, title.unread[i]);
             out += "\u201c";
         }
