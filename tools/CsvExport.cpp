@@ -40,9 +40,10 @@ CsvExport::CsvExport(const std::filesystem::path& directory, SortOrder order) : 
 CsvExport::~CsvExport() = default;
 
 std::uint64_t CsvExport::write(const std::filesystem::path& target,
-                               const std::function<void(std::uint64_t)>& progress) {
+                               const std::function<void(std::uint64_t)>& progress,
+                               CsvDialect dialect) {
     CsvTargetFile file(target);
-    CsvWriter writer(file);
+    CsvWriter writer(file, dialect);
     std::array<std::string_view, schema::columns.size()> fields;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         fields[i] = schema::columns[i].fieldName;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "CsvWriter.h"
 #include "engine/Engine.h"
 #include "recordset/StatementComposer.h"
 #include "sqlite/SqliteStatement.h"
@@ -37,7 +38,8 @@ class CsvExport {
     // when the file can't be written, EDBEngineError when the catalogue can't be read; no file
     // of that name is left behind then.
     std::uint64_t write(const std::filesystem::path& target,
-                        const std::function<void(std::uint64_t)>& progress);
+                        const std::function<void(std::uint64_t)>& progress,
+                        CsvDialect dialect = rfc4180Dialect);
 
   private:
     Engine engine_;

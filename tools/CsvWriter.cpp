@@ -10,14 +10,17 @@ constexpr std::size_t blockSize = 1 << 20;
 
 }  // namespace
 
-CsvWriter::CsvWriter(CsvTargetFile& file) : file_(file) {
+CsvWriter::CsvWriter(CsvTargetFile& file, CsvDialect dialect) : file_(file), dialect_(dialect) {
     buffer_.reserve(blockSize + blockSize / 4);
+    if (dialect_.byteOrderMark) {
+        buffer_ += "\xef\xbb\xbf";
+    }
 }
 
 void CsvWriter::write(std::span<const std::string_view> fields) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) {
-            buffer_ += ',';
+            buffer_ += dialect_.separator;
         }
         append(fields[i]);
     }
@@ -33,7 +36,8 @@ void CsvWriter::flush() {
 }
 
 void CsvWriter::append(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    const char mustQuote[] = {dialect_.separator, '"', '\r', '\n', '\0'};
+    if (field.find_first_of(mustQuote) == std::string_view::npos) {
         buffer_ += field;
         return;
     }

@@ -1,7 +1,9 @@
 // Writes CSV records as RFC 4180 describes them: fields separated by commas, each record ended
-// by CR LF. A field is quoted only when it must be, that is when it holds a comma, a quote, a CR
-// or an LF; a quote inside it is doubled. Text is written byte for byte, so a memo's own line
-// breaks, CR LF or LF, come back unchanged on reading. Records gather in a buffer that goes to
+// by CR LF. A field is quoted only when it must be, that is when it holds the separator, a
+// quote, a CR or an LF; a quote inside it is doubled. The spreadsheet dialect is what a Czech
+// spreadsheet program opens correctly with a double click: semicolons, and a UTF-8 byte-order
+// mark first, by which it knows the text is UTF-8. Text is written byte for byte, so a memo's own
+// line breaks, CR LF or LF, come back unchanged on reading. Records gather in a buffer that goes to
 // the file in large blocks.
 #pragma once
 
@@ -13,9 +15,16 @@ namespace quorvel::tools {
 
 class CsvTargetFile;
 
+struct CsvDialect {
+    char separator = ',';
+    bool byteOrderMark = false;
+};
+inline constexpr CsvDialect rfc4180Dialect{',', false};
+inline constexpr CsvDialect spreadsheetDialect{';', true};
+
 class CsvWriter {
   public:
-    explicit CsvWriter(CsvTargetFile& file);
+    explicit CsvWriter(CsvTargetFile& file, CsvDialect dialect = rfc4180Dialect);
 
     void write(std::span<const std::string_view> fields);
     // Hands what is gathered to the file; the last records are written only by this.
@@ -25,6 +34,7 @@ class CsvWriter {
     void append(std::string_view field);
 
     CsvTargetFile& file_;
+    CsvDialect dialect_;
     std::string buffer_;
 };
 

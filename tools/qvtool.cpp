@@ -115,29 +115,38 @@ int importCsv(const std::vector<std::string>& arguments) {
 }
 
 int exportCsv(const std::vector<std::string>& arguments) {
-    requireOperands(arguments, 2, 4, "export DIR CSV [--order vytisk|cislo]");
+    const char* form = "export DIR CSV [--order vytisk|cislo] [--excel]";
+    requireOperands(arguments, 2, 5, form);
     const std::filesystem::path directory = arguments[1];
     const std::filesystem::path csv = arguments[2];
-    SortOrder order = SortOrder::Unsorted;
-    if (arguments.size() > 3) {
-        const std::string value = arguments.size() == 5 ? arguments[4] : "";
-        if (arguments[3] != "--order" || (value != "vytisk" && value != "cislo")) {
-            throw UsageError{"usage: qvtool export DIR CSV [--order vytisk|cislo]"};
+    std::optional<SortOrder> order;
+    std::optional<tools::CsvDialect> dialect;
+    for (std::size_t i = 3; i < arguments.size(); ++i) {
+        const std::string value = i + 1 < arguments.size() ? arguments[i + 1] : "";
+        if (arguments[i] == "--excel" && !dialect) {
+            dialect = tools::spreadsheetDialect;
+        } else if (arguments[i] == "--order" && !order && (value == "vytisk" || value == "cislo")) {
+            order = value == "vytisk" ? SortOrder::ByTitle : SortOrder::ByIssueNumber;
+            ++i;
+        } else {
+            throw UsageError{std::string("usage: qvtool ") + form};
         }
-        order = value == "vytisk" ? SortOrder::ByTitle : SortOrder::ByIssueNumber;
     }
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
     }
-    tools::CsvExport exporter(directory, order);
+    tools::CsvExport exporter(directory, order.value_or(SortOrder::Unsorted));
     const auto progress =
         terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
-    const std::uint64_t rows = exporter.write(csv, [&progress](std::uint64_t done) {
-        if (progress) {
-            progress->advance(done);
-        }
-    });
+    const std::uint64_t rows = exporter.write(
+        csv,
+        [&progress](std::uint64_t done) {
+            if (progress) {
+                progress->advance(done);
+            }
+        },
+        dialect.value_or(tools::rfc4180Dialect));
     if (progress) {
         progress->finish();
     }

@@ -194,6 +194,21 @@ std::vector<std::string> exportedOrder(const std::filesystem::path& csv) {
     return keys;
 }
 
+TEST_F(QvtoolCsv, ExcelExportIsUtf8WithAByteOrderMarkAndSemicolons) {
+    const std::string input = write("list.csv",
+                                    "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\n"
+                                    "\"Vesmír; zvláštní\",3/1998,\"díry, hvězdy\",\"a\"\"b\"\n");
+    const Catalogue catalogue;
+    ASSERT_EQ(runQvtool({"import", input, catalogue.path()}).exitCode, 0);
+    const std::string output = file("excel.csv");
+    const QvtoolRun run = runQvtool({"export", catalogue.path(), output, "--excel"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The semicolon quotes a field; a comma no longer does.
+    EXPECT_EQ(fileBytes(output),
+              "\xEF\xBB\xBFVytisk;Cislo;Nejzajimavejsi_casti;Obsah_vytisku\r\n"
+              "\"Vesmír; zvláštní\";3/1998;díry, hvězdy;\"a\"\"b\"\r\n");
+}
+
 TEST_F(QvtoolCsv, ExportWritesTheRowsInTheProgramsOrderForEachSort) {
     const std::vector<std::string> stored =
         programOrder(demo.directory.path(), SortOrder::Unsorted);

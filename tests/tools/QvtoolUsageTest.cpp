@@ -18,7 +18,7 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     EXPECT_EQ(run.err, "");
     for (const char* part :
          {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
-          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo]",
+          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo] [--excel]",
           "qvtool check DIR", "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
           "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
@@ -77,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"export", "DIR"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--order"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--order", "tiskopis"},
-        std::vector<std::string>{"export", "DIR", "x.csv", "--sort", "cislo"}));
+        std::vector<std::string>{"export", "DIR", "x.csv", "--sort", "cislo"},
+        std::vector<std::string>{"export", "DIR", "x.csv", "--excel", "--excel"}));
 
 }  // namespace
 }  // namespace quorvel::testing
