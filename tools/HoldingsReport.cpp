@@ -13,19 +13,11 @@ namespace quorvel::tools {
 
 namespace {
 
-std::string titleShown(const TitleHoldings& title) {
-    return title.title.empty() ? "(bez názvu)" : title.title;
-}
-
-std::string unreadTexts(const TitleHoldings& title, std::string_view separator, bool quoted) {
+// The texts that don't read as written, for a CSV field.
+std::string unreadTexts(const TitleHoldings& title) {
     std::string text;
     for (std::size_t i = 0; i < title.unread.size(); ++i) {
-        text += i == 0 ? "" : std::string(separator);
-        if (quoted && title.unread[i].empty()) {
-            text += "(bez čísla)";  // quotes round nothing would read as a stray mark
-        } else {
-            text += quoted ? "\u201e" + title.unread[i] + "\u201c" : title.unread[i];
-        }
+        text += (i == 0 ? "" : "; ") + title.unread[i];
     }
     return text;
 }
@@ -47,7 +39,7 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
     out << "Přehled sbírky v " << catalogue << ": tiskopisů " << titles.size() << ", záznamů "
         << records << "\n";
     for (const TitleHoldings& title : titles) {
-        out << "\n" << titleShown(title) << " (záznamů " << title.records << ")\n";
+        out << "\n" << shownTitle(title) << " (záznamů " << title.records << ")\n";
         if (title.yearCount > 0) {
             std::vector<std::array<std::string, 4>> lines{{"Rok", "Máme", "Chybí", "Vícekrát"}};
             for (int year = title.firstYear; year <= title.lastYear(); ++year) {
@@ -74,7 +66,7 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
             }
         }
         if (!title.unread.empty()) {
-            out << "  Jiné: " << unreadTexts(title, ", ", true) << "\n";
+            out << "  Jiné: " << shownUnread(title) << "\n";
         }
     }
 }
@@ -97,7 +89,7 @@ void writeHoldingsCsv(const std::filesystem::path& target,
             writer.write(fields);
         }
         if (!title.unread.empty()) {
-            const std::string unread = unreadTexts(title, "; ", false);
+            const std::string unread = unreadTexts(title);
             const std::array<std::string_view, 6> fields{title.title, "", "", "", "", unread};
             writer.write(fields);
         }

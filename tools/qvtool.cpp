@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,6 +62,27 @@ void requireOperands(const std::vector<std::string>& arguments, std::size_t leas
     if (operands < least || operands > most) {
         throw UsageError{std::string("usage: qvtool ") + form};
     }
+}
+
+// The options after a command's operands, from arguments[first] on, each given at most once: a
+// flag stands alone, any other option takes the argument after it as its value (a flag's value
+// is empty). Anything else is wrong usage.
+std::map<std::string, std::string> readOptions(const std::vector<std::string>& arguments,
+                                               std::size_t first,
+                                               const std::set<std::string>& flags,
+                                               const std::set<std::string>& valued,
+                                               const char* form) {
+    std::map<std::string, std::string> options;
+    for (std::size_t i = first; i < arguments.size(); ++i) {
+        const std::string& name = arguments[i];
+        const bool flag = flags.count(name) != 0;
+        if ((!flag && (valued.count(name) == 0 || i + 1 >= arguments.size())) ||
+            options.count(name) != 0) {
+            throw UsageError{std::string("usage: qvtool ") + form};
+        }
+        options[name] = flag ? std::string() : arguments[++i];
+    }
+    return options;
 }
 
 // A missing directory is a failure rather than something to create: a mistyped path should
@@ -119,24 +142,22 @@ int exportCsv(const std::vector<std::string>& arguments) {
     requireOperands(arguments, 2, 5, form);
     const std::filesystem::path directory = arguments[1];
     const std::filesystem::path csv = arguments[2];
-    std::optional<SortOrder> order;
-    std::optional<tools::CsvDialect> dialect;
-    for (std::size_t i = 3; i < arguments.size(); ++i) {
-        const std::string value = i + 1 < arguments.size() ? arguments[i + 1] : "";
-        if (arguments[i] == "--excel" && !dialect) {
-            dialect = tools::spreadsheetDialect;
-        } else if (arguments[i] == "--order" && !order && (value == "vytisk" || value == "cislo")) {
-            order = value == "vytisk" ? SortOrder::ByTitle : SortOrder::ByIssueNumber;
-            ++i;
-        } else {
+    const std::map<std::string, std::string> options =
+        readOptions(arguments, 3, {"--excel"}, {"--order"}, form);
+    SortOrder order = SortOrder::Unsorted;
+    if (const auto given = options.find("--order"); given != options.end()) {
+        if (given->second != "vytisk" && given->second != "cislo") {
             throw UsageError{std::string("usage: qvtool ") + form};
         }
+        order = given->second == "vytisk" ? SortOrder::ByTitle : SortOrder::ByIssueNumber;
     }
+    const tools::CsvDialect dialect =
+        options.count("--excel") != 0 ? tools::spreadsheetDialect : tools::rfc4180Dialect;
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
     }
-    tools::CsvExport exporter(directory, order.value_or(SortOrder::Unsorted));
+    tools::CsvExport exporter(directory, order);
     const auto progress =
         terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
     const std::uint64_t rows = exporter.write(
@@ -146,7 +167,7 @@ int exportCsv(const std::vector<std::string>& arguments) {
                 progress->advance(done);
             }
         },
-        dialect.value_or(tools::rfc4180Dialect));
+        dialect);
     if (progress) {
         progress->finish();
     }
@@ -191,25 +212,15 @@ int holdings(const std::vector<std::string>& arguments) {
     const char* form = "holdings DIR [--title TEXT] [--csv FILE] [--html FILE]";
     requireOperands(arguments, 1, 7, form);
     const std::filesystem::path directory = arguments[1];
-    std::optional<std::string> title;
-    std::optional<std::filesystem::path> csv;
-    std::optional<std::filesystem::path> html;
-    for (std::size_t i = 2; i < arguments.size(); i += 2) {
-        const std::string& option = arguments[i];
-        std::optional<std::string>* text = option == "--title" ? &title : nullptr;
-        std::optional<std::filesystem::path>* file = option == "--csv"    ? &csv
-                                                     : option == "--html" ? &html
-                                                                          : nullptr;
-        if ((text == nullptr && file == nullptr) || i + 1 >= arguments.size() ||
-            (text != nullptr && text->has_value()) || (file != nullptr && file->has_value())) {
-            throw UsageError{std::string("usage: qvtool ") + form};
-        }
-        if (text != nullptr) {
-            *text = arguments[i + 1];
-        } else {
-            *file = arguments[i + 1];
-        }
-    }
+    const std::map<std::string, std::string> options =
+        readOptions(arguments, 2, {}, {"--title", "--csv", "--html"}, form);
+    const auto option = [&options](const char* name) {
+        const auto found = options.find(name);
+        return found != options.end() ? std::optional<std::string>(found->second) : std::nullopt;
+    };
+    const std::optional<std::string> title = option("--title");
+    const std::optional<std::string> csv = option("--csv");
+    const std::optional<std::string> html = option("--html");
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
@@ -223,13 +234,13 @@ int holdings(const std::vector<std::string>& arguments) {
     }
     if (csv) {
         tools::writeHoldingsCsv(*csv, titles);
-        std::cout << "Wrote the holdings of " << titles.size() << " periodicals to "
-                  << csv->string() << ".\n";
+        std::cout << "Wrote the holdings of " << titles.size() << " periodicals to " << *csv
+                  << ".\n";
     }
     if (html) {
         tools::writeHoldingsPage(*html, titles, directory.string());
-        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to "
-                  << html->string() << ".\n";
+        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to " << *html
+                  << ".\n";
     }
     if (!csv && !html) {
         tools::writeHoldingsText(std::cout, titles, directory.string());

@@ -41,6 +41,19 @@ std::vector<int> TitleHoldings::heldTwiceOrMore(int year) const {
     return numbersWhere(*this, year, [](std::uint32_t count) { return count > 1; });
 }
 
+std::string shownTitle(const TitleHoldings& title) {
+    return title.title.empty() ? "(bez názvu)" : title.title;
+}
+
+std::string shownUnread(const TitleHoldings& title) {
+    std::string text;
+    for (const std::string& unread : title.unread) {
+        text += text.empty() ? "" : ", ";
+        text += unread.empty() ? "(bez čísla)" : "\u201e" + unread + "\u201c";
+    }
+    return text;
+}
+
 std::string numberRanges(const std::vector<int>& numbers) {
     std::string text;
     for (std::size_t i = 0; i < numbers.size();) {

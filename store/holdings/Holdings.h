@@ -50,6 +50,12 @@ struct TitleHoldings {
     std::vector<int> heldTwiceOrMore(int year) const;
 };
 
+// For a reader: the title, or "(bez názvu)" for records without one.
+std::string shownTitle(const TitleHoldings& title);
+// For a reader: the texts that don't read, each in Czech quotes, separated by commas; an empty
+// one as "(bez čísla)", since quotes round nothing would read as a stray mark.
+std::string shownUnread(const TitleHoldings& title);
+
 // Numbers in ascending order as ranges: "1–10, 12" (an en dash joins a run of three or more,
 // a comma two apart).
 std::string numberRanges(const std::vector<int>& numbers);

@@ -57,10 +57,6 @@ void appendEscaped(std::string& out, std::string_view text) {
     }
 }
 
-std::string titleShown(const TitleHoldings& title) {
-    return title.title.empty() ? "(bez názvu)" : title.title;
-}
-
 std::size_t heldCount(const TitleHoldings& title) {
     return static_cast<std::size_t>(
         std::count_if(title.counts.begin(), title.counts.end(), [](auto n) { return n > 0; }));
@@ -83,7 +79,7 @@ void appendFacts(std::string& out, const TitleHoldings& title) {
 }
 
 void appendChart(std::string& out, const TitleHoldings& title, std::size_t index) {
-    const std::string name = titleShown(title);
+    const std::string name = shownTitle(title);
     out += "<section class=\"title\" id=\"t" + std::to_string(index) + "\">\n<h2>";
     appendEscaped(out, name);
     out += "</h2>\n<p class=\"facts\">" + std::to_string(title.records) + " záznamů; ";
@@ -126,16 +122,7 @@ void appendChart(std::string& out, const TitleHoldings& title, std::size_t index
     }
     if (!title.unread.empty()) {
         out += "<p class=\"other\">Jiné: ";
-        for (std::size_t i = 0; i < title.unread.size(); ++i) {
-            out += i == 0 ? "" : ", ";
-            if (title.unread[i].empty()) {
-                out += "(bez čísla)";  // quotes round nothing would read as a stray mark
-                continue;
-            }
-            out += "\u201e";
-            appendEscaped(out, title.unread[i]);
-            out += "\u201c";
-        }
+        appendEscaped(out, shownUnread(title));
         out += "</p>\n";
     }
     out += "</section>\n";
@@ -158,7 +145,7 @@ std::string holdingsPage(const std::vector<TitleHoldings>& titles, std::string_v
     out += "<nav>\n<h2>Tiskopisy</h2>\n<ol class=\"index\">\n";
     for (std::size_t i = 0; i < titles.size(); ++i) {
         out += "<li><a href=\"#t" + std::to_string(i + 1) + "\">";
-        appendEscaped(out, titleShown(titles[i]));
+        appendEscaped(out, shownTitle(titles[i]));
         out += "</a> <small>";
         appendFacts(out, titles[i]);
         out += "</small></li>\n";

@@ -4,24 +4,17 @@
 
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "CatalogueReading.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "holdings/IssueNumber.h"
 
 namespace quorvel::testing {
 namespace {
-
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(Holdings, CisloFormsReadAsNumbersAndAYear) {
     using Read = std::optional<std::tuple<int, int, int>>;  // year, first, last
@@ -69,7 +62,7 @@ TEST_F(QvtoolHoldings, CsvGivesEachTitleAndYearInCzechOrder) {
     const std::filesystem::path out = work_.path() / "holdings.csv";
     const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--csv", out.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(fileText(out),
+    EXPECT_EQ(fileBytes(out),
               "Vytisk,Rok,Mame,Chybi,Vicekrat,Jine\r\n"
               "abc,1985,\"1, 12\",2\u201311,,\r\n"
               "Čtyřlístek,2001,1,,,\r\n"
