@@ -18,22 +18,26 @@ if [ "$(df --output=avail -B1 "$work" | tail -n 1)" -lt 2500000000 ]; then
     exit 77
 fi
 # 20,000 issues with memos of about 25,000 characters (500 MB), their memos doubled until a
-# plain copy of qv.mb takes 1.2 s on this machine: an export of the catalogue then runs long
-# enough that its progress window shows and runs the event loop. Each doubling needs room for
-# the memo file twice over, its journal and an export's copy.
+# plain copy of qv.mb from the page cache takes 1.5 s on this machine: an export of the
+# catalogue then runs long enough that its progress window shows and runs the event loop. The
+# copy is timed after a read that brings the file into the cache, as the exports find it; a
+# first copy also waits for the update's pages to reach the disk, and so measures too long.
+# Each doubling needs room for the memo file twice over, its journal and an export's copy.
 "$qvtool" generate "$work/catalogue" 20000 7 >"$work/generate.out" 2>&1 &&
     "$sqlite3" "$work/catalogue/qv.mb" \
         "UPDATE memo SET obsah = obsah || printf('%.25000c', 'x')" >>"$work/generate.out" 2>&1 ||
     { cat "$work/generate.out"; exit 1; }
 memos=$work/catalogue/qv.mb
 while :; do
+    sync
+    cat "$memos" >/dev/null
     start=$(date +%s%N)
     cp "$memos" "$work/exports/probe" && rm "$work/exports/probe"
     took=$((($(date +%s%N) - start) / 1000000))
     size=$(stat -c %s "$memos")
     free=$(df --output=avail -B1 "$work" | tail -n 1)
     echo "qv.mb: $size bytes, copied in $took ms"
-    [ "$took" -lt 1200 ] && [ $((size * 5)) -lt "$free" ] || break
+    [ "$took" -lt 1500 ] && [ $((size * 5)) -lt "$free" ] || break
     "$sqlite3" "$memos" "UPDATE memo SET obsah = obsah || obsah" || exit 1
 done
 # Another running copy, saving all the while: each run of the writer commits one issue's title
