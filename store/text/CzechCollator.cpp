@@ -31,7 +31,13 @@ void czechKey(sqlite3_context* context, int, sqlite3_value** values) {
     }
     try {
         const std::string_view key = collator->key(text);
-        sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+        // The empty key's view has no bytes to point at, and a blob without them reads as NULL.
+        if (key.empty()) {
+            sqlite3_result_zeroblob(context, 0);
+        } else {
+            sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()),
+                                SQLITE_TRANSIENT);
+        }
     } catch (const std::exception& error) {
         sqlite3_result_error(context, error.what(), -1);
     }
