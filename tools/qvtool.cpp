@@ -1,6 +1,6 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
-// or a large generated one for benchmarks; moves rows in and out of one as CSV; and checks one. See
-// usageText() for the commands.
+// or a large generated one for benchmarks; moves rows in and out of one as CSV; checks and
+// repairs one. See usageText() for the commands.
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -24,11 +24,13 @@
 #include "EDBEngineError.h"
 #include "HoldingsReport.h"
 #include "Progress.h"
+#include "RepairReportText.h"
 #include "Usage.h"
 #include "check/CatalogueCheck.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Engine.h"
 #include "holdings/Holdings.h"
+#include "repair/CatalogueRepair.h"
 
 namespace {
 
@@ -208,6 +210,25 @@ int checkCatalogue(const std::vector<std::string>& arguments) {
     return exitFailed;
 }
 
+// The report goes to stdout; the status tells whether the catalogue is sound at the end.
+int repairCatalogue(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 1, 1, "repair DIR");
+    const std::filesystem::path directory = arguments[1];
+    if (const std::optional<std::string> problem = directoryProblem(directory)) {
+        std::cerr << "qvtool: " << *problem << '\n';
+        return exitFailed;
+    }
+    repair::CatalogueRepair repair(directory);
+    const bool watched = ::isatty(STDERR_FILENO) != 0;
+    const repair::RepairReport report = repair.run([watched](const std::string& step) {
+        if (watched) {
+            std::cerr << "qvtool: " << step << "...\n";
+        }
+    });
+    std::cout << tools::repairReportText(report, directory);
+    return report.remaining.empty() ? exitDone : exitFailed;
+}
+
 int holdings(const std::vector<std::string>& arguments) {
     const char* form = "holdings DIR [--title TEXT] [--csv FILE] [--html FILE]";
     requireOperands(arguments, 1, 7, form);
@@ -266,6 +287,9 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (command == "check") {
         return checkCatalogue(arguments);
+    }
+    if (command == "repair") {
+        return repairCatalogue(arguments);
     }
     if (command != "create" && command != "demo" && command != "generate") {
         throw UsageError{"unknown command '" + command + "'"};

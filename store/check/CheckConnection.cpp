@@ -57,8 +57,9 @@ CheckConnection::CheckConnection(const std::filesystem::path& directory) {
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, busyTimeoutMs);
         // A larger cache than the default for qv.db: integrity_check looks each row up in every
-        // index. qv.mb has none, and is read faster through the default one.
-        sqlite::execute(db_, "PRAGMA main.cache_size=-65536");
+        // index. qv.mb has none, and is read faster through the default one. Setting it reads
+        // the file's header: a file that is no database is reported by lock() below.
+        sqlite3_exec(db_, "PRAGMA main.cache_size=-65536", nullptr, nullptr, nullptr);
         if (memoThere) {
             const std::string attach = "ATTACH '" + sqlite::fileUri(memoPath, "ro") + "' AS mb";
             const int attached = sqlite3_exec(db_, attach.c_str(), nullptr, nullptr, nullptr);

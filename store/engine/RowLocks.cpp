@@ -13,17 +13,32 @@ namespace quorvel {
 
 namespace {
 
-bool setLock(int fd, std::int64_t id, short type) {
+bool setLock(int fd, off_t offset, short type) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
-    lock.l_start = rowLockOffset(id);
+    lock.l_start = offset;
     lock.l_len = 1;
     lock.l_pid = 0;
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
+[[noreturn]] void failLock() {
+    const int error = errno;
+    throw EDBEngineError(engine_code::ioError, {{engine_code::ioError, 0, std::strerror(error)}});
+}
+
 }  // namespace
+
+bool lockCatalogueOpen(int fd, short type) {
+    if (setLock(fd, catalogueOpenOffset, type)) {
+        return true;
+    }
+    if (errno == EAGAIN || errno == EACCES) {
+        return false;
+    }
+    failLock();
+}
 
 off_t rowLockOffset(std::int64_t id) {
     constexpr std::int64_t first = std::int64_t{1} << 31;
@@ -51,6 +66,14 @@ RowLocks::RowLocks(const std::filesystem::path& rowsFile)
         throw EDBEngineError(
             code, {{code, 0, std::strerror(error)}, {code, 0, "File: " + rowsFile.string()}});
     }
+    if (!lockCatalogueOpen(fd_, F_RDLCK)) {
+        ::close(fd_);
+        const EngineCode code = engine_code::tableBusy;
+        throw EDBEngineError(code, {{code, 0,
+                                     "qvtool is repairing the catalogue; open it again when the "
+                                     "repair has ended."},
+                                    {code, 0, "File: " + rowsFile.string()}});
+    }
 }
 
 RowLocks::~RowLocks() {
@@ -58,18 +81,17 @@ RowLocks::~RowLocks() {
 }
 
 bool RowLocks::tryLock(std::int64_t id) {
-    if (setLock(fd_, id, F_WRLCK)) {
+    if (setLock(fd_, rowLockOffset(id), F_WRLCK)) {
         return true;
     }
     if (errno == EAGAIN || errno == EACCES) {
         return false;
     }
-    const int error = errno;
-    throw EDBEngineError(engine_code::ioError, {{engine_code::ioError, 0, std::strerror(error)}});
+    failLock();
 }
 
 void RowLocks::unlock(std::int64_t id) {
-    setLock(fd_, id, F_UNLCK);
+    setLock(fd_, rowLockOffset(id), F_UNLCK);
 }
 
 }  // namespace quorvel

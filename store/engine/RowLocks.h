@@ -19,9 +19,19 @@ namespace quorvel {
 // 2^63 - 2^31 apart or more: such a pair can't be edited by two copies at once, nothing worse.
 off_t rowLockOffset(std::int64_t id);
 
+// The byte of qv.db that says the catalogue is open: every copy that may write holds a shared
+// lock on it for as long as it has the catalogue open, and qvtool repair an exclusive one while
+// it works, so neither starts while the other runs. Just below the row locks' bytes.
+inline constexpr off_t catalogueOpenOffset = (off_t{1} << 31) - 1;
+
+// Takes a lock of type (F_RDLCK, F_WRLCK or F_UNLCK) on catalogueOpenOffset through fd without
+// waiting; false when another open file description holds a conflicting one.
+bool lockCatalogueOpen(int fd, short type);
+
 class RowLocks {
   public:
-    // Opens rowsFile for reading and writing; throws EDBEngineError when it can't.
+    // Opens rowsFile for reading and writing and takes the shared lock that says the catalogue
+    // is open; throws EDBEngineError when it can't, tableBusy while qvtool repairs it.
     explicit RowLocks(const std::filesystem::path& rowsFile);
     ~RowLocks();
     RowLocks(const RowLocks&) = delete;

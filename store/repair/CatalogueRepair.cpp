@@ -1,0 +1,127 @@
+#include "repair/CatalogueRepair.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "EDBEngineError.h"
+#include "check/CatalogueCheck.h"
+#include "engine/CatalogueSchema.h"
+#include "repair/RepairBackup.h"
+#include "repair/RepairFailure.h"
+
+namespace quorvel::repair {
+
+namespace {
+
+std::vector<check::CheckFinding> checkCatalogue(const std::filesystem::path& directory) {
+    check::CatalogueCheck check(directory);
+    return check.run(nullptr);
+}
+
+// What failed, in SQLite's words or ours.
+std::string reasonOf(const std::exception& failure) {
+    if (const auto* engine = dynamic_cast<const EDBEngineError*>(&failure)) {
+        return engine->entries().front().text;
+    }
+    return failure.what();
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// A directory of the repair's own beside the catalogue's files: on the same file system, so
+// its files can take their place by a rename.
+std::filesystem::path makeWorkDirectory(const std::filesystem::path& directory) {
+    std::string pattern = (directory / ".qv-repair-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw RepairFailure(directory.string() +
+                            ": no room for the rebuilt catalogue: " + std::strerror(errno) + ".");
+    }
+    return pattern;
+}
+
+}  // namespace
+
+CatalogueRepair::CatalogueRepair(const std::filesystem::path& directory)
+    : directory_(directory), lock_(directory / schema::rowsFileName) {}
+
+RepairReport CatalogueRepair::run(const RepairSteps& steps) {
+    RepairReport report;
+    steps("checking the catalogue");
+    report.found = checkCatalogue(directory_);
+    if (report.found.empty()) {
+        return report;
+    }
+    steps("keeping the files as they were");
+    // Before any connection of ours is open: the copy opens and closes descriptors of the
+    // files, which would drop SQLite's locks on them.
+    report.originals = keepOriginals(directory_, std::chrono::system_clock::now());
+    try {
+        steps("rebuilding the indexes and the sort keys");
+        report.inPlace = mendInPlace(directory_);
+        steps("checking the mended catalogue");
+        report.remaining = checkCatalogue(directory_);
+        if (report.remaining.empty()) {
+            report.way = RepairWay::MendedInPlace;
+            return report;
+        }
+        report.whyRebuilt = report.remaining.front().sentence;
+    } catch (const RepairFailure&) {
+        throw;
+    } catch (const EDBEngineError& failure) {
+        report.whyRebuilt = reasonOf(failure);
+    }
+    rebuild(report, steps);
+    return report;
+}
+
+void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
+    steps("copying what can be read into a new catalogue");
+    const std::filesystem::path work = makeWorkDirectory(directory_);
+    std::error_code ignored;
+    try {
+        report.salvage = salvageInto(directory_, work);
+        lock_.holdAlso(work / schema::rowsFileName);
+    } catch (const std::exception& failure) {
+        std::filesystem::remove_all(work, ignored);
+        throw RepairFailure("The new catalogue couldn't be made: " + reasonOf(failure) +
+                            ". The files were left as they were.");
+    }
+    steps("putting the new catalogue in place");
+    // The journals beside the damaged files are kept with the originals; beside the new files
+    // they would be rolled back into them.
+    for (const auto& entry : std::filesystem::directory_iterator(directory_, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 3 && name.rfind("qv.", 0) == 0 &&
+            (name.find("-journal") != std::string::npos || name.find("-mj") != std::string::npos)) {
+            std::filesystem::remove(entry.path(), ignored);
+        }
+    }
+    // qv.mb first: until qv.db follows, the pair's tokens differ and an opening is refused.
+    for (const char* file : {schema::memoFileName, schema::rowsFileName}) {
+        if (::rename((work / file).c_str(), (directory_ / file).c_str()) != 0) {
+            throw RepairFailure(
+                std::string("The new ") + file + " couldn't take the place of the " +
+                "old one: " + std::strerror(errno) + ". The new files are in " + work.string() +
+                ", the originals in " + report.originals.string() + ".");
+        }
+    }
+    syncDirectory(directory_);
+    std::filesystem::remove_all(work, ignored);
+    report.way = RepairWay::Rebuilt;
+    steps("checking the new catalogue");
+    report.remaining = checkCatalogue(directory_);
+}
+
+}  // namespace quorvel::repair

@@ -1,0 +1,58 @@
+#include "repair/InPlaceMend.h"
+
+#include <string>
+
+#include "engine/CatalogueSchema.h"
+#include "engine/FormatUpgrade.h"
+#include "repair/RepairConnection.h"
+#include "repair/RepairFailure.h"
+#include "sqlite/SqliteStatement.h"
+
+namespace quorvel::repair {
+
+namespace {
+
+std::uint64_t changes(sqlite3* db, const std::string& sql) {
+    sqlite::execute(db, sql.c_str());
+    return static_cast<std::uint64_t>(sqlite3_changes64(db));
+}
+
+}  // namespace
+
+InPlaceResult mendInPlace(const std::filesystem::path& directory) {
+    RepairConnection connection(directory / schema::rowsFileName, FileUse::Mend);
+    sqlite3* db = connection.handle();
+    connection.attach(directory / schema::memoFileName, "mb", FileUse::Mend);
+    for (const char* schemaName : {"main", "mb"}) {
+        if (formatVersionOf(db, schemaName) > schema::formatVersion) {
+            throw RepairFailure(std::string(schemaName == std::string("main")
+                                                ? schema::rowsFileName
+                                                : schema::memoFileName) +
+                                ": of a format newer than this qvtool knows; it was not changed.");
+        }
+    }
+    if (formatVersionOf(db, "main") == schema::unkeyedFormatVersion) {
+        schema::upgradeToSortKeys(db);
+    }
+    InPlaceResult result;
+    sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
+    for (int c = 0; c < schema::keyedColumnCount; ++c) {
+        sqlite::execute(db, ("DROP INDEX IF EXISTS main." + schema::sortIndexName(c)).c_str());
+    }
+    for (int c = 0; c < schema::keyedColumnCount; ++c) {
+        const std::string key = schema::sortKeyColumns[c];
+        const std::string made = std::string("czech_key(") + schema::columns[c].sqlName + ")";
+        result.keysMade += changes(
+            db, "UPDATE main.qv SET " + key + " = " + made + " WHERE " + key + " IS NOT " + made);
+    }
+    result.memosGivenRows = changes(db,
+                                    "INSERT INTO main.qv(id) SELECT m.id FROM mb.memo AS m "
+                                    "WHERE NOT EXISTS (SELECT 1 FROM main.qv WHERE qv.id = m.id)");
+    for (int c = 0; c < schema::keyedColumnCount; ++c) {
+        sqlite::execute(db, schema::createSortIndexSql(c).c_str());
+    }
+    transaction.commit();
+    return result;
+}
+
+}  // namespace quorvel::repair

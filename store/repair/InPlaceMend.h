@@ -1,0 +1,23 @@
+// The repair of a catalogue whose tables read whole: in one transaction across both files, the
+// sort indexes are dropped and built afresh from the table (a damaged index is never read), every
+// row's sort keys are made from its fields, and a memo text without its row gets a row of its
+// own, fields empty, so that the program shows it again. No row's fields and no memo text
+// change. A catalogue of the unkeyed format is first brought up to the current one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace quorvel::repair {
+
+struct InPlaceResult {
+    std::uint64_t keysMade = 0;        // rows whose sort keys were not their fields'
+    std::uint64_t memosGivenRows = 0;  // memo texts that had no row
+};
+
+// Throws EDBEngineError when the files can't be read or written to the end: nothing is changed
+// then (SQLite rolls the transaction back). Throws RepairFailure when a file is of a format
+// newer than this qvtool knows.
+InPlaceResult mendInPlace(const std::filesystem::path& directory);
+
+}  // namespace quorvel::repair

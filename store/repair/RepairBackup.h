@@ -1,0 +1,16 @@
+// The catalogue's files as they were before a repair, kept byte for byte in a new directory
+// beside them, "qv-before-repair-YYYY-MM-DD-HHMMSS": qv.db, qv.mb and any journal a change
+// left unfinished, so that the directory is itself the catalogue as it was and opens as one.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+
+namespace quorvel::repair {
+
+// Copies the files of the catalogue in directory, each synced to the disk with the new
+// directory. Throws RepairFailure (the partial copy removed) when they can't all be kept.
+std::filesystem::path keepOriginals(const std::filesystem::path& directory,
+                                    std::chrono::system_clock::time_point now);
+
+}  // namespace quorvel::repair

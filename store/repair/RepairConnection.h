@@ -1,0 +1,40 @@
+// A connection of the repair's own: a qv.db opened as main, with files attached beside it, and
+// czech_key installed (the sort keys are made by SQL). Files being mended are opened for
+// writing in rollback-journal mode with full syncs, as the program has them; damaged originals
+// being read from are opened immutable, so that SQLite neither locks them nor looks for a
+// journal (the repair holds the catalogue, and the originals are kept as they were anyway).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+#include "text/CzechCollator.h"
+
+namespace quorvel::repair {
+
+enum class FileUse { Mend, ReadDamaged };
+
+class RepairConnection {
+  public:
+    // Throws EDBEngineError when the file can't be opened.
+    RepairConnection(const std::filesystem::path& rowsFile, FileUse use);
+    ~RepairConnection();
+    RepairConnection(const RepairConnection&) = delete;
+    RepairConnection& operator=(const RepairConnection&) = delete;
+
+    // Attaches file as schemaName. Throws EDBEngineError.
+    void attach(const std::filesystem::path& file, const std::string& schemaName, FileUse use);
+    sqlite3* handle() const { return db_; }
+
+  private:
+    // Serves czech_key, so it outlives db_.
+    CzechCollator collator_;
+    sqlite3* db_ = nullptr;
+};
+
+// The version in schemaName's header (PRAGMA user_version); throws EDBEngineError.
+int formatVersionOf(sqlite3* db, const std::string& schemaName);
+
+}  // namespace quorvel::repair
