@@ -16,6 +16,7 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/FormatUpgrade.h"
 #include "engine/RowInsert.h"
+#include "engine/SortIndexCheck.h"
 #include "sqlite/LongPathVfs.h"
 #include "sqlite/SqliteUri.h"
 
@@ -229,6 +230,7 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             sortKeys_ = true;
         }
         findSortIndexes();
+        checkSortIndexes();
         if (!readOnly() && sortIndex_[0] && sortIndex_[1]) {
             schema::keyRowsWrittenByOthers(db_, busyTimeoutMs);
         }
@@ -403,6 +405,28 @@ void Database::findSortIndexes() {
     }
 }
 
+void Database::checkSortIndexes() {
+    std::vector<int> present;
+    for (int column = 0; column < schema::keyedColumnCount; ++column) {
+        if (sortIndex_[column]) {
+            present.push_back(column);
+        }
+    }
+    std::vector<int> wrong;
+    try {
+        wrong = schema::miscountedSortIndexes(db_, present);
+    } catch (const EDBEngineError&) {
+        return;  // the table can't be counted: its damage shows where it is read
+    }
+    if (wrong.empty() || (!readOnly() && schema::rebuildSortIndexes(db_, wrong, busyTimeoutMs))) {
+        return;
+    }
+    for (const int column : wrong) {
+        sortIndex_[column] = false;
+        bypassIndex_[column] = true;
+    }
+}
+
 const char* Database::mode() const {
     return readOnly() ? "ro" : "rw";
 }
@@ -413,6 +437,10 @@ bool Database::hasSortIndex(int column) const {
 
 std::string Database::sortExpression(int column) const {
     return sortKeys_ ? schema::sortExpression(column) : schema::unkeyedSortExpression(column);
+}
+
+std::string Database::rowsSource() const {
+    return bypassIndex_[0] || bypassIndex_[1] ? "main.qv NOT INDEXED" : "main.qv";
 }
 
 CountConnection& Database::countConnection() {

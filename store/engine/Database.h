@@ -55,6 +55,9 @@ class Database {
     bool hasSortIndex(int column) const;
     // What an order by column sorts on in this catalogue's format (schema::sortExpression).
     std::string sortExpression(int column) const;
+    // The table as a query reads it whole: "main.qv", kept from every index when one was found
+    // wrong at the opening (either index covers a list of ids, and SQLite may scan one).
+    std::string rowsSource() const;
     // The writer of rows on this connection; throws readOnlyFile when the catalogue can only
     // be read.
     RowInsert& rowInsert();
@@ -83,6 +86,9 @@ class Database {
     void useRollbackJournal(const char* schemaName, const std::filesystem::path& path);
     void checkPair();
     void findSortIndexes();
+    // Rebuilds, or stops using, a sort index whose count of entries isn't the table's
+    // (SortIndexCheck).
+    void checkSortIndexes();
 
     std::filesystem::path directory_;
     std::string vfsName_;
@@ -100,6 +106,7 @@ class Database {
     std::unique_ptr<CountConnection> countConnection_;
     bool sortKeys_ = false;  // the rows carry their sort keys (the current format)
     bool sortIndex_[2] = {false, false};
+    bool bypassIndex_[2] = {false, false};  // an index found wrong and kept: reads go round it
 };
 
 }  // namespace quorvel

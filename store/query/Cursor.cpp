@@ -67,7 +67,7 @@ Cursor::~Cursor() {
 void Cursor::materialize(const ParsedSelect& select) {
     const bool joinMemo =
         select.conditionUsesMemo || select.orderColumn == std::optional<int>(schema::memoColumn);
-    std::string sql = "SELECT qv.id FROM main.qv";
+    std::string sql = "SELECT qv.id FROM " + database_.rowsSource();
     if (joinMemo) {
         sql += " LEFT JOIN mb.memo ON memo.id = qv.id";
     }

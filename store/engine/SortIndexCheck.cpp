@@ -1,0 +1,61 @@
+#include "engine/SortIndexCheck.h"
+
+#include <string>
+
+#include "EDBEngineError.h"
+#include "engine/CatalogueSchema.h"
+#include "sqlite/SqliteStatement.h"
+
+namespace quorvel::schema {
+
+namespace {
+
+std::int64_t countOf(sqlite3* db, const std::string& source) {
+    sqlite::Statement count(db, "SELECT count(*) FROM main.qv " + source);
+    return count.step() ? count.integer(0) : 0;
+}
+
+}  // namespace
+
+std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& present) {
+    std::vector<int> wrong;
+    if (present.empty()) {
+        return wrong;
+    }
+    sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Read);
+    const std::int64_t rows = countOf(db, "NOT INDEXED");
+    for (const int column : present) {
+        try {
+            // A bare count(*) is answered by whichever index SQLite likes; a range over the key
+            // makes it walk this one.
+            if (countOf(db, "INDEXED BY " + sortIndexName(column) + " WHERE " +
+                                sortKeyColumns[column] + " >= x''") != rows) {
+                wrong.push_back(column);
+            }
+        } catch (const EDBEngineError&) {
+            wrong.push_back(column);  // its pages can't be read
+        }
+    }
+    transaction.commit();
+    return wrong;
+}
+
+bool rebuildSortIndexes(sqlite3* db, const std::vector<int>& keyed, int busyTimeoutMs) {
+    bool rebuilt = false;
+    try {
+        sqlite3_busy_timeout(db, 0);
+        sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
+        for (const int column : keyed) {
+            sqlite::execute(db, ("DROP INDEX main." + sortIndexName(column)).c_str());
+            sqlite::execute(db, createSortIndexSql(column).c_str());
+        }
+        transaction.commit();
+        rebuilt = true;
+    } catch (const EDBEngineError&) {
+        // Busy, or pages too damaged to free: the transaction was rolled back.
+    }
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    return rebuilt;
+}
+
+}  // namespace quorvel::schema
