@@ -133,9 +133,35 @@ void CheckConnection::identify() {
                                      std::to_string(schema::formatVersion) + ")."});
             return;
         }
-        // The unkeyed format is no fault: the next opening that may write it adds the keys.
+        // The unkeyed format is no fault: the next opening that may write it adds the keys;
+        // but it can't add columns the table has already.
         if (f.file == schema::rowsFileName) {
             keyed_ = version == schema::formatVersion;
+            if (!keyed_ && sqlite3_exec(db_, "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0",
+                                        nullptr, nullptr, nullptr) == SQLITE_OK) {
+                findings_.push_back(
+                    {f.file, 1,
+                     std::string(f.file) + ": of format " + std::to_string(version) +
+                         " by its header, yet with the sort keys of format " +
+                         std::to_string(schema::formatVersion) + "; the program can't open it."});
+                return;
+            }
+        }
+    }
+    // The columns the program reads: a damaged schema can name them otherwise and still pass
+    // SQLite's integrity check.
+    for (const auto& [file, probe] :
+         {std::pair{schema::rowsFileName, keyed_ ? "SELECT id, version, vytisk, cislo, "
+                                                   "nejzajimavejsi_casti, vytisk_key, cislo_key "
+                                                   "FROM main.qv LIMIT 0"
+                                                 : "SELECT id, version, vytisk, cislo, "
+                                                   "nejzajimavejsi_casti FROM main.qv LIMIT 0"},
+          std::pair{schema::memoFileName, "SELECT id, obsah FROM mb.memo LIMIT 0"}}) {
+        if (sqlite3_exec(db_, probe, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            findings_.push_back({file, 1,
+                                 std::string(file) + ": its table can't be read as the program " +
+                                     "reads it: " + sqlite3_errmsg(db_) + "."});
+            return;
         }
     }
     sqlite::Statement pair(db_,
