@@ -28,6 +28,11 @@ CsvError::CsvError(std::uint64_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
+std::runtime_error inFile(const std::filesystem::path& csv, const CsvError& error) {
+    return std::runtime_error(csv.string() + ":" + std::to_string(error.line()) + ": " +
+                              error.reason());
+}
+
 CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields)
     : CsvReader(std::make_unique<CsvSourceFile>(path, CsvEncoding::Utf8), ',', mostFields) {}
 

@@ -35,6 +35,9 @@ class CsvError : public std::runtime_error {
     std::string reason_;
 };
 
+// error as a failure of the file csv: "CSV:LINE: reason".
+std::runtime_error inFile(const std::filesystem::path& csv, const CsvError& error);
+
 struct CsvRecord {
     // The record's first min(count, mostFields) fields; strings after them are kept only so
     // their storage serves the next records.

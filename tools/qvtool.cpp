@@ -114,14 +114,33 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 }
 
 int importCsv(const std::vector<std::string>& arguments) {
-    requireOperands(arguments, 2, 2, "import CSV DIR");
+    const char* form = "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]";
+    requireOperands(arguments, 2, 7, form);
     const std::filesystem::path csv = arguments[1];
     const std::filesystem::path directory = arguments[2];
+    const std::map<std::string, std::string> options =
+        readOptions(arguments, 3, {"--ignore-extra"}, {"--delimiter", "--encoding"}, form);
+    tools::CsvReadOptions read;
+    read.ignoreExtra = options.count("--ignore-extra") != 0;
+    if (const auto given = options.find("--delimiter"); given != options.end()) {
+        read.delimiter = tools::delimiterNamed(given->second);
+        if (!read.delimiter) {
+            throw UsageError{"--delimiter takes , or ; or tab, not '" + given->second + "'"};
+        }
+    }
+    if (const auto given = options.find("--encoding"); given != options.end()) {
+        read.encoding = tools::encodingNamed(given->second);
+        if (!read.encoding) {
+            throw UsageError{
+                "--encoding takes utf-8, utf-16le, utf-16be, windows-1250 or iso-8859-2, not '" +
+                given->second + "'"};
+        }
+    }
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
     }
-    tools::CsvImport import(csv, directory);
+    tools::CsvImport import(csv, directory, read);
     const auto progress =
         terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
     const std::uint64_t rows = import.run([&progress](std::uint64_t bytes) {
