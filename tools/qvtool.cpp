@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "CatalogueGenerator.h"
+#include "CsvDryRun.h"
 #include "CsvExport.h"
 #include "CsvImport.h"
 #include "DemoCatalogue.h"
@@ -114,12 +115,13 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 }
 
 int importCsv(const std::vector<std::string>& arguments) {
-    const char* form = "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]";
-    requireOperands(arguments, 2, 7, form);
+    const char* form =
+        "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]";
+    requireOperands(arguments, 2, 8, form);
     const std::filesystem::path csv = arguments[1];
     const std::filesystem::path directory = arguments[2];
-    const std::map<std::string, std::string> options =
-        readOptions(arguments, 3, {"--ignore-extra"}, {"--delimiter", "--encoding"}, form);
+    const std::map<std::string, std::string> options = readOptions(
+        arguments, 3, {"--ignore-extra", "--dry-run"}, {"--delimiter", "--encoding"}, form);
     tools::CsvReadOptions read;
     read.ignoreExtra = options.count("--ignore-extra") != 0;
     if (const auto given = options.find("--delimiter"); given != options.end()) {
@@ -139,6 +141,9 @@ int importCsv(const std::vector<std::string>& arguments) {
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
+    }
+    if (options.count("--dry-run") != 0) {
+        return tools::dryRunImport(csv, read, std::cout) ? exitDone : exitFailed;
     }
     tools::CsvImport import(csv, directory, read);
     const auto progress =

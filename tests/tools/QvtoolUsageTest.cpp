@@ -19,7 +19,7 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     for (const char* part :
          {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
           "qvtool import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]",
-          "windows-1250 (or cp1250)", "Tiskopis, Titul, Název",
+          "[--dry-run]", "windows-1250 (or cp1250)", "Tiskopis, Titul, Název",
           "qvtool export DIR CSV [--order vytisk|cislo] [--excel]", "qvtool check DIR", "default 1",
           "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
           "Obsah_vytisku"}) {
@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"import", "x.csv", "DIR", "--encoding", "cp852"},
         std::vector<std::string>{"import", "x.csv", "DIR", "--delimiter", "|"},
         std::vector<std::string>{"import", "x.csv", "DIR", "--delimiter"},
-        std::vector<std::string>{"import", "x.csv", "DIR", "--ignore-extra", "--ignore-extra"}));
+        std::vector<std::string>{"import", "x.csv", "DIR", "--ignore-extra", "--ignore-extra"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--dry-run", "--dry-run"}));
 
 }  // namespace
 }  // namespace quorvel::testing
