@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CsvReader.h"
@@ -35,7 +36,7 @@ constexpr std::size_t delimiterRecords = 100;
 constexpr std::array<char, 3> delimiters{',', ';', '\t'};
 constexpr char16_t noCharacter = 0xFFFF;
 
-const std::u16string czechAndSlovakLetters = u"áäčďéěíĺľňóôŕřšťúůýžÁÄČĎÉĚÍĹĽŇÓÔŔŘŠŤÚŮÝŽ";
+constexpr std::u16string_view czechAndSlovakLetters = u"áäčďéěíĺľňóôŕřšťúůýžÁÄČĎÉĚÍĹĽŇÓÔŔŘŠŤÚŮÝŽ";
 
 // Well-formed UTF-8 or not, and if not the line where it stops being.
 struct Utf8Reading {
@@ -107,7 +108,7 @@ bool notText(char16_t c) {
 }
 
 bool czechOrSlovak(char16_t c) {
-    return czechAndSlovakLetters.find(c) != std::u16string::npos;
+    return czechAndSlovakLetters.find(c) != std::u16string_view::npos;
 }
 
 // A byte that is a letter in both encodings: an ASCII letter, or one from 0xC0 on but × and ÷.
