@@ -1,12 +1,10 @@
 #include "CsvReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "CsvSourceFile.h"
+#include "Utf8Validity.h"
 
 namespace quorvel::tools {
 
@@ -23,50 +21,6 @@ enum class State {
     CarriageReturn,  // a CR outside quotes, which only LF may follow
 };
 
-bool endsUnquotedRun(char c) {
-    return c == ',' || c == '"' || c == '\r' || c == '\n';
-}
-
-// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool validUtf8(const std::string& text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (i + length > n || bytes[i + 1] < low || bytes[i + 1] > high) {
-            return false;
-        }
-        for (std::size_t k = 2; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace
 
 CsvError::CsvError(std::uint64_t line, const std::string& reason)
@@ -74,22 +28,19 @@ CsvError::CsvError(std::uint64_t line, const std::string& reason)
       line_(line),
       reason_(reason) {}
 
+std::runtime_error inFile(const std::filesystem::path& csv, const CsvError& error) {
+    return std::runtime_error(csv.string() + ":" + std::to_string(error.line()) + ": " +
+                              error.reason());
+}
+
 CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields)
-    : path_(path), mostFields_(mostFields), buffer_(blockSize) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
-        const int error = errno;
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        throw std::runtime_error(path.string() + ": " + std::strerror(error));
-    }
-    if (S_ISDIR(status.st_mode)) {
-        ::close(fd_);
-        throw std::runtime_error(path.string() + ": " + std::strerror(EISDIR));
-    }
-    size_ = S_ISREG(status.st_mode) ? static_cast<std::uint64_t>(status.st_size) : 0;
+    : CsvReader(std::make_unique<CsvSourceFile>(path, CsvEncoding::Utf8), ',', mostFields) {}
+
+CsvReader::CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter, std::size_t mostFields)
+    : source_(std::move(source)),
+      delimiter_(delimiter),
+      mostFields_(mostFields),
+      buffer_(blockSize) {
     // The byte-order mark: the first block holds it whole unless the file is shorter.
     while (end_ < 3 && fill()) {
     }
@@ -98,26 +49,24 @@ CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields)
     }
 }
 
-CsvReader::~CsvReader() {
-    ::close(fd_);
+CsvReader::~CsvReader() = default;
+
+std::uint64_t CsvReader::bytesTaken() const {
+    const std::uint64_t taken = source_->taken();
+    return taken - std::min<std::uint64_t>(taken, end_ - pos_);
+}
+
+std::uint64_t CsvReader::size() const {
+    return source_->size();
 }
 
 bool CsvReader::fill() {
     if (pos_ == end_) {
         pos_ = end_ = 0;
     }
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw std::runtime_error(path_.string() + ": " + std::strerror(errno));
-        }
-        end_ += static_cast<std::size_t>(got);
-        taken_ += static_cast<std::uint64_t>(got);
-        return got > 0;
-    }
+    const std::size_t got = source_->read(buffer_.data() + end_, buffer_.size() - end_);
+    end_ += got;
+    return got > 0;
 }
 
 std::string& CsvReader::beginField(CsvRecord& record) {
@@ -147,6 +96,8 @@ bool CsvReader::next(CsvRecord& record) {
     std::string* field = &beginField(record);
     State state = State::FieldStart;
     bool started = false;
+    // A copy the compiler can keep in a register: the buffer's chars may alias the member.
+    const char delimiter = delimiter_;
     for (;;) {
         if (pos_ == end_ && !fill()) {
             if (!started) {
@@ -176,7 +127,8 @@ bool CsvReader::next(CsvRecord& record) {
                 [[fallthrough]];
             case State::Unquoted: {
                 const std::size_t from = pos_;
-                while (pos_ < end_ && !endsUnquotedRun(data[pos_])) {
+                while (pos_ < end_ && data[pos_] != delimiter && data[pos_] != '"' &&
+                       data[pos_] != '\r' && data[pos_] != '\n') {
                     ++pos_;
                 }
                 field->append(data + from, pos_ - from);
@@ -184,7 +136,7 @@ bool CsvReader::next(CsvRecord& record) {
                     break;
                 }
                 const char stop = data[pos_++];
-                if (stop == ',') {
+                if (stop == delimiter) {
                     endField(record);
                     field = &beginField(record);
                     state = State::FieldStart;
@@ -221,7 +173,7 @@ bool CsvReader::next(CsvRecord& record) {
                 if (c == '"') {
                     field->push_back('"');
                     state = State::Quoted;
-                } else if (c == ',') {
+                } else if (c == delimiter) {
                     endField(record);
                     field = &beginField(record);
                     state = State::FieldStart;

@@ -1,8 +1,9 @@
-// Reads a UTF-8 CSV file (RFC 4180) record by record, in large blocks. Fields are separated by
-// commas and records by CR LF or LF; the last record may end without a line end. A field that
-// starts with a double quote runs to the matching closing quote and may hold commas, line
-// breaks (kept byte for byte) and doubled quotes (one quote each). A byte-order mark at the
-// start of the file is skipped.
+// Reads a CSV file (RFC 4180) record by record, in large blocks, from its text as UTF-8
+// (CsvSourceFile). Fields are separated by the delimiter, a comma unless told otherwise, and
+// records by CR LF or LF; the last record may end without a line end. A field that starts with a
+// double quote runs to the matching closing quote and may hold delimiters, line breaks (kept
+// byte for byte) and doubled quotes (one quote each). A byte-order mark at the start of the text
+// is skipped.
 //
 // Anything else is refused with CsvError on the line where its record begins: a quote inside a
 // field that didn't start with one, text after a closing quote, a quoted field still open at
@@ -12,11 +13,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace quorvel::tools {
+
+class CsvSourceFile;
 
 // A CSV file that can't be taken as it is: what is wrong, and the line (1-based) where the
 // record at fault begins.
@@ -31,6 +35,9 @@ class CsvError : public std::runtime_error {
     std::string reason_;
 };
 
+// error as a failure of the file csv: "CSV:LINE: reason".
+std::runtime_error inFile(const std::filesystem::path& csv, const CsvError& error);
+
 struct CsvRecord {
     // The record's first min(count, mostFields) fields; strings after them are kept only so
     // their storage serves the next records.
@@ -43,8 +50,10 @@ class CsvReader {
   public:
     // Fields of a record past mostFields are counted but not kept, so a line of a million
     // commas costs no memory. Throws std::runtime_error ("PATH: reason") when the file can't be
-    // opened.
+    // opened. The first form reads a UTF-8 file with commas.
     explicit CsvReader(const std::filesystem::path& path, std::size_t mostFields = SIZE_MAX);
+    CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter,
+              std::size_t mostFields = SIZE_MAX);
     ~CsvReader();
     CsvReader(const CsvReader&) = delete;
     CsvReader& operator=(const CsvReader&) = delete;
@@ -52,10 +61,12 @@ class CsvReader {
     // Reads the next record into record; false at the end of the file. Throws CsvError, or
     // std::runtime_error when reading fails.
     bool next(CsvRecord& record);
+    // From the next record on, keeps its first mostFields fields.
+    void keepFields(std::size_t mostFields) { mostFields_ = mostFields; }
 
     // Bytes of the file taken so far, and its size when opened (0 for a pipe): for progress.
-    std::uint64_t bytesTaken() const { return taken_ - (end_ - pos_); }
-    std::uint64_t size() const { return size_; }
+    std::uint64_t bytesTaken() const;
+    std::uint64_t size() const;
 
   private:
     // Reads the next block; false at the end of the file.
@@ -63,15 +74,13 @@ class CsvReader {
     std::string& beginField(CsvRecord& record);
     void endField(const CsvRecord& record) const;
 
-    std::filesystem::path path_;
+    std::unique_ptr<CsvSourceFile> source_;
+    char delimiter_;
     std::size_t mostFields_;
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
-    std::uint64_t taken_ = 0;  // bytes read from the file into the buffer
-    std::uint64_t line_ = 1;   // the line pos_ stands on
+    std::uint64_t line_ = 1;  // the line pos_ stands on
     std::string* field_ = nullptr;
     std::string dropped_;  // the field being read past mostFields
 };

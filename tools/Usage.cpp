@@ -1,5 +1,6 @@
 #include "Usage.h"
 
+#include "CsvColumns.h"
 #include "SearchPatterns.h"
 #include "SyntheticIssues.h"
 #include "engine/CatalogueSchema.h"
@@ -11,7 +12,8 @@ std::string usageText() {
         "Usage: qvtool create DIR\n"
         "       qvtool demo DIR\n"
         "       qvtool generate DIR N [SEED]\n"
-        "       qvtool import CSV DIR\n"
+        "       qvtool import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]\n"
+        "                             [--dry-run]\n"
         "       qvtool export DIR CSV [--order vytisk|cislo] [--excel]\n"
         "       qvtool holdings DIR [--title TEXT] [--csv FILE] [--html FILE]\n"
         "       qvtool check DIR\n"
@@ -25,8 +27,18 @@ std::string usageText() {
         "  demo DIR               a demo catalogue of 50 issues of Czech periodicals.\n"
         "  generate DIR N [SEED]  a catalogue of N made-up issues, for benchmarks. The same\n"
         "                         N and SEED (default 1) always give the same rows.\n"
-        "  import CSV DIR         adds the rows of the file CSV to the catalogue in DIR (made\n"
-        "                         by create, say): all of them or none.\n"
+        "  import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]\n"
+        "                         adds the rows of the file CSV to the catalogue in DIR (made\n"
+        "                         by create, say): all of them or none. The file's encoding\n"
+        "                         and delimiter are told from the file unless given; when\n"
+        "                         they can't be told for sure, import stops and asks for\n"
+        "                         them. NAME is utf-8, utf-16le (or utf-16), utf-16be,\n"
+        "                         windows-1250 (or cp1250) or iso-8859-2 (or latin2). With\n"
+        "                         --ignore-extra, columns that name no field are left out\n"
+        "                         rather than refused. --dry-run only reads the file and\n"
+        "                         tells what would be imported: the columns, the first\n"
+        "                         rows as they would be stored, every row that would be\n"
+        "                         refused, and the count; it doesn't open the catalogue.\n"
         "  export DIR CSV [--order vytisk|cislo] [--excel]\n"
         "                         writes the rows of the catalogue in DIR to the new file\n"
         "                         CSV: in stored order, or as the program shows them sorted\n"
@@ -67,11 +79,26 @@ std::string usageText() {
         "qvtool never overwrites: when DIR holds qv.db or qv.mb already it stops, says why\n"
         "and changes nothing. A run that fails removes the files it made.\n"
         "\n"
-        "CSV files are UTF-8 as RFC 4180 has them: a header line\n"
-        "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku, then one line per issue; a field\n"
-        "with a comma, a quote or a line break is put in double quotes, a quote in it doubled.\n"
-        "An empty field is a field without a value. Export ends lines with CR LF and writes\n"
-        "no byte-order mark; import takes CR LF or LF and a byte-order mark. Import adds all\n"
+        "CSV files are as RFC 4180 has them: a header line, then one line per issue; a field\n"
+        "with the delimiter, a quote or a line break is put in double quotes, a quote in it\n"
+        "doubled. An empty field is a field without a value. Export writes UTF-8, commas and\n"
+        "CR LF (with --excel a byte-order mark and semicolons) and the header\n"
+        "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku. Import takes CR LF or LF; a comma,\n"
+        "semicolon or tab between fields; UTF-8 with a byte-order mark or without, UTF-16 with\n"
+        "one, windows-1250 or iso-8859-2. These two differ in a few letters, š ť ž Š Ť Ž\n"
+        "among them; a file whose readings in the two can't be told apart must name its\n"
+        "encoding. The header names the columns, in any order, in any case, with diacritics\n"
+        "or without; a column is named by its field, its caption in the program or another\n"
+        "name listed here:\n";
+    for (const auto& names : fieldNames) {
+        std::string line = "  ";
+        for (const char* name : names) {
+            line += std::string(line.size() > 2 ? ", " : "") + name;
+        }
+        text += line + "\n";
+    }
+    text +=
+        "A column may be missing but for Vytisk's; its field is then empty. Import adds all\n"
         "rows or none: a row the program would refuse (a title empty, a single space or over\n"
         "50 characters, Cislo over 15, Nejzajimavejsi_casti over 150) or a line that isn't\n"
         "such CSV stops it with the line and the reason, and the catalogue stays as it was.\n"

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "CatalogueGenerator.h"
+#include "CsvDryRun.h"
 #include "CsvExport.h"
 #include "CsvImport.h"
 #include "DemoCatalogue.h"
@@ -116,14 +117,37 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 }
 
 int importCsv(const std::vector<std::string>& arguments) {
-    requireOperands(arguments, 2, 2, "import CSV DIR");
+    const char* form =
+        "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]";
+    requireOperands(arguments, 2, 8, form);
     const std::filesystem::path csv = arguments[1];
     const std::filesystem::path directory = arguments[2];
+    const std::map<std::string, std::string> options = readOptions(
+        arguments, 3, {"--ignore-extra", "--dry-run"}, {"--delimiter", "--encoding"}, form);
+    tools::CsvReadOptions read;
+    read.ignoreExtra = options.count("--ignore-extra") != 0;
+    if (const auto given = options.find("--delimiter"); given != options.end()) {
+        read.delimiter = tools::delimiterNamed(given->second);
+        if (!read.delimiter) {
+            throw UsageError{"--delimiter takes , or ; or tab, not '" + given->second + "'"};
+        }
+    }
+    if (const auto given = options.find("--encoding"); given != options.end()) {
+        read.encoding = tools::encodingNamed(given->second);
+        if (!read.encoding) {
+            throw UsageError{
+                "--encoding takes utf-8, utf-16le, utf-16be, windows-1250 or iso-8859-2, not '" +
+                given->second + "'"};
+        }
+    }
     if (const std::optional<std::string> problem = directoryProblem(directory)) {
         std::cerr << "qvtool: " << *problem << '\n';
         return exitFailed;
     }
-    tools::CsvImport import(csv, directory);
+    if (options.count("--dry-run") != 0) {
+        return tools::dryRunImport(csv, read, std::cout) ? exitDone : exitFailed;
+    }
+    tools::CsvImport import(csv, directory, read);
     const auto progress =
         terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
     const std::uint64_t rows = import.run([&progress](std::uint64_t bytes) {

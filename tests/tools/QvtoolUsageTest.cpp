@@ -18,9 +18,11 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     EXPECT_EQ(run.err, "");
     for (const char* part :
          {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
-          "qvtool import CSV DIR", "qvtool export DIR CSV [--order vytisk|cislo] [--excel]",
-          "qvtool check DIR", "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
-          "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
+          "qvtool import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]",
+          "[--dry-run]", "windows-1250 (or cp1250)", "Tiskopis, Titul, Název",
+          "qvtool export DIR CSV [--order vytisk|cislo] [--excel]", "qvtool check DIR", "default 1",
+          "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
+          "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
     }
     for (const tools::FieldPatterns& patterns : tools::generatedPatterns) {
@@ -78,7 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"export", "DIR", "x.csv", "--order"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--order", "tiskopis"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--sort", "cislo"},
-        std::vector<std::string>{"export", "DIR", "x.csv", "--excel", "--excel"}));
+        std::vector<std::string>{"export", "DIR", "x.csv", "--excel", "--excel"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--encoding", "cp852"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--delimiter", "|"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--delimiter"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--ignore-extra", "--ignore-extra"},
+        std::vector<std::string>{"import", "x.csv", "DIR", "--dry-run", "--dry-run"}));
 
 }  // namespace
 }  // namespace quorvel::testing

@@ -1,0 +1,61 @@
+// The issues of a CSV file, each as the four fields of a row of the table: the file read in the
+// encoding and with the delimiter given or guessed (CsvDialectGuess), its header taken as the
+// names of the columns (CsvColumns), then record by record. The import and its dry run both read
+// through it, so that a dry run tells exactly what the import would do.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "CsvColumns.h"
+#include "CsvInputDialect.h"
+#include "CsvReader.h"
+#include "engine/CatalogueSchema.h"
+
+namespace quorvel::tools {
+
+struct CsvReadOptions {
+    std::optional<CsvEncoding> encoding;  // guessed when not given
+    std::optional<char> delimiter;        // guessed when not given
+    bool ignoreExtra = false;             // columns that name no field are left out, not refused
+};
+
+struct CsvIssue {
+    // In table order, empty for a field without a column; valid until the next read.
+    std::array<std::string_view, schema::columns.size()> fields;
+    std::size_t count = 0;   // fields of the record
+    std::uint64_t line = 0;  // where the record begins
+};
+
+class CsvIssueReader {
+  public:
+    // Reads up to the header. Throws std::runtime_error, "CSV:LINE: reason" when the form can't be
+    // told or the header is refused, "CSV: reason" when the file can't be read.
+    CsvIssueReader(const std::filesystem::path& csv, const CsvReadOptions& options);
+
+    const CsvInputDialect& dialect() const { return dialect_; }
+    const CsvColumns& columns() const { return *columns_; }
+
+    // Reads the next issue; false at the end of the file. Throws CsvError for a record that isn't
+    // CSV, std::runtime_error when reading fails.
+    bool next(CsvIssue& issue);
+    // The reason issue can't be a row of the table; empty when it can.
+    std::string problemOf(const CsvIssue& issue) const;
+
+    // Bytes of the file, and those taken so far: for progress.
+    std::uint64_t size() const { return reader_->size(); }
+    std::uint64_t bytesTaken() const { return reader_->bytesTaken(); }
+
+  private:
+    CsvInputDialect dialect_;
+    std::unique_ptr<CsvReader> reader_;
+    std::unique_ptr<CsvColumns> columns_;
+    CsvRecord record_;
+};
+
+}  // namespace quorvel::tools
