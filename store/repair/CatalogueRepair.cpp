@@ -95,6 +95,8 @@ void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
         lock_.holdAlso(work / schema::rowsFileName);
     } catch (const std::exception& failure) {
         std::filesystem::remove_all(work, ignored);
+        // The mend in place may have changed them before it was found not to be enough.
+        restoreOriginals(report.originals, directory_);
         throw RepairFailure("The new catalogue couldn't be made: " + reasonOf(failure) +
                             ". The files were left as they were.");
     }

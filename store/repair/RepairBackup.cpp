@@ -81,4 +81,29 @@ std::filesystem::path keepOriginals(const std::filesystem::path& directory,
     return kept;
 }
 
+void restoreOriginals(const std::filesystem::path& originals,
+                      const std::filesystem::path& directory) {
+    try {
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_regular_file() && belongsToCatalogue(name) &&
+                !std::filesystem::exists(originals / name)) {
+                std::filesystem::remove(entry.path());  // a journal the repair left
+            }
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(originals)) {
+            const std::filesystem::path copy =
+                directory / (".qv-restoring-" + entry.path().filename().string());
+            std::filesystem::copy_file(entry.path(), copy,
+                                       std::filesystem::copy_options::overwrite_existing);
+            sync(copy, O_RDONLY);
+            std::filesystem::rename(copy, directory / entry.path().filename());
+        }
+        sync(directory, O_RDONLY | O_DIRECTORY);
+    } catch (const std::filesystem::filesystem_error& failure) {
+        throw RepairFailure(std::string("The files couldn't be put back as they were: ") +
+                            failure.what() + ". They are kept in " + originals.string() + ".");
+    }
+}
+
 }  // namespace quorvel::repair

@@ -13,4 +13,9 @@ namespace quorvel::repair {
 std::filesystem::path keepOriginals(const std::filesystem::path& directory,
                                     std::chrono::system_clock::time_point now);
 
+// Puts the files kept in originals back in directory, each by a rename of a copy, so that a
+// repair that can't end leaves the catalogue as it found it. Throws RepairFailure.
+void restoreOriginals(const std::filesystem::path& originals,
+                      const std::filesystem::path& directory);
+
 }  // namespace quorvel::repair
