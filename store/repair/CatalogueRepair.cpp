@@ -13,6 +13,7 @@
 #include "check/CatalogueCheck.h"
 #include "engine/CatalogueSchema.h"
 #include "repair/RepairBackup.h"
+#include "repair/RepairConnection.h"
 #include "repair/RepairFailure.h"
 
 namespace quorvel::repair {
@@ -51,6 +52,24 @@ std::filesystem::path makeWorkDirectory(const std::filesystem::path& directory) 
     return pattern;
 }
 
+// A file that says it was made by a newer program is left to that program: rebuilt here it
+// would lose what this one doesn't know of. A header that can't be read says nothing.
+void refuseNewerFormat(const std::filesystem::path& directory) {
+    for (const char* file : {schema::rowsFileName, schema::memoFileName}) {
+        int version = 0;
+        try {
+            RepairConnection connection(directory / file, FileUse::ReadDamaged);
+            version = formatVersionOf(connection.handle(), "main");
+        } catch (const EDBEngineError&) {
+            continue;
+        }
+        if (version > schema::formatVersion) {
+            throw RepairFailure(std::string(file) + ": of format " + std::to_string(version) +
+                                ", newer than this qvtool knows; nothing was changed.");
+        }
+    }
+}
+
 }  // namespace
 
 CatalogueRepair::CatalogueRepair(const std::filesystem::path& directory)
@@ -63,6 +82,7 @@ RepairReport CatalogueRepair::run(const RepairSteps& steps) {
     if (report.found.empty()) {
         return report;
     }
+    refuseNewerFormat(directory_);
     steps("keeping the files as they were");
     // Before any connection of ours is open: the copy opens and closes descriptors of the
     // files, which would drop SQLite's locks on them.

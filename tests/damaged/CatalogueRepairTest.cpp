@@ -2,7 +2,7 @@
 // and checked. A repair that goes on leaves a catalogue that the check passes and the program
 // opens, holding every row and memo text that could be read by its id before, unchanged, with
 // the damaged files kept byte for byte. A repair that stops changes neither file, and only
-// stops when no row could be read.
+// stops when no row could be read or a file says it is of a newer format.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -121,7 +121,9 @@ TEST(CatalogueRepair, EveryDamageEndsSoundWithEveryRowThatCouldBeRead) {
             }
         } catch (const repair::RepairFailure& failure) {
             ++tally.refused;
-            EXPECT_TRUE(before.rows.empty()) << failure.what() << ": " << description;
+            // A file that says it is newer is never rewritten by this qvtool, rows or not.
+            const bool newer = std::string(failure.what()).find("newer") != std::string::npos;
+            EXPECT_TRUE(before.rows.empty() || newer) << failure.what() << ": " << description;
             EXPECT_EQ(readFile(dir / "qv.db"), damagedRows) << description;
             EXPECT_EQ(readFile(dir / "qv.mb"), damagedMemos) << description;
         }
