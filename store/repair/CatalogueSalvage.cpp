@@ -86,7 +86,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     try {
         damaged->attach(directory / schema::memoFileName, "mb", FileUse::ReadDamaged);
     } catch (const EDBEngineError&) {
-        memoReadable = false;
+        memoReadable = false;  // no memo text can be kept
     }
 
     schema::createTable(fresh);
@@ -119,44 +119,53 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
                       "vytisk, cislo, nejzajimavejsi_casti");
     result.rowsDamage = rows.readAll(keepRow);
 
-    // Ids the scan leapt over but an index or a memo text knows of, each looked up alone. Those
-    // the indexes know of were rows; a memo text may have lost its row before the damage.
+    // What else knows of rows: the sort indexes, each read as far as it can be, and the memo
+    // texts. Those the indexes know of were rows; a memo text may have lost its row earlier.
     std::vector<std::int64_t> indexed;
     for (int c = 0; c < schema::keyedColumnCount; ++c) {
         collectIds(old, "SELECT id FROM main.qv INDEXED BY " + schema::sortIndexName(c), indexed);
     }
-    std::vector<std::int64_t> known = indexed;
     std::unique_ptr<TolerantScan> memos;
     if (memoReadable) {
         try {
             memos = std::make_unique<TolerantScan>(old, "mb.memo", "obsah");
         } catch (const EDBEngineError&) {
-            memoReadable = false;  // no memo table to be read in it
+            // no memo table to be read in it
         }
     }
+    sqlite::Statement insertMemo(db, "INSERT OR IGNORE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
+    std::vector<std::int64_t> memoIds;
+    const RowReader keepMemo = [&](sqlite3_stmt* memo) {
+        insertMemo.bind(1, sqlite3_column_int64(memo, 0));
+        insertMemo.bind(2, std::optional<std::string>(fieldOf(memo, 1).value_or("")));
+        insertMemo.step();
+        insertMemo.reset();
+        memoIds.push_back(sqlite3_column_int64(memo, 0));
+        ++result.memosKept;
+    };
+    result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
+
+    // Then each id the scans leapt over, looked up alone: from 1 to the highest ever given or
+    // known, and below that those known.
+    std::vector<std::int64_t> known = indexed;
+    known.insert(known.end(), memoIds.begin(), memoIds.end());
+    std::sort(known.begin(), known.end());
+    std::sort(kept.begin(), kept.end());
+    const std::int64_t highest = std::max(
+        {oldSequence(old), kept.empty() ? 0 : kept.back(), known.empty() ? 0 : known.back()});
+    for (auto id = known.begin(); id != known.end() && *id < 1; ++id) {
+        if (!std::binary_search(kept.begin(), kept.end(), *id)) {
+            rows.readOne(*id, keepRow);
+        }
+    }
+    rows.readMissing(std::vector<std::int64_t>(kept), highest, keepRow);
     if (memos) {
-        sqlite::Statement insertMemo(db, "INSERT OR IGNORE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
-        result.memoDamage = memos->readAll([&](sqlite3_stmt* memo) {
-            insertMemo.bind(1, sqlite3_column_int64(memo, 0));
-            insertMemo.bind(2, std::optional<std::string>(fieldOf(memo, 1).value_or("")));
-            insertMemo.step();
-            insertMemo.reset();
-            known.push_back(sqlite3_column_int64(memo, 0));
-            ++result.memosKept;
-        });
+        std::sort(memoIds.begin(), memoIds.end());
+        memos->readMissing(std::vector<std::int64_t>(memoIds), highest, keepMemo);
     }
-    result.memoDamage += memoReadable ? 0 : 1;
-    for (std::vector<std::int64_t>* ids : {&known, &indexed}) {
-        std::sort(ids->begin(), ids->end());
-        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
-    }
-    const std::size_t scanned = kept.size();
-    for (const std::int64_t id : known) {
-        if (!std::binary_search(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(scanned),
-                                id) &&
-            !rows.readOne(id, keepRow) && std::binary_search(indexed.begin(), indexed.end(), id)) {
-            ++result.rowsLost;
-        }
+    std::sort(kept.begin(), kept.end());
+    for (const std::int64_t id : indexed) {
+        result.rowsLost += std::binary_search(kept.begin(), kept.end(), id) ? 0 : 1;
     }
     result.rowsKept = kept.size();
 
@@ -169,7 +178,6 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     sqlite::Statement sequence(db,
                                "UPDATE main.sqlite_sequence SET seq = max(seq, ?1) "
                                "WHERE name = 'qv'");
-    const std::int64_t highest = oldSequence(old);
     sequence.bind(1, highest);
     sequence.step();
     if (sqlite3_changes64(db) == 0) {

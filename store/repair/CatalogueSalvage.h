@@ -1,9 +1,10 @@
 // The repair of a catalogue whose tables can't be read whole: every row and memo text that can
 // still be read from the damaged files is copied into a new, sound catalogue, built in a
 // directory of its own, with its ids, fields and versions as they were and its sort keys made
-// afresh. Rows are read by a scan that leaps over damage (TolerantScan), and then one by one
-// for each id that the sort indexes or the memo texts know of and the scan missed. A memo
-// text whose row is lost gets a row of its own, fields empty, as the in-place mend gives it.
+// afresh. Rows and memo texts are read by scans that leap over damage (TolerantScan), and then
+// one by one for each id the scans missed, up to the highest id the table gave or the sort
+// indexes or memo texts know of. A memo text whose row is lost gets a row of its own, fields
+// empty, as the in-place mend gives it.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "repair/TolerantScan.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "sqlite/SqliteStatement.h"
@@ -150,6 +151,20 @@ bool TolerantScan::readOne(std::int64_t id, const RowReader& read) {
         }
     }
     return false;
+}
+
+void TolerantScan::readMissing(const std::vector<std::int64_t>& have, std::int64_t last,
+                               const RowReader& read) {
+    auto next = std::lower_bound(have.begin(), have.end(), std::int64_t{1});
+    std::int64_t lookups = 0;
+    for (std::int64_t id = 1; id > 0 && id <= last && lookups < mostLookups; ++id) {
+        if (next != have.end() && *next == id) {
+            ++next;
+            continue;
+        }
+        ++lookups;
+        readOne(id, read);
+    }
 }
 
 }  // namespace quorvel::repair

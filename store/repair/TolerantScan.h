@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quorvel::repair {
 
@@ -34,6 +35,14 @@ class TolerantScan {
     // The row id alone, looked up from the b-tree's root; false when it isn't there or can't
     // be read.
     bool readOne(std::int64_t id, const RowReader& read);
+
+    // Each id from 1 to last that isn't among have (sorted), looked up alone: rows that neither
+    // the scan nor any other source found, under damaged pages the b-tree can't be walked
+    // through but can be searched past. At most mostLookups of them, so that a damaged
+    // record of the highest id can't make it endless.
+    void readMissing(const std::vector<std::int64_t>& have, std::int64_t last,
+                     const RowReader& read);
+    static constexpr std::int64_t mostLookups = 10'000'000;
 
   private:
     struct Entry {
