@@ -164,6 +164,8 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         memos->readMissing(std::vector<std::int64_t>(memoIds), highest, keepMemo);
     }
     std::sort(kept.begin(), kept.end());
+    std::sort(indexed.begin(), indexed.end());
+    indexed.erase(std::unique(indexed.begin(), indexed.end()), indexed.end());
     for (const std::int64_t id : indexed) {
         result.rowsLost += std::binary_search(kept.begin(), kept.end(), id) ? 0 : 1;
     }
