@@ -97,8 +97,8 @@ RepairReport CatalogueRepair::run(const RepairSteps& steps) {
             return report;
         }
         report.whyRebuilt = report.remaining.front().sentence;
-    } catch (const RepairFailure&) {
-        throw;
+    } catch (const InPlaceDamage& failure) {
+        report.whyRebuilt = failure.what();
     } catch (const EDBEngineError& failure) {
         report.whyRebuilt = reasonOf(failure);
     }

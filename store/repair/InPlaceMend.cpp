@@ -51,6 +51,17 @@ InPlaceResult mendInPlace(const std::filesystem::path& directory) {
     for (int c = 0; c < schema::keyedColumnCount; ++c) {
         sqlite::execute(db, schema::createSortIndexSql(c).c_str());
     }
+    // Written into a table whose own pages are damaged, the changes could lose rows that a
+    // rebuild from the files as they were would keep: they are committed only onto sound pages.
+    for (const char* schemaName : {"main", "mb"}) {
+        sqlite::Statement check(db, std::string("PRAGMA ") + schemaName + ".integrity_check(1)");
+        if (!check.step() || check.text(0) != std::optional<std::string>("ok")) {
+            throw InPlaceDamage(std::string(schemaName == std::string("main")
+                                                ? schema::rowsFileName
+                                                : schema::memoFileName) +
+                                ": its pages are damaged: " + check.text(0).value_or("") + ".");
+        }
+    }
     transaction.commit();
     return result;
 }

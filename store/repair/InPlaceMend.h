@@ -7,15 +7,23 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 
 namespace quorvel::repair {
+
+// Pages too damaged for a mend in place: the files need the rebuild.
+class InPlaceDamage : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 struct InPlaceResult {
     std::uint64_t keysMade = 0;        // rows whose sort keys were not their fields'
     std::uint64_t memosGivenRows = 0;  // memo texts that had no row
 };
 
-// Throws EDBEngineError when the files can't be read or written to the end: nothing is changed
+// Throws EDBEngineError when the files can't be read or written to the end, and InPlaceDamage
+// when SQLite's integrity check finds their pages damaged before the commit: nothing is changed
 // then (SQLite rolls the transaction back). Throws RepairFailure when a file is of a format
 // newer than this qvtool knows.
 InPlaceResult mendInPlace(const std::filesystem::path& directory);
