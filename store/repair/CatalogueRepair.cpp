@@ -117,7 +117,11 @@ void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
         std::filesystem::remove_all(work, ignored);
         // The mend in place may have changed them before it was found not to be enough.
         restoreOriginals(report.originals, directory_);
-        throw RepairFailure("The new catalogue couldn't be made: " + reasonOf(failure) +
+        std::string reason = reasonOf(failure);
+        if (!reason.empty() && reason.back() == '.') {
+            reason.pop_back();
+        }
+        throw RepairFailure("The new catalogue couldn't be made: " + reason +
                             ". The files were left as they were.");
     }
     steps("putting the new catalogue in place");

@@ -35,18 +35,12 @@ std::int64_t oldSequence(sqlite3* db) {
     return sequence.empty() ? 0 : sequence.front();
 }
 
-bool hasRowsTable(sqlite3* db) {
-    try {
-        sqlite::Statement table(db,
-                                "SELECT count(*) FROM main.sqlite_schema "
-                                "WHERE type = 'table' AND name = 'qv'");
-        sqlite::Statement columns(db,
-                                  "SELECT id, vytisk, cislo, nejzajimavejsi_casti, version "
-                                  "FROM main.qv LIMIT 0");
-        return table.step() && table.integer(0) == 1;
-    } catch (const EDBEngineError&) {
-        return false;
-    }
+// Whether sql prepares on db: a table with such columns can be read.
+bool prepares(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* statement = nullptr;
+    const bool prepared = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK;
+    sqlite3_finalize(statement);
+    return prepared;
 }
 
 // A field as read from the damaged file: a text, or no value; anything else damage made of it
@@ -72,16 +66,19 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     try {
         damaged = std::make_unique<RepairConnection>(rowsFile, FileUse::ReadDamaged);
     } catch (const EDBEngineError& failure) {
-        throw RepairFailure(rowsFile.string() + ": can't be read as a database (" +
+        throw RepairFailure(rowsFile.string() + " can't be read as a database (" +
                             failure.entries().front().text +
-                            "); there is nothing to repair it from. It was not changed.");
+                            "), so there is nothing to rebuild the catalogue from");
     }
     sqlite3* old = damaged->handle();
-    if (!hasRowsTable(old)) {
+    const std::string fields = "vytisk, cislo, nejzajimavejsi_casti";
+    if (!prepares(old, "SELECT id, " + fields + " FROM main.qv LIMIT 0")) {
         throw RepairFailure(rowsFile.string() +
-                            ": no table of a catalogue's rows can be read in it; there is "
-                            "nothing to repair it from. It was not changed.");
+                            " holds no table of a catalogue's rows that can be read, so there is "
+                            "nothing to rebuild the catalogue from");
     }
+    // A damaged schema may misname the version column; the rows' fields are what matter.
+    const bool versioned = prepares(old, "SELECT version FROM main.qv LIMIT 0");
     bool memoReadable = true;
     try {
         damaged->attach(directory / schema::memoFileName, "mb", FileUse::ReadDamaged);
@@ -115,8 +112,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         kept.push_back(sqlite3_column_int64(row, 0));
     };
     // A row whose version can't be read still has its fields; it starts again at 1.
-    TolerantScan rows(old, "main.qv", "vytisk, cislo, nejzajimavejsi_casti, version",
-                      "vytisk, cislo, nejzajimavejsi_casti");
+    TolerantScan rows(old, "main.qv", versioned ? fields + ", version" : fields, fields);
     result.rowsDamage = rows.readAll(keepRow);
 
     // What else knows of rows: the sort indexes, each read as far as it can be, and the memo
