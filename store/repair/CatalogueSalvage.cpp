@@ -94,7 +94,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
     sqlite::Statement insertRow(
         db,
-        "INSERT OR IGNORE INTO main.qv"
+        "INSERT OR REPLACE INTO main.qv"
         "(id, vytisk, cislo, nejzajimavejsi_casti, version, vytisk_key, cislo_key) "
         "VALUES(?1, ?2, ?3, ?4, ?5, czech_key(?2), czech_key(?3))");
     std::vector<std::int64_t> kept;
@@ -129,7 +129,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
             // no memo table to be read in it
         }
     }
-    sqlite::Statement insertMemo(db, "INSERT OR IGNORE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
+    sqlite::Statement insertMemo(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
     std::vector<std::int64_t> memoIds;
     const RowReader keepMemo = [&](sqlite3_stmt* memo) {
         insertMemo.bind(1, sqlite3_column_int64(memo, 0));
@@ -137,7 +137,6 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         insertMemo.step();
         insertMemo.reset();
         memoIds.push_back(sqlite3_column_int64(memo, 0));
-        ++result.memosKept;
     };
     result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
 
@@ -147,6 +146,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     known.insert(known.end(), memoIds.begin(), memoIds.end());
     std::sort(known.begin(), known.end());
     std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
     const std::int64_t highest = std::max(
         {oldSequence(old), kept.empty() ? 0 : kept.back(), known.empty() ? 0 : known.back()});
     for (auto id = known.begin(); id != known.end() && *id < 1; ++id) {
@@ -159,9 +159,12 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         std::sort(memoIds.begin(), memoIds.end());
         memos->readMissing(std::vector<std::int64_t>(memoIds), highest, keepMemo);
     }
-    std::sort(kept.begin(), kept.end());
-    std::sort(indexed.begin(), indexed.end());
-    indexed.erase(std::unique(indexed.begin(), indexed.end()), indexed.end());
+    // An id read twice (damage put it on two rows) is counted once.
+    for (std::vector<std::int64_t>* ids : {&kept, &indexed, &memoIds}) {
+        std::sort(ids->begin(), ids->end());
+        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
+    }
+    result.memosKept = memoIds.size();
     for (const std::int64_t id : indexed) {
         result.rowsLost += std::binary_search(kept.begin(), kept.end(), id) ? 0 : 1;
     }

@@ -67,7 +67,12 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
         while ((rc = sqlite3_step(scan_)) == SQLITE_ROW) {
             const std::int64_t id = sqlite3_column_int64(scan_, 0);
             if (id < from) {
-                rc = SQLITE_CORRUPT;  // the b-tree's keys out of order
+                // The b-tree's keys out of order: the row before may have been another's under
+                // a damaged id, so it is read again as a search for its id finds it.
+                if (from != std::numeric_limits<std::int64_t>::min()) {
+                    readOne(from - 1, read);
+                }
+                rc = SQLITE_CORRUPT;
                 break;
             }
             read(scan_);

@@ -1,9 +1,10 @@
 // Reading a table of a damaged file for as much as can still be read. SQLite stops a scan at
 // the first page it can't read; this one goes on past it: it finds the next row id at which
 // the table's b-tree can be entered again (doubling the leap, then halving back to the first
-// such id) and reads on from there. Rows read are handed over in ascending id order, each
-// once; a row id out of order counts as damage, so a looping b-tree can't hold the scan. A row
-// whose key reads but whose fields don't is passed over on its own.
+// such id) and reads on from there. Rows read are handed over in ascending id order; a row id
+// out of order counts as damage, so a looping b-tree can't hold the scan, and the row before
+// it is handed over again as a search for its id finds it (the reader keeps the later one). A
+// row whose key reads but whose fields don't is passed over on its own.
 #pragma once
 
 #include <sqlite3.h>
