@@ -115,19 +115,42 @@ std::uint32_t hashOf(std::string_view text) {
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-// A title's counts while rows come: years and numbers with room to spare, so that a title is
-// laid out anew only a few times, whatever the order of its rows. finish() lays them out as
-// TitleHoldings keeps them. A cache line each, so that one fetch brings all a row needs.
+// A title's first issues are listed as they come (most titles of a large catalogue have a
+// few dozen records over decades); with more, its counts are laid out with the years and
+// numbers the list shows and room to spare, so that a title is laid out anew only a few
+// times, whatever the order of its rows. finish() lays them out as TitleHoldings keeps them.
+constexpr std::uint32_t listedMost = 32;
+constexpr int fewYears = 4;
+constexpr int dozen = 12;
+
+// An issue as listed: years (1800-2100) and numbers (1-999) as IssueNumber reads them fit.
+struct Listed {
+    std::int16_t year = 0;
+    std::int16_t first = 0;
+    std::int16_t last = 0;
+};
+static_assert(listedMost < TitleHoldings::manyTimes - 1, "a listed title has no count beyond");
+
+// A cache line each, so that one fetch brings all a row needs.
 struct alignas(64) Tally {
     std::vector<std::uint8_t> cells;  // stride a year, from baseYear; a byte as in counts
     int baseYear = 0;
-    int yearRoom = 0;
+    int yearRoom = 0;  // none while the issues are listed
     int stride = 0;
     // What was read: the years and the highest number as TitleHoldings will have them.
     int firstYear = 0;
     int lastYear = 0;
     int highestNumber = 0;
+    std::uint32_t listed = 0;
+    bool read = false;
     std::uint64_t records = 0;
+
+    void note(const IssueNumber& issue) {
+        firstYear = read ? std::min(firstYear, issue.year) : issue.year;
+        lastYear = read ? std::max(lastYear, issue.year) : issue.year;
+        highestNumber = std::max(highestNumber, issue.last);
+        read = true;
+    }
 
     bool fits(const IssueNumber& issue) const {
         return issue.year >= baseYear && issue.year - baseYear < yearRoom && issue.last <= stride;
@@ -138,25 +161,13 @@ struct alignas(64) Tally {
     }
 };
 
-// Makes room in tally for issue: on the side that grew, half as much again as there was (at
-// least a few years, a dozen numbers), so that the layouts of a title are few.
+// Makes room in tally, laid out, for issue: on the side that grew, half as much again as there
+// was (at least a few years, a dozen numbers), so that the layouts of a title are few.
 void makeRoom(Tally& tally, const IssueNumber& issue) {
-    const bool first = tally.yearRoom == 0;
-    tally.firstYear = first ? issue.year : std::min(tally.firstYear, issue.year);
-    tally.lastYear = first ? issue.year : std::max(tally.lastYear, issue.year);
-    tally.highestNumber = std::max(tally.highestNumber, issue.last);
-    if (!first && tally.fits(issue)) {
-        return;
-    }
-    constexpr int fewYears = 4;
-    constexpr int dozen = 12;
     int baseYear = tally.baseYear;
     int yearRoom = tally.yearRoom;
     int stride = tally.stride;
-    if (first) {
-        baseYear = issue.year - fewYears / 2;
-        yearRoom = fewYears;
-    } else if (issue.year < baseYear) {
+    if (issue.year < baseYear) {
         const int more = std::max(baseYear - issue.year, std::max(fewYears, yearRoom / 2));
         baseYear -= more;
         yearRoom += more;
@@ -201,6 +212,7 @@ struct HoldingsGatherer::Gathered {
         std::uint32_t hash = 0;
         std::uint32_t title = 0;
         std::optional<IssueNumber> issue;
+        bool listed = false;         // counted in its title's list
         std::uint32_t unreadAt = 0;  // the number's text, kept only when it doesn't read
         std::uint32_t unreadSize = 0;
     };
@@ -208,6 +220,7 @@ struct HoldingsGatherer::Gathered {
     std::string names;                  // every title's text, one after another
     std::vector<TitleHoldings> titles;  // the text and the texts that don't read
     std::vector<Tally> tallies;         // apart from titles: these are touched at every row
+    std::vector<Listed> lists;          // listedMost a title
     // Counts from manyTimes on, by title, year and number.
     std::map<std::tuple<std::uint32_t, int, int>, std::uint32_t> beyond;
     std::vector<Row> batch;
@@ -255,7 +268,7 @@ struct HoldingsGatherer::Gathered {
             __builtin_prefetch(&tallies[row.title], 1);
         }
         // The rows counted and the room made; the cells asked for.
-        for (const Row& row : batch) {
+        for (Row& row : batch) {
             Tally& tally = tallies[row.title];
             ++tally.records;
             if (!row.issue) {
@@ -263,14 +276,25 @@ struct HoldingsGatherer::Gathered {
                 continue;
             }
             const IssueNumber& issue = *row.issue;
-            if (tally.yearRoom == 0 || issue.year < tally.firstYear ||
-                issue.year > tally.lastYear || issue.last > tally.highestNumber) {
+            tally.note(issue);
+            if (tally.yearRoom == 0) {
+                if (tally.listed < listedMost) {
+                    lists[std::size_t{row.title} * listedMost + tally.listed++] = {
+                        static_cast<std::int16_t>(issue.year),
+                        static_cast<std::int16_t>(issue.first),
+                        static_cast<std::int16_t>(issue.last)};
+                    row.listed = true;
+                    continue;
+                }
+                layOut(row.title);
+            }
+            if (!tally.fits(issue)) {
                 makeRoom(tally, issue);
             }
             __builtin_prefetch(&tally.cells[tally.placeOf(issue.year, issue.first)], 1);
         }
         for (const Row& row : batch) {
-            if (row.issue) {
+            if (row.issue && !row.listed) {
                 count(row.title, *row.issue);
             }
         }
@@ -300,6 +324,7 @@ struct HoldingsGatherer::Gathered {
         names.append(name);
         titles.emplace_back().title = name;
         tallies.emplace_back();
+        lists.resize(lists.size() + listedMost);
         if (titles.size() * 2 > slots.size()) {
             grow();
         }
@@ -321,6 +346,23 @@ struct HoldingsGatherer::Gathered {
         slots = std::move(larger);
     }
 
+    // Lays out the counts of a title whose list is full: the years and numbers read so far,
+    // with room to spare on both sides.
+    void layOut(std::uint32_t title) {
+        Tally& tally = tallies[title];
+        const int span = tally.lastYear - tally.firstYear + 1;
+        const int spare = std::max(fewYears, span / 4);
+        tally.baseYear = tally.firstYear - spare;
+        tally.yearRoom = span + 2 * spare;
+        tally.stride = std::max(tally.highestNumber, dozen);
+        tally.cells.assign(
+            static_cast<std::size_t>(tally.yearRoom) * static_cast<std::size_t>(tally.stride), 0);
+        for (std::uint32_t i = 0; i < tally.listed; ++i) {
+            const Listed& listed = lists[std::size_t{title} * listedMost + i];
+            count(title, {listed.year, listed.first, listed.last});
+        }
+    }
+
     void count(std::uint32_t title, const IssueNumber& issue) {
         Tally& tally = tallies[title];
         std::uint8_t* cell = &tally.cells[tally.placeOf(issue.year, issue.first)];
@@ -340,7 +382,7 @@ struct HoldingsGatherer::Gathered {
         TitleHoldings& title = titles[i];
         Tally& tally = tallies[i];
         title.records = tally.records;
-        if (tally.yearRoom == 0) {
+        if (!tally.read) {
             return;
         }
         title.firstYear = tally.firstYear;
@@ -348,6 +390,16 @@ struct HoldingsGatherer::Gathered {
         title.highestNumber = tally.highestNumber;
         const auto width = static_cast<std::size_t>(title.highestNumber);
         title.counts.resize(static_cast<std::size_t>(title.yearCount) * width);
+        if (tally.yearRoom == 0) {
+            for (std::uint32_t l = 0; l < tally.listed; ++l) {
+                const Listed& listed = lists[std::size_t{i} * listedMost + l];
+                for (int number = listed.first; number <= listed.last; ++number) {
+                    ++title.counts[title.placeOf(listed.year, number)];
+                }
+            }
+            tally = Tally();
+            return;
+        }
         for (int year = title.firstYear; year <= tally.lastYear; ++year) {
             std::copy_n(tally.cells.begin() + static_cast<std::ptrdiff_t>(tally.placeOf(year, 1)),
                         width,
