@@ -204,8 +204,8 @@ struct HoldingsGatherer::Gathered {
         std::uint32_t offset = 0;
         std::uint32_t size = 0;
     };
-    // A row of the batch: its texts are copied into batchText, as the caller's last only for
-    // the call.
+    // A row of the batch. Its title, and its number when that doesn't read, are copied into
+    // batchText: the caller's texts last only for the call.
     struct Row {
         std::uint32_t titleAt = 0;
         std::uint32_t titleSize = 0;
