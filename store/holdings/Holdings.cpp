@@ -1,7 +1,10 @@
 #include "holdings/Holdings.h"
 
 #include <algorithm>
-#include <deque>
+#include <cassert>
+#include <cstring>
+#include <limits>
+#include <tuple>
 
 #include "engine/Database.h"
 #include "holdings/IssueNumber.h"
@@ -77,98 +80,255 @@ std::string numberRanges(const std::vector<int>& numbers) {
 
 namespace {
 
-// An issue read, waiting in a batch to be counted.
-struct PendingIssue {
-    std::size_t title = 0;
-    IssueNumber issue;
-};
+// Rows gathered at a time. The rows of a batch go through each step together, and each step
+// asks memory for what the next one needs: a large catalogue's titles and counts are far
+// apart and seldom in the processor's cache, and waiting for them row by row would take most
+// of the time.
+constexpr std::size_t batchSize = 128;
 
-// Issues counted at a time: the cells of a whole batch are fetched from memory together, as a
-// large catalogue's counts are far apart and seldom in the processor's cache.
-constexpr std::size_t batchSize = 64;
-
-// Makes room in title's counts for number in year, laying them out anew when the years or the
-// numbers grow: a few times a title, whatever its rows.
-void makeRoom(TitleHoldings& title, int year, int number) {
-    const int firstYear = title.yearCount == 0 ? year : std::min(title.firstYear, year);
-    const int lastYear = title.yearCount == 0 ? year : std::max(title.lastYear(), year);
-    const int highest = std::max(title.highestNumber, number);
-    const int yearCount = lastYear - firstYear + 1;
-    if (firstYear == title.firstYear && yearCount == title.yearCount &&
-        highest == title.highestNumber) {
-        return;
+// A hash of a title's bytes, eight at a time; titles are compared in full on a match, so a
+// plain multiply-and-fold spread is enough.
+std::uint32_t hashOf(std::string_view text) {
+    constexpr std::uint64_t multiplier = 0x9e3779b97f4a7c15ULL;
+    const auto mix = [](std::uint64_t hash, std::uint64_t word) {
+        hash = (hash ^ word) * multiplier;
+        return hash ^ (hash >> 29);
+    };
+    std::uint64_t hash = text.size() * multiplier;
+    const char* at = text.data();
+    std::size_t left = text.size();
+    for (; left > 8; left -= 8, at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, at, 8);
+        hash = mix(hash, word);
     }
-    const auto width = static_cast<std::size_t>(title.highestNumber);
-    const auto newWidth = static_cast<std::size_t>(highest);
-    const auto yearsBefore = static_cast<std::size_t>(title.firstYear - firstYear);
-    std::vector<std::uint8_t> counts(static_cast<std::size_t>(yearCount) * newWidth);
-    for (std::size_t row = 0; row < static_cast<std::size_t>(title.yearCount); ++row) {
-        std::copy_n(title.counts.begin() + static_cast<std::ptrdiff_t>(row * width), width,
-                    counts.begin() + static_cast<std::ptrdiff_t>((row + yearsBefore) * newWidth));
+    // The last one to eight bytes; the length is in the hash already.
+    std::uint64_t word = 0;
+    if (text.size() >= 8) {
+        std::memcpy(&word, text.data() + text.size() - 8, 8);
+    } else {
+        for (std::size_t i = 0; i < left; ++i) {
+            word = word << 8 | static_cast<unsigned char>(at[i]);
+        }
     }
-    std::map<std::size_t, std::uint32_t> beyond;
-    for (const auto& [place, count] : title.beyond) {
-        beyond.emplace((place / width + yearsBefore) * newWidth + place % width, count);
-    }
-    title.counts = std::move(counts);
-    title.beyond = std::move(beyond);
-    title.firstYear = firstYear;
-    title.yearCount = yearCount;
-    title.highestNumber = highest;
+    hash = mix(hash, word);
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-void count(TitleHoldings& title, std::size_t place) {
-    std::uint8_t& count = title.counts[place];
-    if (count < TitleHoldings::manyTimes - 1) {
-        ++count;
-    } else if (count == TitleHoldings::manyTimes - 1) {
-        count = TitleHoldings::manyTimes;
-        title.beyond[place] = TitleHoldings::manyTimes;
-    } else {
-        ++title.beyond[place];
+// A title's first issues are listed as they come (most titles of a large catalogue have a
+// few dozen records over decades); with more, its counts are laid out with the years and
+// numbers the list shows and room to spare, so that a title is laid out anew only a few
+// times, whatever the order of its rows. finish() lays them out as TitleHoldings keeps them.
+constexpr std::uint32_t listedMost = 32;
+constexpr int fewYears = 4;
+constexpr int dozen = 12;
+
+// An issue as listed: years (1800-2100) and numbers (1-999) as IssueNumber reads them fit.
+struct Listed {
+    std::int16_t year = 0;
+    std::int16_t first = 0;
+    std::int16_t last = 0;
+};
+static_assert(listedMost < TitleHoldings::manyTimes - 1, "a listed title has no count beyond");
+
+// A cache line each, so that one fetch brings all a row needs.
+struct alignas(64) Tally {
+    std::vector<std::uint8_t> cells;  // stride a year, from baseYear; a byte as in counts
+    int baseYear = 0;
+    int yearRoom = 0;  // none while the issues are listed
+    int stride = 0;
+    // What was read: the years and the highest number as TitleHoldings will have them.
+    int firstYear = 0;
+    int lastYear = 0;
+    int highestNumber = 0;
+    std::uint32_t listed = 0;
+    bool read = false;
+    std::uint64_t records = 0;
+
+    void note(const IssueNumber& issue) {
+        firstYear = read ? std::min(firstYear, issue.year) : issue.year;
+        lastYear = read ? std::max(lastYear, issue.year) : issue.year;
+        highestNumber = std::max(highestNumber, issue.last);
+        read = true;
     }
+
+    bool fits(const IssueNumber& issue) const {
+        return issue.year >= baseYear && issue.year - baseYear < yearRoom && issue.last <= stride;
+    }
+    std::size_t placeOf(int year, int number) const {
+        return static_cast<std::size_t>(year - baseYear) * static_cast<std::size_t>(stride) +
+               static_cast<std::size_t>(number - 1);
+    }
+};
+
+// Makes room in tally, laid out, for issue: on the side that grew, half as much again as there
+// was (at least a few years, a dozen numbers), so that the layouts of a title are few.
+void makeRoom(Tally& tally, const IssueNumber& issue) {
+    int baseYear = tally.baseYear;
+    int yearRoom = tally.yearRoom;
+    int stride = tally.stride;
+    if (issue.year < baseYear) {
+        const int more = std::max(baseYear - issue.year, std::max(fewYears, yearRoom / 2));
+        baseYear -= more;
+        yearRoom += more;
+    } else if (issue.year - baseYear >= yearRoom) {
+        yearRoom +=
+            std::max(issue.year - baseYear - yearRoom + 1, std::max(fewYears, yearRoom / 2));
+    }
+    if (issue.last > stride) {
+        stride = std::max(issue.last, std::max(dozen, stride + stride / 2));
+    }
+    std::vector<std::uint8_t> cells(static_cast<std::size_t>(yearRoom) *
+                                    static_cast<std::size_t>(stride));
+    const auto width = static_cast<std::size_t>(tally.stride);
+    const auto newWidth = static_cast<std::size_t>(stride);
+    const auto yearsBefore = static_cast<std::size_t>(tally.baseYear - baseYear);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(tally.yearRoom); ++row) {
+        std::copy_n(tally.cells.begin() + static_cast<std::ptrdiff_t>(row * width), width,
+                    cells.begin() + static_cast<std::ptrdiff_t>((row + yearsBefore) * newWidth));
+    }
+    tally.cells = std::move(cells);
+    tally.baseYear = baseYear;
+    tally.yearRoom = yearRoom;
+    tally.stride = stride;
 }
 
 }  // namespace
 
 struct HoldingsGatherer::Gathered {
-    // The titles by the hash of their text, open addressing: 0 is a free slot, else the
-    // title's index + 1.
+    // The titles by the hash of their text, open addressing: title 0 is a free slot, else the
+    // title's index + 1. The text is in names, at offset.
     struct Slot {
-        std::size_t hash = 0;
-        std::size_t title = 0;
-        std::string_view name;  // in names, so that a lookup needn't touch the title itself
+        std::uint32_t hash = 0;
+        std::uint32_t title = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+    };
+    // A row of the batch. Its title, and its number when that doesn't read, are copied into
+    // batchText: the caller's texts last only for the call.
+    struct Row {
+        std::uint32_t titleAt = 0;
+        std::uint32_t titleSize = 0;
+        std::uint32_t hash = 0;
+        std::uint32_t title = 0;
+        std::optional<IssueNumber> issue;
+        bool listed = false;         // counted in its title's list
+        std::uint32_t unreadAt = 0;  // the number's text, kept only when it doesn't read
+        std::uint32_t unreadSize = 0;
     };
     std::vector<Slot> slots = std::vector<Slot>(1024);
-    std::deque<std::string> names;  // where each title's text stays put
-    std::vector<TitleHoldings> titles;
-    std::vector<std::uint64_t> records;  // the titles', apart: counted at every row
-    std::size_t lastTitle = 0;  // the previous row's, tried first: rows often come by title
-    std::vector<PendingIssue> batch;
+    std::string names;                  // every title's text, one after another
+    std::vector<TitleHoldings> titles;  // the text and the texts that don't read
+    std::vector<Tally> tallies;         // apart from titles: these are touched at every row
+    std::vector<Listed> lists;          // listedMost a title
+    // Counts from manyTimes on, by title, year and number.
+    std::map<std::tuple<std::uint32_t, int, int>, std::uint32_t> beyond;
+    std::vector<Row> batch;
+    std::string batchText;  // the batch's titles, and its numbers that don't read
 
-    std::size_t titleOf(std::string_view name) {
-        if (!titles.empty() && names[lastTitle] == name) {
-            return lastTitle;
+    std::string_view text(std::uint32_t at, std::uint32_t size) const {
+        return {batchText.data() + at, size};
+    }
+
+    std::uint32_t keep(std::string_view text) {
+        const auto at = static_cast<std::uint32_t>(batchText.size());
+        batchText.append(text);
+        return at;
+    }
+
+    // The number read and the title hashed now, while the texts last; the title's slot asked
+    // for.
+    void add(std::string_view title, std::string_view number) {
+        Row& row = batch.emplace_back();
+        row.issue = readIssueNumber(number);
+        if (!row.issue) {
+            row.unreadAt = keep(number);
+            row.unreadSize = static_cast<std::uint32_t>(number.size());
         }
-        const std::size_t hash = std::hash<std::string_view>()(name);
+        row.hash = hashOf(title);
+        __builtin_prefetch(&slots[row.hash & (slots.size() - 1)]);
+        row.titleAt = keep(title);
+        row.titleSize = static_cast<std::uint32_t>(title.size());
+        if (batch.size() == batchSize) {
+            gatherBatch();
+        }
+    }
+
+    void gatherBatch() {
+        // The text of the title in each slot asked for.
+        for (const Row& row : batch) {
+            const Slot& slot = slots[row.hash & (slots.size() - 1)];
+            if (slot.title != 0) {
+                __builtin_prefetch(names.data() + slot.offset);
+            }
+        }
+        // The titles found (or added); their tallies asked for.
+        for (Row& row : batch) {
+            row.title = titleOf(text(row.titleAt, row.titleSize), row.hash);
+            __builtin_prefetch(&tallies[row.title], 1);
+        }
+        // The rows counted and the room made; the cells asked for.
+        for (Row& row : batch) {
+            Tally& tally = tallies[row.title];
+            ++tally.records;
+            if (!row.issue) {
+                titles[row.title].unread.emplace_back(text(row.unreadAt, row.unreadSize));
+                continue;
+            }
+            const IssueNumber& issue = *row.issue;
+            tally.note(issue);
+            if (tally.yearRoom == 0) {
+                if (tally.listed < listedMost) {
+                    lists[std::size_t{row.title} * listedMost + tally.listed++] = {
+                        static_cast<std::int16_t>(issue.year),
+                        static_cast<std::int16_t>(issue.first),
+                        static_cast<std::int16_t>(issue.last)};
+                    row.listed = true;
+                    continue;
+                }
+                layOut(row.title);
+            }
+            if (!tally.fits(issue)) {
+                makeRoom(tally, issue);
+            }
+            __builtin_prefetch(&tally.cells[tally.placeOf(issue.year, issue.first)], 1);
+        }
+        for (const Row& row : batch) {
+            if (row.issue && !row.listed) {
+                count(row.title, *row.issue);
+            }
+        }
+        batch.clear();
+        batchText.clear();
+    }
+
+    std::uint32_t titleOf(std::string_view name, std::uint32_t hash) {
         const std::size_t mask = slots.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             Slot& slot = slots[at];
             if (slot.title == 0) {
-                slot = {hash, titles.size() + 1, names.emplace_back(name)};
-                titles.emplace_back().title = name;
-                records.push_back(0);
-                lastTitle = titles.size() - 1;
-                if (titles.size() * 2 > slots.size()) {
-                    grow();
-                }
-                return lastTitle;
+                return addTitle(slot, hash, name);
             }
-            if (slot.hash == hash && slot.name == name) {
-                lastTitle = slot.title - 1;
-                return lastTitle;
+            if (slot.hash == hash && slot.size == name.size() &&
+                std::memcmp(names.data() + slot.offset, name.data(), name.size()) == 0) {
+                return slot.title - 1;
             }
         }
+    }
+
+    std::uint32_t addTitle(Slot& slot, std::uint32_t hash, std::string_view name) {
+        assert(names.size() + name.size() <= std::numeric_limits<std::uint32_t>::max());
+        const auto title = static_cast<std::uint32_t>(titles.size());
+        slot = {hash, title + 1, static_cast<std::uint32_t>(names.size()),
+                static_cast<std::uint32_t>(name.size())};
+        names.append(name);
+        titles.emplace_back().title = name;
+        tallies.emplace_back();
+        lists.resize(lists.size() + listedMost);
+        if (titles.size() * 2 > slots.size()) {
+            grow();
+        }
+        return title;
     }
 
     void grow() {
@@ -186,26 +346,71 @@ struct HoldingsGatherer::Gathered {
         slots = std::move(larger);
     }
 
-    void countBatch() {
-        // First the room and the cells' places, each cell asked of memory; then the counts.
-        for (const PendingIssue& pending : batch) {
-            TitleHoldings& title = titles[pending.title];
-            const IssueNumber& issue = pending.issue;
-            if (title.yearCount == 0 || issue.year < title.firstYear ||
-                issue.year > title.lastYear() || issue.last > title.highestNumber) {
-                makeRoom(title, issue.year, issue.last);
-            }
-            __builtin_prefetch(&title.counts[title.placeOf(issue.year, issue.first)], 1);
+    // Lays out the counts of a title whose list is full: the years and numbers read so far,
+    // with room to spare on both sides.
+    void layOut(std::uint32_t title) {
+        Tally& tally = tallies[title];
+        const int span = tally.lastYear - tally.firstYear + 1;
+        const int spare = std::max(fewYears, span / 4);
+        tally.baseYear = tally.firstYear - spare;
+        tally.yearRoom = span + 2 * spare;
+        tally.stride = std::max(tally.highestNumber, dozen);
+        tally.cells.assign(
+            static_cast<std::size_t>(tally.yearRoom) * static_cast<std::size_t>(tally.stride), 0);
+        for (std::uint32_t i = 0; i < tally.listed; ++i) {
+            const Listed& listed = lists[std::size_t{title} * listedMost + i];
+            count(title, {listed.year, listed.first, listed.last});
         }
-        for (const PendingIssue& pending : batch) {
-            TitleHoldings& title = titles[pending.title];
-            const std::size_t at = title.placeOf(pending.issue.year, pending.issue.first);
-            const auto span = static_cast<std::size_t>(pending.issue.last - pending.issue.first);
-            for (std::size_t place = at; place <= at + span; ++place) {
-                count(title, place);
+    }
+
+    void count(std::uint32_t title, const IssueNumber& issue) {
+        Tally& tally = tallies[title];
+        std::uint8_t* cell = &tally.cells[tally.placeOf(issue.year, issue.first)];
+        for (int number = issue.first; number <= issue.last; ++number, ++cell) {
+            if (*cell < TitleHoldings::manyTimes - 1) {
+                ++*cell;
+            } else if (*cell == TitleHoldings::manyTimes - 1) {
+                *cell = TitleHoldings::manyTimes;
+                beyond[{title, issue.year, number}] = TitleHoldings::manyTimes;
+            } else {
+                ++beyond[{title, issue.year, number}];
             }
         }
-        batch.clear();
+    }
+    // The counts of title i as TitleHoldings keeps them.
+    void lay(std::uint32_t i) {
+        TitleHoldings& title = titles[i];
+        Tally& tally = tallies[i];
+        title.records = tally.records;
+        if (!tally.read) {
+            return;
+        }
+        title.firstYear = tally.firstYear;
+        title.yearCount = tally.lastYear - tally.firstYear + 1;
+        title.highestNumber = tally.highestNumber;
+        const auto width = static_cast<std::size_t>(title.highestNumber);
+        title.counts.resize(static_cast<std::size_t>(title.yearCount) * width);
+        if (tally.yearRoom == 0) {
+            for (std::uint32_t l = 0; l < tally.listed; ++l) {
+                const Listed& listed = lists[std::size_t{i} * listedMost + l];
+                for (int number = listed.first; number <= listed.last; ++number) {
+                    ++title.counts[title.placeOf(listed.year, number)];
+                }
+            }
+            tally = Tally();
+            return;
+        }
+        for (int year = title.firstYear; year <= tally.lastYear; ++year) {
+            std::copy_n(tally.cells.begin() + static_cast<std::ptrdiff_t>(tally.placeOf(year, 1)),
+                        width,
+                        title.counts.begin() + static_cast<std::ptrdiff_t>(title.placeOf(year, 1)));
+        }
+        tally = Tally();
+        auto from = beyond.lower_bound({i, std::numeric_limits<int>::min(), 0});
+        for (; from != beyond.end() && std::get<0>(from->first) == i; ++from) {
+            const auto& [index, year, number] = from->first;
+            title.beyond.emplace(title.placeOf(year, number), from->second);
+        }
     }
 };
 
@@ -217,40 +422,25 @@ HoldingsGatherer::~HoldingsGatherer() = default;
 
 void HoldingsGatherer::add(std::optional<std::string_view> title,
                            std::optional<std::string_view> number) {
-    Gathered& g = *gathered_;
-    const std::size_t index = g.titleOf(title.value_or(std::string_view()));
-    ++g.records[index];
-    // Wanted when the batch is counted.
-    __builtin_prefetch(&g.titles[index]);
-    const std::optional<IssueNumber> issue =
-        number ? readIssueNumber(*number) : std::optional<IssueNumber>();
-    if (!issue) {
-        g.titles[index].unread.emplace_back(number.value_or(std::string_view()));
-        return;
-    }
-    g.batch.push_back({index, *issue});
-    if (g.batch.size() == batchSize) {
-        g.countBatch();
-    }
+    // A field without a value is gathered as an empty one: both give the same holdings.
+    gathered_->add(title.value_or(std::string_view()), number.value_or(std::string_view()));
 }
 
 std::vector<TitleHoldings> HoldingsGatherer::finish() {
     Gathered& g = *gathered_;
-    g.countBatch();
-    for (std::size_t i = 0; i < g.titles.size(); ++i) {
-        g.titles[i].records = g.records[i];
-    }
+    g.gatherBatch();
     // Sorted by their collation keys, each made once.
     CzechCollator collator;
-    std::vector<std::pair<std::string, std::size_t>> order;
+    std::vector<std::pair<std::string, std::uint32_t>> order;
     order.reserve(g.titles.size());
-    for (std::size_t i = 0; i < g.titles.size(); ++i) {
+    for (std::uint32_t i = 0; i < g.titles.size(); ++i) {
         order.emplace_back(std::string(collator.key(g.titles[i].title)), i);
     }
     std::sort(order.begin(), order.end());
     std::vector<TitleHoldings> result;
     result.reserve(g.titles.size());
     for (const auto& [key, i] : order) {
+        g.lay(i);
         result.push_back(std::move(g.titles[i]));
     }
     g = Gathered();

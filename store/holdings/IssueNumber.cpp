@@ -42,11 +42,15 @@ class Reader {
     }
     bool take(std::string_view token) {
         skipBlanks();
-        if (text_.substr(0, token.size()) != token) {
+        if (!text_.starts_with(token)) {
             return false;
         }
         text_.remove_prefix(token.size());
         return true;
+    }
+    bool atDigit() {
+        skipBlanks();
+        return !text_.empty() && text_.front() >= '0' && text_.front() <= '9';
     }
     // A prefix such as "č." or "No.", compared without regard to the case of ASCII letters.
     bool takePrefix(std::string_view prefix) {
@@ -120,9 +124,59 @@ std::optional<int> yearOf(const Numbers& part) {
     return std::nullopt;
 }
 
+// The issue of the two parts either side of the slash.
+std::optional<IssueNumber> issueOf(const Numbers& before, const Numbers& after) {
+    // year/number when the first part is a four-digit year, else number/year.
+    const std::optional<int> leadingYear = before.firstDigits == 4 ? yearOf(before) : std::nullopt;
+    const Numbers& numbers = leadingYear ? after : before;
+    const std::optional<int> year = leadingYear ? leadingYear : yearOf(after);
+    if (!year || !plausible(numbers)) {
+        return std::nullopt;
+    }
+    return IssueNumber{*year, numbers.first, numbers.last};
+}
+
+// The digits of text from at on (at moves past them), as a single number, if there are one
+// to four of them.
+std::optional<Numbers> leadingDigits(std::string_view text, std::size_t& at) {
+    const std::size_t start = at;
+    int value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 5) {
+        value = value * 10 + (text[at++] - '0');
+    }
+    const auto count = static_cast<int>(at - start);
+    if (count == 0 || count > 4) {
+        return std::nullopt;
+    }
+    return Numbers{value, value, count, false};
+}
+
+// The commonest form, "3/1998" or "1998/3" with nothing else, read without the reader's trials
+// of prefixes, joints and blanks: sets plain when text has this form, and then returns what the
+// reader would. Any other form is left to the reader.
+std::optional<IssueNumber> readPlain(std::string_view text, bool& plain) {
+    std::size_t at = 0;
+    const std::optional<Numbers> before = leadingDigits(text, at);
+    if (!before || at == text.size() || text[at] != '/') {
+        return std::nullopt;
+    }
+    ++at;
+    const std::optional<Numbers> after = leadingDigits(text, at);
+    if (!after || at != text.size()) {
+        return std::nullopt;
+    }
+    plain = true;
+    return issueOf(*before, *after);
+}
+
 }  // namespace
 
 std::optional<IssueNumber> readIssueNumber(std::string_view text) {
+    bool plain = false;
+    const std::optional<IssueNumber> issue = readPlain(text, plain);
+    if (plain) {
+        return issue;
+    }
     Reader reader(text);
     // Longer prefixes first: "čís." before "č."; "Č" with a capital too.
     constexpr std::array<std::string_view, 8> prefixes{"\xc4\x8d\xc3\xads.",
@@ -133,9 +187,12 @@ std::optional<IssueNumber> readIssueNumber(std::string_view text) {
                                                        "c.",
                                                        "no.",
                                                        "nr."};
-    for (std::string_view prefix : prefixes) {
-        if (reader.takePrefix(prefix)) {
-            break;
+    // Most texts start with the number, which no prefix does.
+    if (!reader.atDigit()) {
+        for (std::string_view prefix : prefixes) {
+            if (reader.takePrefix(prefix)) {
+                break;
+            }
         }
     }
     const std::optional<Numbers> before = readNumbers(reader);
@@ -146,15 +203,7 @@ std::optional<IssueNumber> readIssueNumber(std::string_view text) {
     if (!after || !reader.atEnd()) {
         return std::nullopt;
     }
-    // year/number when the first part is a four-digit year, else number/year.
-    const std::optional<int> leadingYear =
-        before->firstDigits == 4 ? yearOf(*before) : std::nullopt;
-    const Numbers& numbers = leadingYear ? *after : *before;
-    const std::optional<int> year = leadingYear ? leadingYear : yearOf(*after);
-    if (!year || !plausible(numbers)) {
-        return std::nullopt;
-    }
-    return IssueNumber{*year, numbers.first, numbers.last};
+    return issueOf(*before, *after);
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -11,6 +12,7 @@
 #include "CatalogueReading.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "holdings/Holdings.h"
 #include "holdings/IssueNumber.h"
 
 namespace quorvel::testing {
@@ -39,6 +41,42 @@ TEST(Holdings, CisloFormsReadAsNumbersAndAYear) {
         const std::optional<IssueNumber> read = readIssueNumber(text);
         const Read got = read ? Read{{read->year, read->first, read->last}} : std::nullopt;
         EXPECT_EQ(got, expected) << text;
+    }
+}
+
+TEST(Holdings, ManyIssuesOverGrowingYearsAndNumbersAllCounted) {
+    // Sixty issues from the last year back with ever higher numbers, so that the title's
+    // years and numbers keep growing; one issue held more times than a byte counts.
+    HoldingsGatherer gatherer;
+    std::map<std::pair<int, int>, std::uint32_t> expected;  // year, number
+    for (int i = 0; i < 60; ++i) {
+        gatherer.add("Vesmír", std::to_string(1 + i % 40) + "/" + std::to_string(2000 - i));
+        ++expected[{2000 - i, 1 + i % 40}];
+    }
+    for (int i = 0; i < 300; ++i) {
+        gatherer.add("Vesmír", "5/1990");
+        ++expected[{1990, 5}];
+    }
+    gatherer.add("Vesmír", "Speciál");
+    gatherer.add("Vesmír", std::nullopt);
+    gatherer.add("Vesmír", "7-8/2001");
+    ++expected[{2001, 7}];
+    ++expected[{2001, 8}];
+
+    const std::vector<TitleHoldings> titles = gatherer.finish();
+    ASSERT_EQ(titles.size(), 1u);
+    const TitleHoldings& title = titles[0];
+    EXPECT_EQ(title.records, 363u);
+    EXPECT_EQ(title.firstYear, 1941);
+    EXPECT_EQ(title.lastYear(), 2001);
+    EXPECT_EQ(title.highestNumber, 40);
+    EXPECT_EQ(title.unread, (std::vector<std::string>{"Speciál", ""}));
+    for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+        for (int number = 1; number <= title.highestNumber; ++number) {
+            const auto held = expected.find({year, number});
+            EXPECT_EQ(title.count(year, number), held == expected.end() ? 0u : held->second)
+                << number << "/" << year;
+        }
     }
 }
 
