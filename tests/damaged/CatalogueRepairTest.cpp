@@ -82,7 +82,8 @@ struct Tally {
 };
 
 TEST(CatalogueRepair, EveryDamageEndsSoundWithEveryRowThatCouldBeRead) {
-    const int cases = shortRuns() ? 350 : 10000;
+    // 10,000 pass too, in about 17 minutes under the sanitizers: too long beside the others.
+    const int cases = shortRuns() ? 350 : 4000;
     TempDir pristine;
     tools::writeDemoCatalogue(pristine.path());
     const std::string rows = readFile(pristine.path() / "qv.db");
