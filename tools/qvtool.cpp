@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -89,17 +90,16 @@ std::map<std::string, std::string> readOptions(const std::vector<std::string>& a
 }
 
 // A missing directory is a failure rather than something to create: a mistyped path should
-// not quietly get a catalogue of its own.
-std::optional<std::string> directoryProblem(const std::filesystem::path& directory) {
+// not quietly get a catalogue of its own. Throws, for main to report as qvtool's failure.
+void requireDirectory(const std::filesystem::path& directory) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(directory, error);
     if (!std::filesystem::exists(status)) {
-        return directory.string() + ": no such directory";
+        throw std::runtime_error(directory.string() + ": no such directory");
     }
     if (!std::filesystem::is_directory(status)) {
-        return directory.string() + ": not a directory";
+        throw std::runtime_error(directory.string() + ": not a directory");
     }
-    return std::nullopt;
 }
 
 // Whatever qvtool wrote must open as the program opens it.
@@ -140,10 +140,7 @@ int importCsv(const std::vector<std::string>& arguments) {
                 given->second + "'"};
         }
     }
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
     if (options.count("--dry-run") != 0) {
         return tools::dryRunImport(csv, read, std::cout) ? exitDone : exitFailed;
     }
@@ -179,10 +176,7 @@ int exportCsv(const std::vector<std::string>& arguments) {
     }
     const tools::CsvDialect dialect =
         options.count("--excel") != 0 ? tools::spreadsheetDialect : tools::rfc4180Dialect;
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
     tools::CsvExport exporter(directory, order);
     const auto progress =
         terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
@@ -206,10 +200,7 @@ int exportCsv(const std::vector<std::string>& arguments) {
 int checkCatalogue(const std::vector<std::string>& arguments) {
     requireOperands(arguments, 1, 1, "check DIR");
     const std::filesystem::path directory = arguments[1];
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
     check::CatalogueCheck check(directory);
     const auto progress =
         terminalProgress("qvtool: checking " + directory.string() + ":", check.work());
@@ -238,10 +229,7 @@ int checkCatalogue(const std::vector<std::string>& arguments) {
 int repairCatalogue(const std::vector<std::string>& arguments) {
     requireOperands(arguments, 1, 1, "repair DIR");
     const std::filesystem::path directory = arguments[1];
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
     repair::CatalogueRepair repair(directory);
     const bool watched = ::isatty(STDERR_FILENO) != 0;
     const repair::RepairReport report = repair.run([watched](const std::string& step) {
@@ -266,10 +254,7 @@ int holdings(const std::vector<std::string>& arguments) {
     const std::optional<std::string> title = option("--title");
     const std::optional<std::string> csv = option("--csv");
     const std::optional<std::string> html = option("--html");
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
     Engine engine(directory);
     const std::vector<TitleHoldings> titles = readHoldings(engine.database(), title);
     if (title && titles.empty()) {
@@ -340,10 +325,7 @@ int run(const std::vector<std::string>& arguments) {
             }
         }
     }
-    if (const std::optional<std::string> problem = directoryProblem(directory)) {
-        std::cerr << "qvtool: " << *problem << '\n';
-        return exitFailed;
-    }
+    requireDirectory(directory);
 
     if (command == "create") {
         schema::createTable(directory);

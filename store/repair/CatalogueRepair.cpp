@@ -1,6 +1,5 @@
 #include "repair/CatalogueRepair.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -31,14 +30,6 @@ std::string reasonOf(const std::exception& failure) {
         return engine->entries().front().text;
     }
     return failure.what();
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // A directory of the repair's own beside the catalogue's files: on the same file system, so
@@ -128,9 +119,7 @@ void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
     // The journals beside the damaged files are kept with the originals; beside the new files
     // they would be rolled back into them.
     for (const auto& entry : std::filesystem::directory_iterator(directory_, ignored)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() > 3 && name.rfind("qv.", 0) == 0 &&
-            (name.find("-journal") != std::string::npos || name.find("-mj") != std::string::npos)) {
+        if (isCatalogueJournal(entry.path().filename().string())) {
             std::filesystem::remove(entry.path(), ignored);
         }
     }
@@ -143,7 +132,11 @@ void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
                 ", the originals in " + report.originals.string() + ".");
         }
     }
-    syncDirectory(directory_);
+    try {
+        syncToDisk(directory_);
+    } catch (const std::filesystem::filesystem_error&) {
+        // The renames are made; a directory that can't be synced loses nothing the check sees.
+    }
     std::filesystem::remove_all(work, ignored);
     report.way = RepairWay::Rebuilt;
     steps("checking the new catalogue");

@@ -5,7 +5,6 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/FormatUpgrade.h"
 #include "repair/RepairConnection.h"
-#include "repair/RepairFailure.h"
 #include "sqlite/SqliteStatement.h"
 
 namespace quorvel::repair {
@@ -23,14 +22,6 @@ InPlaceResult mendInPlace(const std::filesystem::path& directory) {
     RepairConnection connection(directory / schema::rowsFileName, FileUse::Mend);
     sqlite3* db = connection.handle();
     connection.attach(directory / schema::memoFileName, "mb", FileUse::Mend);
-    for (const char* schemaName : {"main", "mb"}) {
-        if (formatVersionOf(db, schemaName) > schema::formatVersion) {
-            throw RepairFailure(std::string(schemaName == std::string("main")
-                                                ? schema::rowsFileName
-                                                : schema::memoFileName) +
-                                ": of a format newer than this qvtool knows; it was not changed.");
-        }
-    }
     if (formatVersionOf(db, "main") == schema::unkeyedFormatVersion) {
         schema::upgradeToSortKeys(db);
     }
@@ -53,12 +44,11 @@ InPlaceResult mendInPlace(const std::filesystem::path& directory) {
     }
     // Written into a table whose own pages are damaged, the changes could lose rows that a
     // rebuild from the files as they were would keep: they are committed only onto sound pages.
-    for (const char* schemaName : {"main", "mb"}) {
+    for (const auto& [schemaName, file] :
+         {std::pair{"main", schema::rowsFileName}, std::pair{"mb", schema::memoFileName}}) {
         sqlite::Statement check(db, std::string("PRAGMA ") + schemaName + ".integrity_check(1)");
         if (!check.step() || check.text(0) != std::optional<std::string>("ok")) {
-            throw InPlaceDamage(std::string(schemaName == std::string("main")
-                                                ? schema::rowsFileName
-                                                : schema::memoFileName) +
+            throw InPlaceDamage(std::string(file) +
                                 ": its pages are damaged: " + check.text(0).value_or("") + ".");
         }
     }

@@ -24,8 +24,8 @@ struct InPlaceResult {
 
 // Throws EDBEngineError when the files can't be read or written to the end, and InPlaceDamage
 // when SQLite's integrity check finds their pages damaged before the commit: nothing is changed
-// then (SQLite rolls the transaction back). Throws RepairFailure when a file is of a format
-// newer than this qvtool knows.
+// then (SQLite rolls the transaction back). Files of a format newer than this qvtool knows are
+// for the caller to refuse first.
 InPlaceResult mendInPlace(const std::filesystem::path& directory);
 
 }  // namespace quorvel::repair

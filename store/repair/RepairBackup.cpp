@@ -14,19 +14,17 @@
 
 namespace quorvel::repair {
 
-namespace {
-
-std::string stamp(std::chrono::system_clock::time_point now) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local);
-    return text;
+bool isCatalogueJournal(const std::string& name) {
+    for (const std::string file : {schema::rowsFileName, schema::memoFileName}) {
+        if (name == file + "-journal" || name.rfind(file + "-mj", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
-void sync(const std::filesystem::path& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+void syncToDisk(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) {
         const int error = errno;
         if (fd >= 0) {
@@ -38,15 +36,21 @@ void sync(const std::filesystem::path& path, int flags) {
     ::close(fd);
 }
 
+namespace {
+
+std::string stamp(std::chrono::system_clock::time_point now) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local);
+    return text;
+}
+
 // The files that make the catalogue as it stands: both files, and the journals beside them that
 // the next opening would roll back.
 bool belongsToCatalogue(const std::string& name) {
-    for (const std::string file : {schema::rowsFileName, schema::memoFileName}) {
-        if (name == file || name == file + "-journal" || name.rfind(file + "-mj", 0) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return name == schema::rowsFileName || name == schema::memoFileName || isCatalogueJournal(name);
 }
 
 }  // namespace
@@ -68,11 +72,11 @@ std::filesystem::path keepOriginals(const std::filesystem::path& directory,
             const std::string name = entry.path().filename().string();
             if (entry.is_regular_file() && belongsToCatalogue(name)) {
                 std::filesystem::copy_file(entry.path(), kept / name);
-                sync(kept / name, O_RDONLY);
+                syncToDisk(kept / name);
             }
         }
-        sync(kept, O_RDONLY | O_DIRECTORY);
-        sync(directory, O_RDONLY | O_DIRECTORY);
+        syncToDisk(kept);
+        syncToDisk(directory);
     } catch (const std::filesystem::filesystem_error& failure) {
         std::filesystem::remove_all(kept, error);
         throw RepairFailure(std::string("The originals couldn't be kept: ") + failure.what() +
@@ -96,10 +100,10 @@ void restoreOriginals(const std::filesystem::path& originals,
                 directory / (".qv-restoring-" + entry.path().filename().string());
             std::filesystem::copy_file(entry.path(), copy,
                                        std::filesystem::copy_options::overwrite_existing);
-            sync(copy, O_RDONLY);
+            syncToDisk(copy);
             std::filesystem::rename(copy, directory / entry.path().filename());
         }
-        sync(directory, O_RDONLY | O_DIRECTORY);
+        syncToDisk(directory);
     } catch (const std::filesystem::filesystem_error& failure) {
         throw RepairFailure(std::string("The files couldn't be put back as they were: ") +
                             failure.what() + ". They are kept in " + originals.string() + ".");

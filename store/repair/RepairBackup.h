@@ -5,8 +5,16 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 
 namespace quorvel::repair {
+
+// Whether name is a journal a change of qv.db or qv.mb leaves beside it: a rollback journal or
+// a super-journal.
+bool isCatalogueJournal(const std::string& name);
+
+// Writes a file's or a directory's changes to the disk. Throws std::filesystem::filesystem_error.
+void syncToDisk(const std::filesystem::path& path);
 
 // Copies the files of the catalogue in directory, each synced to the disk with the new
 // directory. Throws RepairFailure (the partial copy removed) when they can't all be kept.
