@@ -137,8 +137,8 @@ void CheckConnection::identify() {
         // but it can't add columns the table has already.
         if (f.file == schema::rowsFileName) {
             keyed_ = version == schema::formatVersion;
-            if (!keyed_ && sqlite3_exec(db_, "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0",
-                                        nullptr, nullptr, nullptr) == SQLITE_OK) {
+            if (!keyed_ && sqlite3_exec(db_, schema::keyColumnsProbe, nullptr, nullptr, nullptr) ==
+                               SQLITE_OK) {
                 findings_.push_back(
                     {f.file, 1,
                      std::string(f.file) + ": of format " + std::to_string(version) +
@@ -150,13 +150,13 @@ void CheckConnection::identify() {
     }
     // The columns the program reads: a damaged schema can name them otherwise and still pass
     // SQLite's integrity check.
-    for (const auto& [file, probe] :
-         {std::pair{schema::rowsFileName, keyed_ ? "SELECT id, version, vytisk, cislo, "
-                                                   "nejzajimavejsi_casti, vytisk_key, cislo_key "
-                                                   "FROM main.qv LIMIT 0"
-                                                 : "SELECT id, version, vytisk, cislo, "
-                                                   "nejzajimavejsi_casti FROM main.qv LIMIT 0"},
-          std::pair{schema::memoFileName, "SELECT id, obsah FROM mb.memo LIMIT 0"}}) {
+    std::vector<std::pair<const char*, const char*>> probes{
+        {schema::rowsFileName, schema::rowColumnsProbe},
+        {schema::memoFileName, schema::memoColumnsProbe}};
+    if (keyed_) {
+        probes.emplace_back(schema::rowsFileName, schema::keyColumnsProbe);
+    }
+    for (const auto& [file, probe] : probes) {
         if (sqlite3_exec(db_, probe, nullptr, nullptr, nullptr) != SQLITE_OK) {
             findings_.push_back({file, 1,
                                  std::string(file) + ": its table can't be read as the program " +

@@ -54,6 +54,13 @@ inline constexpr int keyedColumnCount = 2;
 inline constexpr std::array<const char*, keyedColumnCount> sortKeyColumns{
     {"vytisk_key", "cislo_key"}};
 
+// Statements that read nothing and prepare only when a file's table has the columns the
+// program reads: the rows of either format, the sort keys of the current one, the memo texts.
+inline constexpr const char* rowColumnsProbe =
+    "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti FROM main.qv LIMIT 0";
+inline constexpr const char* keyColumnsProbe = "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0";
+inline constexpr const char* memoColumnsProbe = "SELECT id, obsah FROM mb.memo LIMIT 0";
+
 // The column of the table called name, compared without regard to case; nullopt if none.
 std::optional<int> findColumn(std::string_view name);
 

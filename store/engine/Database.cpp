@@ -200,11 +200,12 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         // Each file is checked before the next is touched, so a failure names the right one.
         const int format = checkFile(
             "main", schema::rowsApplicationId, engine_code::notATableFile, rowsPath,
-            "SELECT id, version, vytisk, cislo, nejzajimavejsi_casti FROM main.qv LIMIT 0; "
-            "SELECT token FROM main.qv_pair LIMIT 0",
-            "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0");
+            (std::string(schema::rowColumnsProbe) + "; SELECT token FROM main.qv_pair LIMIT 0")
+                .c_str(),
+            schema::keyColumnsProbe);
         checkFile("mb", schema::memoApplicationId, engine_code::notAMemoFile, memoPath,
-                  "SELECT id, obsah FROM mb.memo LIMIT 0; SELECT token FROM mb.qv_pair LIMIT 0",
+                  (std::string(schema::memoColumnsProbe) + "; SELECT token FROM mb.qv_pair LIMIT 0")
+                      .c_str(),
                   "");
         checkPair();
         // Only a pair that passed every check is changed: an open that fails leaves both files

@@ -78,7 +78,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
                             "nothing to rebuild the catalogue from");
     }
     // A damaged schema may misname the version column; the rows' fields are what matter.
-    const bool versioned = prepares(old, "SELECT version FROM main.qv LIMIT 0");
+    const bool versioned = prepares(old, schema::rowColumnsProbe);
     bool memoReadable = true;
     try {
         damaged->attach(directory / schema::memoFileName, "mb", FileUse::ReadDamaged);
