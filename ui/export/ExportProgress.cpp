@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -20,10 +21,19 @@ constexpr int barMaximum = 1000;
 
 }  // namespace
 
-ExportProgress::ExportProgress(QWidget& owner)
+MillisecondClock steadyClock() {
+    return [] {
+        QElapsedTimer clock;
+        clock.start();
+        return clock.msecsSinceReference();
+    };
+}
+
+ExportProgress::ExportProgress(QWidget& owner, MillisecondClock clock)
     : QDialog(&owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      owner_(owner) {
+      owner_(owner),
+      clock_(std::move(clock)) {
     setObjectName(QStringLiteral("ExportProgress"));
     setWindowTitle(QStringLiteral("Exportuji databázi…"));
     setFont(layoutFont());
@@ -37,7 +47,7 @@ ExportProgress::ExportProgress(QWidget& owner)
     bar_->setRange(0, barMaximum);
     bar_->setFormat(QStringLiteral("%p %"));
     bar_->setAccessibleName(QStringLiteral("Průběh exportu"));  // it has no label of its own
-    sinceStart_.start();
+    startMs_ = clock_();
 }
 
 ExportProgress::~ExportProgress() {
@@ -45,18 +55,19 @@ ExportProgress::~ExportProgress() {
 }
 
 void ExportProgress::report(std::uint64_t copied, std::uint64_t total) {
+    const qint64 now = clock_();
     if (!showing_) {
-        if (sinceStart_.elapsed() < delayMs) {
+        if (now - startMs_ < delayMs) {
             return;
         }
         showProgress(copied, total);
         start();
-    } else if (sinceEvents_.elapsed() < eventsEveryMs) {
+    } else if (now - eventsMs_ < eventsEveryMs) {
         return;
     } else {
         showProgress(copied, total);
     }
-    sinceEvents_.start();
+    eventsMs_ = now;
     // Failures escaping handlers end in the application's notify, never here.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -106,8 +117,9 @@ void ExportProgress::closeEvent(QCloseEvent* event) {
 }
 
 std::vector<std::string> exportWithProgress(QWidget& owner, CatalogueExport& exporter,
-                                            const std::string& startDir, const std::string& base) {
-    ExportProgress progress(owner);
+                                            const std::string& startDir, const std::string& base,
+                                            MillisecondClock clock) {
+    ExportProgress progress(owner, std::move(clock));
     std::vector<std::string> messages = exporter.run(
         startDir, base,
         [&progress](std::uint64_t copied, std::uint64_t total) { progress.report(copied, total); });

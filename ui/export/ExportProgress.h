@@ -14,10 +14,10 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +30,12 @@ class CatalogueExport;
 
 namespace quorvel::ui {
 
+// Milliseconds on a clock that never goes back. The display's delays are measured on one, so
+// that a copy paced by its caller can be shown at exactly known moments.
+using MillisecondClock = std::function<qint64()>;
+// The system's monotonic clock.
+MillisecondClock steadyClock();
+
 class ExportProgress : public QDialog {
     Q_OBJECT
 
@@ -37,9 +43,9 @@ class ExportProgress : public QDialog {
     static constexpr int delayMs = 500;
     static constexpr int eventsEveryMs = 30;
 
-    // owner: the window the progress is shown over and centred on. The clock for delayMs
-    // starts here.
-    explicit ExportProgress(QWidget& owner);
+    // owner: the window the progress is shown over and centred on. The delays are measured on
+    // clock from here.
+    explicit ExportProgress(QWidget& owner, MillisecondClock clock = steadyClock());
     // Ends the display if it is still up.
     ~ExportProgress() override;
 
@@ -67,16 +73,19 @@ class ExportProgress : public QDialog {
     QWidget& owner_;
     QLabel* text_ = nullptr;
     QProgressBar* bar_ = nullptr;
-    QElapsedTimer sinceStart_;
-    QElapsedTimer sinceEvents_;
+    MillisecondClock clock_;
+    qint64 startMs_ = 0;
+    qint64 eventsMs_ = 0;
     bool showing_ = false;
     QPointer<QWidget> previousActive_;
     QPointer<QWidget> previousFocus_;
 };
 
-// Runs exporter.run(startDir, base) with its progress shown over owner (ExportProgress) and
-// gives its messages; the window is gone by then, so the error boxes come after it.
+// Runs exporter.run(startDir, base) with its progress shown over owner (ExportProgress, its
+// delays on clock) and gives its messages; the window is gone by then, so the error boxes come
+// after it.
 std::vector<std::string> exportWithProgress(QWidget& owner, CatalogueExport& exporter,
-                                            const std::string& startDir, const std::string& base);
+                                            const std::string& startDir, const std::string& base,
+                                            MillisecondClock clock = steadyClock());
 
 }  // namespace quorvel::ui
