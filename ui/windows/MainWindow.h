@@ -43,6 +43,7 @@ class TForm1 : public QMainWindow {
     static constexpr int ClientHeight = 521;
 
     RecordSet& query() { return Query1; }
+    Engine& engine() { return engine_; }
     const StatementClauses& clauses() const { return clauses_; }
     bool firstActivationDone() const { return FirstActivationDone; }
     const std::string& startDir() const { return StartDir; }
