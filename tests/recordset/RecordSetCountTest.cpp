@@ -159,15 +159,13 @@ TEST_F(RecordSetCount, TheFirstRowsComeBeforeTheCountAndBothCopiesChangesStandWh
 }
 
 TEST_F(RecordSetCount, ACountStoppedOrFailedLeavesTheSearchWorking) {
-    search();  // the count is held for good
-    waitForAsked(1);
-    auto start = std::chrono::steady_clock::now();
+    // The count is held for good: a search or a close that waited for it to end would never
+    // return, and the test would end at its time limit.
     search();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    waitForAsked(1);
+    search();
     ASSERT_TRUE(set.CountRunning());
-    start = std::chrono::steady_clock::now();
     set.Close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(set.CountRunning());
     gate->ranges = -1;
     search();

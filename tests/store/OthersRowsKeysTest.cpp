@@ -75,14 +75,21 @@ TEST_F(OthersRows, AreLeftAsTheyAreWhenTheCatalogueCanOnlyBeRead) {
 }
 
 TEST_F(OthersRows, DoNotHoldUpAnOpeningWhileAnotherConnectionWrites) {
+    // An opening that waited for the writer would wait out the engine's busy timeout (5 s):
+    // the writer holds its lock until the opening is over. It is measured beside the opening
+    // after the commit, which keys the rows, so that a busy machine slows both alike.
+    const auto timed = [this](const std::string& expected) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(titles(), expected);
+        return std::chrono::steady_clock::now() - start;
+    };
     PlainConnection writer(catalogue.dir());
     ASSERT_EQ(writer.exec("BEGIN IMMEDIATE"), SQLITE_OK);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(titles(), "-,Čtenář,Chip,,-,Cesta,Zahrádkář,");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    const auto whileWritten = timed("-,Čtenář,Chip,,-,Cesta,Zahrádkář,");
     ASSERT_EQ(writer.exec("COMMIT"), SQLITE_OK);
     EXPECT_EQ(findings(), 2u);
-    EXPECT_EQ(titles(), "-,,-,Cesta,Čtenář,Chip,Zahrádkář,");
+    const auto keying = timed("-,,-,Cesta,Čtenář,Chip,Zahrádkář,");
+    EXPECT_LT(whileWritten, keying + std::chrono::milliseconds(2500));
 }
 
 }  // namespace
