@@ -34,3 +34,42 @@ wait_for_splash() {
     timeout 30 sh -c "while xdotool search --onlyvisible --name '^Velmora\$' >/dev/null 2>&1; do
         sleep 0.2; done" || fail "the splash did not close"
 }
+
+# Starts openbox and waits up to 30 s until it manages the screen (a window mapped while it
+# starts can stay unmapped), named on the root by a window that exists; sets wm to its process.
+start_window_manager() {
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
+        sed -n "s/.*window id # //p") && [ -n "$check" ] && xprop -id "$check" >/dev/null 2>&1
+        do sleep 0.1; done' || fail "the window manager didn't start"
+}
+
+# Waits up to 30 s until the window manager manages window $1, which it had mapped before.
+wait_until_managed() {
+    timeout 30 sh -c "until xprop -id $1 _NET_WM_DESKTOP 2>/dev/null | grep -q =; do
+        sleep 0.1; done" || fail "the window manager didn't take window $1"
+}
+
+# The visible windows of process $1 that the window manager doesn't frame: its menus, popups
+# and tooltips.
+popups() {
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && echo "$w"
+    done
+}
+
+# Opens the menu of window $1 by Alt+$2, activating the window first if it isn't active, and
+# waits up to 30 s until the menu is on screen: a popup of the same process that wasn't there.
+open_menu() {
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] || xdotool windowactivate --sync "$1"
+    menu_owner=$(xdotool getwindowpid "$1")
+    popups_before=$(popups "$menu_owner")
+    xdotool key --clearmodifiers "alt+$2"
+    menu_tries=300
+    while [ "$(popups "$menu_owner")" = "$popups_before" ]; do
+        menu_tries=$((menu_tries - 1))
+        [ "$menu_tries" -gt 0 ] || { fail "the menu of Alt+$2 did not open"; return 1; }
+        sleep 0.1
+    done
+}

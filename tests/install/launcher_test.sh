@@ -22,9 +22,7 @@ entry=$prefix/share/applications/cz.velmora.Quorvel.desktop
 command=$(sed -n 's/^Exec="\(.*\)"$/\1/p' "$entry")
 [ "$command" = "$prefix/bin/quorvel-start" ] || fail "the entry's Exec gives '$command'"
 
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 1
+start_window_manager
 
 mkdir "$work/home"
 ln -s "$command" "$work/home/quorvel-link"
@@ -44,8 +42,7 @@ run_in() {
         [ "$(readlink "/proc/$pid/cwd")" = "$expected" ] ||
             fail "$1: the program runs in $(readlink "/proc/$pid/cwd"), expected $expected"
         [ -z "${2:-}" ] || "$2"
-        xdotool windowactivate --sync "$main" key --clearmodifiers alt+p
-        sleep 0.5
+        open_menu "$main" p
         xdotool key z
     else
         fail "$1: no main window; stderr: $(cat "$work/stderr")"

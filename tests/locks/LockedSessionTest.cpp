@@ -67,7 +67,8 @@ QString faultsOfCopy(const fs::path& base) {
 // at the copy's first report whatever the machine's speed.
 class HeldCopy : public CopyIo {
   public:
-    explicit HeldCopy(fs::path attempts) : attempts_(std::move(attempts)) {}
+    HeldCopy(sqlite3* engine, fs::path attempts)
+        : engine_(engine), attempts_(std::move(attempts)) {}
 
     std::size_t read(CopySource& source, std::uint64_t offset,
                      std::span<std::byte> buffer) override {
@@ -82,9 +83,12 @@ class HeldCopy : public CopyIo {
 
     // Whether the copy was held with the progress window up.
     bool held() const { return held_; }
+    // Whether the engine's read transaction, the export's lock, was found ended at a step.
+    bool lockLost() const { return lockLost_; }
 
   private:
     void pace() {
+        lockLost_ = lockLost_ || sqlite3_get_autocommit(engine_) != 0;
         if (!sinceFirstStep_.isValid()) {
             sinceFirstStep_.start();
             while (sinceFirstStep_.elapsed() <= ExportProgress::delayMs) {
@@ -99,6 +103,7 @@ class HeldCopy : public CopyIo {
         const std::uintmax_t before = attempts();
         while (attempts() < before + 2) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
+            lockLost_ = lockLost_ || sqlite3_get_autocommit(engine_) != 0;
             QThread::msleep(5);
         }
     }
@@ -116,9 +121,11 @@ class HeldCopy : public CopyIo {
         return missing ? 0 : size;
     }
 
+    sqlite3* engine_;
     fs::path attempts_;
     QElapsedTimer sinceFirstStep_;
     bool held_ = false;
+    bool lockLost_ = false;
 };
 
 }  // namespace
@@ -161,7 +168,7 @@ class LockedSessionTest : public QObject {
 
             // The export the menu runs, its copy held midway.
             const fs::path base = exports / ("kopie" + std::to_string(round));
-            HeldCopy io(attempts);
+            HeldCopy io(form.engine().database().handle(), attempts);
             CatalogueExport exporter(form.engine().database(), io);
             const std::vector<std::string> messages =
                 exportWithProgress(form, exporter, form.startDir(), base.string());
@@ -169,6 +176,7 @@ class LockedSessionTest : public QObject {
             QVERIFY2(io.held(), qPrintable(QStringLiteral("export %1 was never held with its "
                                                           "progress window up")
                                                .arg(round)));
+            QVERIFY2(!io.lockLost(), "the export's read transaction ended before its copy");
             QCOMPARE(visibleTopLevels(), QWidgetList{&form});
             const QString faults = faultsOfCopy(base);
             QVERIFY2(faults.isEmpty(),

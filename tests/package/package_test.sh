@@ -70,15 +70,7 @@ files=$(dpkg -L quorvel)
 # The menu's command, from the home directory with the system's PATH: the installed program
 # opens its window in the catalogue the launcher made; closed from its menu, it ends with 0.
 export QT_QPA_PLATFORM=xcb
-openbox >/dev/null 2>&1 &
-wm=$!
-# A window mapped while the window manager is still starting can stay unmapped: wait for it.
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 300 ] || stop "openbox didn't start"
-    sleep 0.1
-done
+start_window_manager
 data=$work/data
 mkdir "$work/home"
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/cz.velmora.Quorvel.desktop)
@@ -90,7 +82,8 @@ main=$(find_window "^Quorvel $version\$")
 wait_for_splash
 running="$(readlink "/proc/$pid/exe") in $(readlink "/proc/$pid/cwd")"
 [ "$running" = "/usr/bin/quorvel in $data/quorvel" ] || fail "running: $running"
-xdotool windowactivate --sync "$main" key --clearmodifiers alt+p sleep 0.5 key z
+open_menu "$main" p
+xdotool key z
 wait_for_exit "$pid"
 pid=
 [ "$rc" = 0 ] || fail "the program ended with $rc; stderr: $(cat "$work/stderr")"

@@ -48,14 +48,15 @@ QRect shownArea(const QImage& empty, const QImage& now) {
 }
 
 // The window on screen once it wears a frame (it is larger than the dialog's client area) and
-// has stayed put for a second; an empty rectangle if that does not happen within 10 s.
+// has stayed put for a second; an empty rectangle if that does not happen within a minute, the
+// window manager's time on a busy machine.
 QRect settledFrame(const QImage& empty, const QSize& client) {
     QElapsedTimer total;
     total.start();
     QElapsedTimer still;
     still.start();
     QRect last;
-    while (total.elapsed() < 10000) {
+    while (total.elapsed() < 60000) {
         const QRect area = shownArea(empty, screenshot());
         if (area != last) {
             last = area;
