@@ -16,7 +16,7 @@ namespace {
 // Rows each table gets in memory: enough that the steps of one row stand out from the rest.
 constexpr int sampleRows = 64;
 
-std::string quoted(const std::string& name) {
+std::string quotedName(const std::string& name) {
     std::string text = "\"";
     for (const char c : name) {
         text += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -50,7 +50,7 @@ std::string fillSql(sqlite3* memory, const std::string& table) {
         values += std::string(values.empty() ? "" : ", ") + (rowId ? "NULL" : "'x'");
     }
     return "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-           std::to_string(sampleRows) + ") INSERT INTO " + quoted(table) + " SELECT " + values +
+           std::to_string(sampleRows) + ") INSERT INTO " + quotedName(table) + " SELECT " + values +
            " FROM n";
 }
 
@@ -73,7 +73,7 @@ class MemoryDatabase {
 }  // namespace
 
 IntegrityEstimate estimateIntegrity(sqlite3* db, const char* schemaName) {
-    const std::string schema = quoted(schemaName);
+    const std::string schema = quotedName(schemaName);
     try {
         MemoryDatabase memory;
         std::vector<std::pair<std::string, std::uint64_t>> tables;  // name, rows
@@ -94,13 +94,13 @@ IntegrityEstimate estimateIntegrity(sqlite3* db, const char* schemaName) {
         const std::uint64_t emptySteps = stepsOf(memory.handle());
         estimate.steps = emptySteps;
         for (auto& [table, rows] : tables) {
-            sqlite::Statement last(db, "SELECT max(rowid) FROM " + schema + "." + quoted(table));
+            sqlite::Statement last(db, "SELECT max(rowid) FROM " + schema + "." + quotedName(table));
             rows = last.step()
                        ? static_cast<std::uint64_t>(std::max<std::int64_t>(last.integer(0), 0))
                        : 0;
             sqlite::execute(memory.handle(), fillSql(memory.handle(), table).c_str());
             const std::uint64_t filled = stepsOf(memory.handle());
-            sqlite::execute(memory.handle(), ("DELETE FROM " + quoted(table)).c_str());
+            sqlite::execute(memory.handle(), ("DELETE FROM " + quotedName(table)).c_str());
             const std::uint64_t perRow =
                 filled > emptySteps ? (filled - emptySteps) / sampleRows : 0;
             estimate.rows += rows;
