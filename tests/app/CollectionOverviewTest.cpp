@@ -1,34 +1,58 @@
-// "Přehled sbírky…" from the main window's menu: the page of the whole catalogue handed to the
-// desktop's browser, then rendered by a real one (headless Chromium): its DOM, and the pixels of
-// a held and a missing cell. A page that can't be written says so in an error box.
-#include <QDesktopServices>
+// "Přehled sbírky…" from the main window's menu: the page of the whole catalogue handed to
+// xdg-open (a stand-in on PATH), then rendered by a real browser (headless Chromium): its DOM,
+// and the pixels of a held and a missing cell. A page that can't be written, and a browser that
+// doesn't open it, say so in an error box; the second offers a copy under a name of one's choice.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "MainWindowFixture.h"
+#include "holdings/HoldingsPageOpener.h"
 
 namespace quorvel::ui::test {
 
 namespace {
 
-// Where the browser was asked to go; stands in for the desktop's browser.
-class BrowserStandIn : public QObject {
-    Q_OBJECT
+// Writes an executable xdg-open into directory that runs body, and puts it first on PATH.
+void standInXdgOpen(const std::filesystem::path& directory, const std::string& body) {
+    const std::filesystem::path script = directory / "xdg-open";
+    QFile file(QString::fromStdString(script.string()));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(("#!/bin/sh\n" + body + "\n").c_str());
+    file.close();
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    qputenv("PATH", QByteArray(directory.c_str()) + ':' + qgetenv("PATH"));
+}
 
-  public slots:
-    void open(const QUrl& url) { urls << url; }
+std::string fileText(const std::filesystem::path& path) {
+    QFile file(QString::fromStdString(path.string()));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
 
-  public:
-    QList<QUrl> urls;
-};
+// Runs action once a window of kind Window is up: long enough for xdg-open to end first under
+// any load, short of the test's time-out.
+template <typename Window>
+void whenUp(std::function<void(Window*)> action) {
+    whenActive([](QWidget* window) { return dynamic_cast<Window*>(window) != nullptr; },
+               [action](QWidget* window) { action(dynamic_cast<Window*>(window)); }, 24000);
+}
 
 QByteArray chromium(const QStringList& arguments) {
     QProcess browser;
+    QTemporaryDir profile;
     browser.start(QStringLiteral(QUORVEL_CHROMIUM),
-                  QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-                              "--window-size=900,1400"} +
+                  QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                              "--disable-background-networking", "--disable-component-update",
+                              "--disable-sync", "--user-data-dir=" + profile.path(),
+                              "--hide-scrollbars", "--window-size=900,1400"} +
                       arguments);
     browser.waitForFinished(120000);
     return browser.readAllStandardOutput();
@@ -55,13 +79,18 @@ class CollectionOverviewTest : public QObject {
                                            {"Vesmír", "2-3/1999", "", ""},
                                            {"Vesmír", "Speciál", "", ""},
                                            {"<script>alert(1)</script>", "1/2001", "", ""}});
-        browser_.urls.clear();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser_, "open");
-        watchdog_ = std::make_unique<Watchdog>();
+        path_ = qgetenv("PATH");
+        cache_ = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QByteArray((directory_->path() / "cache").c_str()));
+        // The stand-in writes down what it was asked to open.
+        opened_ = directory_->path() / "opened.txt";
+        standInXdgOpen(directory_->path(), "echo \"$1\" >> '" + opened_.string() + "'");
+        watchdog_ = std::make_unique<Watchdog>(120000);
     }
     void cleanup() {
         watchdog_.reset();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        qputenv("PATH", path_);
+        qputenv("XDG_CACHE_HOME", cache_);
         directory_.reset();
         QVERIFY2(hideLeftWindows().isEmpty(), "a window was left open");
     }
@@ -73,9 +102,16 @@ class CollectionOverviewTest : public QObject {
         auto* menu = form.findChild<QMenu*>("Soubor1");
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_P);
-        QTRY_COMPARE(browser_.urls.size(), 1);
-        const QString page = browser_.urls.front().toLocalFile();
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(opened_), 120000);
+        const QString page =
+            QUrl(QString::fromStdString(fileText(opened_)).trimmed()).toLocalFile();
+        QCOMPARE(page, HoldingsPageOpener::keptPage());
         QVERIFY2(QFile::exists(page), qPrintable(page));
+        // A second look replaces the page: one file, whatever the clicks.
+        form.findChild<QAction*>("Pehledsbrky1")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(std::ranges::count(fileText(opened_), '\n') == 2, 120000);
+        QCOMPARE(QDir(QFileInfo(page).path()).entryList(QDir::Files),
+                 QStringList{"prehled-sbirky.html"});
 
         const QString dom = QString::fromUtf8(chromium({"--dump-dom", page}));
         for (const char* part :
@@ -115,25 +151,55 @@ class CollectionOverviewTest : public QObject {
     }
 
     void aPageThatCantBeWrittenGetsAnErrorBox() {
-        const QByteArray previous = qgetenv("TMPDIR");
-        qputenv("TMPDIR", "/nonexistent/quorvel");
+        // The cache's folder would be inside a plain file.
+        const std::filesystem::path plain = directory_->path() / "plain";
+        QFile(QString::fromStdString(plain.string())).open(QIODevice::WriteOnly);
+        qputenv("XDG_CACHE_HOME", QByteArray((plain / "cache").c_str()));
         TForm1 form;
         openWindow(form);
         Answered boxes;
         answerDialogs(boxes, {"OK"});
         form.findChild<QAction*>("Pehledsbrky1")->trigger();
-        qputenv("TMPDIR", previous);
         QTRY_COMPARE(boxes.texts.size(), 1);
-        QVERIFY2(
-            boxes.texts.front().startsWith("Přehled sbírky nelze zapsat do /nonexistent/quorvel"),
-            qPrintable(boxes.texts.front()));
-        QVERIFY(browser_.urls.isEmpty());
+        const QString expected = "Přehled sbírky nelze zapsat do " +
+                                 QString::fromStdString((plain / "cache" / "quorvel").string());
+        QVERIFY2(boxes.texts.front().startsWith(expected), qPrintable(boxes.texts.front()));
+        QVERIFY(!std::filesystem::exists(opened_));
+    }
+
+    // As on a desktop where no browser is set: xdg-open starts, then says it can't.
+    void aBrowserThatDoesntOpenThePageGetsAnErrorBoxOfferingACopy() {
+        standInXdgOpen(directory_->path(),
+                       "echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3");
+        TForm1 form;
+        openWindow(form);
+        Answered boxes;
+        const std::filesystem::path copy = directory_->path() / "u veletrhu.html";
+        whenUp<TMessageForm>([&](TMessageForm* box) {
+            boxes.texts << box->message();
+            whenActive<QFileDialog>([&](QFileDialog* dialog) { enterName(dialog, copy); });
+            box->findChild<QPushButton*>("Yes")->click();
+        });
+        form.findChild<QAction*>("Pehledsbrky1")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(copy), 120000);
+        QCOMPARE(boxes.texts.size(), 1);
+        const QString page = HoldingsPageOpener::keptPage();
+        for (const QString& part :
+             {QStringLiteral("Prohlížeč přehled sbírky neotevřel: xdg-open skončil s kódem 3 "
+                             "(xdg-open: no method available for opening"),
+              "Přehled je zapsán v " + page + ".\nUložit ho jinam?"}) {
+            QVERIFY2(boxes.texts.front().contains(part), qPrintable(boxes.texts.front()));
+        }
+        QCOMPARE(fileText(copy), fileText(page.toStdString()));
+        QVERIFY(fileText(copy).starts_with("<!DOCTYPE html>"));
     }
 
   private:
     std::unique_ptr<WorkingDirectory> directory_;
     std::unique_ptr<Watchdog> watchdog_;
-    BrowserStandIn browser_;
+    std::filesystem::path opened_;
+    QByteArray path_;
+    QByteArray cache_;
 };
 
 }  // namespace quorvel::ui::test
