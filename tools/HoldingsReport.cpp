@@ -7,6 +7,7 @@
 #include "CsvTargetFile.h"
 #include "CsvWriter.h"
 #include "holdings/HoldingsPage.h"
+#include "text/CzechPlural.h"
 #include "text/Utf8.h"
 
 namespace quorvel::tools {
@@ -36,10 +37,13 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
     for (const TitleHoldings& title : titles) {
         records += title.records;
     }
-    out << "Přehled sbírky v " << catalogue << ": tiskopisů " << titles.size() << ", záznamů "
-        << records << "\n";
+    out << "Přehled sbírky v " << catalogue << ": "
+        << czechCount(titles.size(), "tiskopis", "tiskopisy", "tiskopisů") << ", "
+        << czechCount(records, "záznam", "záznamy", "záznamů") << "\n";
     for (const TitleHoldings& title : titles) {
-        out << "\n" << shownTitle(title) << " (záznamů " << title.records << ")\n";
+        out << "\n"
+            << shownTitle(title) << " ("
+            << czechCount(title.records, "záznam", "záznamy", "záznamů") << ")\n";
         if (title.yearCount > 0) {
             std::vector<std::array<std::string, 4>> lines{{"Rok", "Máme", "Chybí", "Vícekrát"}};
             for (int year = title.firstYear; year <= title.lastYear(); ++year) {
@@ -67,6 +71,14 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
         }
         if (!title.unread.empty()) {
             out << "  Jiné: " << shownUnread(title) << "\n";
+        }
+    }
+}
+
+void writeWantList(std::ostream& out, const std::vector<TitleHoldings>& titles) {
+    for (const TitleHoldings& title : titles) {
+        for (const auto& [year, numbers] : wantedByYear(title)) {
+            out << shownTitle(title) << " " << year << ": " << numbers << "\n";
         }
     }
 }

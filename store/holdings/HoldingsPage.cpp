@@ -2,33 +2,44 @@
 
 #include <algorithm>
 
+#include "text/CzechPlural.h"
+
 namespace quorvel {
 
 namespace {
 
 constexpr std::string_view style = R"(
+@page { size: A4; margin: 14mm 12mm; }
 body { font: 14px/1.4 "DejaVu Sans", "Liberation Sans", sans-serif; margin: 1.5em; color: #111; }
 h1 { font-size: 1.6em; margin: 0 0 .2em; }
 h2 { font-size: 1.2em; margin: 1.6em 0 .3em; }
 .legend span, .chart td { display: inline-block; box-sizing: border-box; width: 16px; height: 16px;
   border: 1px solid #6b6b6b; background: #fff; vertical-align: middle; font-size: 9px;
-  line-height: 14px; text-align: center; }
+  line-height: 14px; text-align: center; overflow: hidden; }
 .chart td { display: table-cell; padding: 0; }
 .legend span { margin: 0 .3em 0 1em; }
 .chart .h, .legend .h { background: #2e7d32; border-color: #2e7d32; }
 .chart .d, .legend .d { background: #0d3c8c; border-color: #0d3c8c; color: #fff; font-weight: bold; }
+.chart .m, .legend .m { border-color: #c62828;
+  background: repeating-linear-gradient(135deg, #c62828 0 2px, #fff 2px 5px); }
 .chart { border-collapse: separate; border-spacing: 2px; }
 .chart th { font-weight: normal; font-size: 10px; color: #444; padding: 0 4px 0 0; text-align: right; }
 .chart thead th { text-align: center; padding: 0; }
-.index { columns: 20em auto; column-gap: 3em; padding-left: 2.5em; }
+.want { margin: .4em 0; }
+.index { columns: 20em auto; column-gap: 2em; padding-left: 0; list-style-position: inside; }
+.index li { break-inside: avoid; overflow-wrap: anywhere; }
 .index small, .facts { color: #555; }
 .other { color: #333; }
 section.title { content-visibility: auto; contain-intrinsic-size: auto 400px; }
 @media print {
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-  body { margin: 0; }
+  body { margin: 0; font-size: 11px; }
   nav { break-after: page; }
   section.title { break-inside: avoid; content-visibility: visible; }
+  h2 { break-after: avoid; }
+  .chart { table-layout: fixed; border-spacing: 1px; }
+  .chart td { width: 11px; height: 11px; font-size: 7px; line-height: 9px; }
+  .chart th { font-size: 7px; padding: 0 2px 0 0; }
   a { color: inherit; text-decoration: none; }
 }
 )";
@@ -74,7 +85,7 @@ void appendFacts(std::string& out, const TitleHoldings& title) {
     }
     if (!title.unread.empty()) {
         out += title.yearCount == 0 ? "" : "; ";
-        out += "jiných " + std::to_string(title.unread.size());
+        out += czechCount(title.unread.size(), "jiné číslo", "jiná čísla", "jiných čísel");
     }
 }
 
@@ -82,7 +93,8 @@ void appendChart(std::string& out, const TitleHoldings& title, std::size_t index
     const std::string name = shownTitle(title);
     out += "<section class=\"title\" id=\"t" + std::to_string(index) + "\">\n<h2>";
     appendEscaped(out, name);
-    out += "</h2>\n<p class=\"facts\">" + std::to_string(title.records) + " záznamů; ";
+    out += "</h2>\n<p class=\"facts\">" +
+           czechCount(title.records, "záznam", "záznamy", "záznamů") + "; ";
     appendFacts(out, title);
     out += "</p>\n";
     if (title.yearCount > 0) {
@@ -119,6 +131,15 @@ void appendChart(std::string& out, const TitleHoldings& title, std::size_t index
             out += '\n';
         }
         out += "</tbody></table>\n";
+        const auto wanted = wantedByYear(title);
+        if (!wanted.empty()) {
+            out += "<p class=\"want\"><b>Chybí:</b> ";
+            for (std::size_t i = 0; i < wanted.size(); ++i) {
+                out += i == 0 ? "" : "; ";
+                out += std::to_string(wanted[i].first) + ": " + wanted[i].second;
+            }
+            out += "</p>\n";
+        }
     }
     if (!title.unread.empty()) {
         out += "<p class=\"other\">Jiné: ";
@@ -138,7 +159,7 @@ std::string holdingsPage(const std::vector<TitleHoldings>& titles, std::string_v
     out += style;
     out += "</style>\n</head>\n<body>\n<h1>Přehled sbírky</h1>\n<p class=\"facts\">";
     appendEscaped(out, catalogue);
-    out += " \u2013 tiskopisů: " + std::to_string(titles.size()) + "</p>\n";
+    out += " \u2013 " + czechCount(titles.size(), "tiskopis", "tiskopisy", "tiskopisů") + "</p>\n";
     out +=
         "<p class=\"legend\"><span class=\"h\"></span>máme<span class=\"m\"></span>chybí"
         "<span class=\"d\">2</span>máme vícekrát</p>\n";

@@ -14,6 +14,7 @@
 #include "TemporaryDirectory.h"
 #include "holdings/Holdings.h"
 #include "holdings/IssueNumber.h"
+#include "text/CzechPlural.h"
 
 namespace quorvel::testing {
 namespace {
@@ -80,6 +81,61 @@ TEST(Holdings, ManyIssuesOverGrowingYearsAndNumbersAllCounted) {
     }
 }
 
+TEST(Holdings, CountsTakeTheCzechPluralForm) {
+    const std::vector<std::pair<std::uint64_t, std::string>> cases{
+        {0, "0 záznamů"}, {1, "1 záznam"},    {2, "2 záznamy"},   {4, "4 záznamy"},
+        {5, "5 záznamů"}, {11, "11 záznamů"}, {21, "21 záznamů"}, {22, "22 záznamů"}};
+    for (const auto& [count, text] : cases) {
+        EXPECT_EQ(czechCount(count, "záznam", "záznamy", "záznamů"), text);
+    }
+}
+
+// Each case: the rows of one catalogue, and the titles with their years held as "title:
+// year/number ..." in Czech order.
+TEST(Holdings, SpellingsAndTwoDigitYearsAsACollectorMeansThem) {
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    const std::vector<std::pair<Rows, std::string>> cases{
+        // One periodical in four spellings, shown as most records spell it; "Vesmir" and a
+        // space inside are other texts.
+        {{{" Vesmír", "1/1998"},
+          {"Vesmír ", "2/1998"},
+          {"VESMÍR", "3/1998"},
+          {"Vesmír", "4/1998"},
+          {"Vesmír", "4/1998"},
+          {"Vesmir", "1/1998"},
+          {"Ves mír", "1/1998"}},
+         "Ves mír: 1998/1 | Vesmir: 1998/1 | Vesmír: 1998/1 1998/2 1998/3 1998/4x2"},
+        // Equally many: the spelling without spaces around it.
+        {{{"  abc", "1/2000"}, {"ABC", "2/2000"}}, "ABC: 2000/1 2000/2"},
+        // Two-digit years by the title's four-digit ones, else by the pivot.
+        {{{"A", "5/28"}, {"A", "6/1928"}, {"B", "5/28"}}, "A: 1928/5 1928/6 | B: 2028/5"},
+        {{{"A", "5/05"}, {"A", "1/1998"}}, "A: 1998/1 2005/5"},
+        {{{"A", "3/98"}, {"A", "1/2010"}}, "A: 1998/3 2010/1"},
+        {{{"A", "3/99"}, {"A", "1/1850"}}, "A: 1850/1 1899/3"},
+        // The four-digit years of every spelling count; a double issue in two digits too.
+        {{{"a", "1-2/30"}, {"A ", "1/2031"}}, "a: 2030/1 2030/2 2031/1"},
+    };
+    for (const auto& [rows, expected] : cases) {
+        HoldingsGatherer gatherer;
+        for (const auto& [title, number] : rows) {
+            gatherer.add(title, number);
+        }
+        std::string got;
+        for (const TitleHoldings& title : gatherer.finish()) {
+            got += (got.empty() ? "" : " | ") + title.title + ":";
+            for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+                for (int number = 1; number <= title.highestNumber; ++number) {
+                    if (const std::uint32_t count = title.count(year, number); count > 0) {
+                        got += " " + std::to_string(year) + "/" + std::to_string(number) +
+                               (count > 1 ? "x" + std::to_string(count) : "");
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(got, expected) << rows.front().first << " " << rows.front().second;
+    }
+}
+
 class QvtoolHoldings : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -113,9 +169,9 @@ TEST_F(QvtoolHoldings, CsvGivesEachTitleAndYearInCzechOrder) {
 }
 
 TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
-    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--title", "VESMÍR"});
+    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--title", " VESMIR"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("Vesmír (záznamů 6)\n"
+    EXPECT_NE(run.out.find("Vesmír (6 záznamů)\n"
                            "  Rok   Máme  Chybí  Vícekrát\n"
                            "  1998  1, 3  2      3\n"
                            "  1999  \u2013     1\u20133\n"
@@ -131,6 +187,25 @@ TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
     EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--html"}).exitCode, 2);
     EXPECT_EQ(
         runQvtool({"holdings", work_.path().string(), "--title", "a", "--title", "b"}).exitCode, 2);
+    EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--missing", "--csv", "x"}).exitCode,
+              2);
+}
+
+TEST_F(QvtoolHoldings, MissingGivesTheWantListInCzechOrder) {
+    const QvtoolRun all = runQvtool({"holdings", work_.path().string(), "--missing"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(all.out,
+              "abc 1985: 2\u201311\n"
+              "Vesmír 1998: 2\n"
+              "Vesmír 1999: 1\u20133\n"
+              "Vesmír 2000: 1\n");
+    const QvtoolRun one =
+        runQvtool({"holdings", work_.path().string(), "--missing", "--title", "čtyřlístek"});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out, "");
+    const QvtoolRun text = runQvtool({"holdings", work_.path().string()});
+    EXPECT_NE(text.out.find(": 3 tiskopisy, 9 záznamů\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Čtyřlístek (1 záznam)\n"), std::string::npos) << text.out;
 }
 
 }  // namespace
