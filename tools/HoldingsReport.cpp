@@ -110,11 +110,28 @@ void writeHoldingsCsv(const std::filesystem::path& target,
     file.commit();
 }
 
-void writeHoldingsPage(const std::filesystem::path& target,
-                       const std::vector<TitleHoldings>& titles, std::string_view catalogue) {
-    CsvTargetFile file(target);
-    file.write(holdingsPage(titles, catalogue));
-    file.commit();
+std::size_t writeHoldingsPages(const std::filesystem::path& target,
+                               const std::vector<TitleHoldings>& titles,
+                               std::string_view catalogue) {
+    std::vector<std::filesystem::path> written;
+    try {
+        return quorvel::writeHoldingsPages(titles, catalogue, target.filename().string(),
+                                           [&](const std::string& name, const std::string& text) {
+                                               const std::filesystem::path path =
+                                                   target.parent_path() / name;
+                                               CsvTargetFile file(path);
+                                               file.write(text);
+                                               file.commit();
+                                               written.push_back(path);
+                                           });
+    } catch (...) {
+        // All of the pages or none: their links lead to each other.
+        for (const std::filesystem::path& path : written) {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+        throw;
+    }
 }
 
 }  // namespace quorvel::tools

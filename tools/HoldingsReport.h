@@ -20,10 +20,13 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
 // The want list to print or send: a line for each title and year that misses a number,
 // "Vesmír 1997: 2, 5–7, 11", titles in Czech order; nothing for a title that misses nothing.
 void writeWantList(std::ostream& out, const std::vector<TitleHoldings>& titles);
-// Both write a new file, never replacing one (CsvTargetFile); throw std::runtime_error.
+// These write new files, never replacing one (CsvTargetFile); throw std::runtime_error.
 void writeHoldingsCsv(const std::filesystem::path& target,
                       const std::vector<TitleHoldings>& titles);
-void writeHoldingsPage(const std::filesystem::path& target,
-                       const std::vector<TitleHoldings>& titles, std::string_view catalogue);
+// The page to target; for a large catalogue, the index there and its parts beside it
+// (writeHoldingsPages), all new files, or none when one fails. Returns how many were written.
+std::size_t writeHoldingsPages(const std::filesystem::path& target,
+                               const std::vector<TitleHoldings>& titles,
+                               std::string_view catalogue);
 
 }  // namespace quorvel::tools

@@ -32,6 +32,7 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/Engine.h"
 #include "holdings/Holdings.h"
+#include "holdings/HoldingsPage.h"
 #include "repair/CatalogueRepair.h"
 
 namespace {
@@ -272,9 +273,14 @@ int holdings(const std::vector<std::string>& arguments) {
                   << ".\n";
     }
     if (html) {
-        tools::writeHoldingsPage(*html, titles, directory.string());
-        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to " << *html
-                  << ".\n";
+        const std::size_t pages = tools::writeHoldingsPages(*html, titles, directory.string());
+        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to " << *html;
+        if (pages > 1) {
+            std::cout << ", its charts in " << pages - 1 << " pages beside it ("
+                      << holdingsPageName(std::filesystem::path(*html).filename().string(), 1)
+                      << " and on)";
+        }
+        std::cout << ".\n";
     }
     if (missing) {
         tools::writeWantList(std::cout, titles);

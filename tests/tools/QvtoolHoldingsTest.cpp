@@ -13,6 +13,7 @@
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "holdings/Holdings.h"
+#include "holdings/HoldingsPage.h"
 #include "holdings/IssueNumber.h"
 #include "text/CzechPlural.h"
 
@@ -136,6 +137,67 @@ TEST(Holdings, SpellingsAndTwoDigitYearsAsACollectorMeansThem) {
     }
 }
 
+// Five titles of 101 years by 999 numbers, about half a million cells: an index and parts of
+// at most cellsPerPage cells, each chart in one part, the index's links leading to them.
+TEST(Holdings, LargeHoldingsAreSplitIntoAnIndexAndBoundedParts) {
+    HoldingsGatherer gatherer;
+    for (const char* title : {"Bohemia", "Čas", "Čtenář", "Zlatá Praha", "Ženský svět"}) {
+        gatherer.add(title, "1/1900");
+        gatherer.add(title, "999/2000");
+    }
+    const std::vector<TitleHoldings> titles = gatherer.finish();
+    std::vector<std::pair<std::string, std::string>> pages;
+    const std::size_t written =
+        writeHoldingsPages(titles, "/sbirka", "prehled.html",
+                           [&pages](const std::string& name, const std::string& text) {
+                               pages.emplace_back(name, text);
+                           });
+    ASSERT_EQ(written, pages.size());
+    ASSERT_GE(pages.size(), 3u);
+    EXPECT_EQ(pages[0].first, "prehled.html");
+    const auto count = [](const std::string& text, const std::string& part) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_EQ(count(pages[0].second, "<td"), 0u);
+    for (std::size_t t = 1; t <= titles.size(); ++t) {
+        const std::string id = "id=\"t" + std::to_string(t) + "\"";
+        std::size_t holding = 0;
+        for (std::size_t p = 1; p < pages.size(); ++p) {
+            if (count(pages[p].second, id) == 1) {
+                holding = p;
+            }
+        }
+        ASSERT_NE(holding, 0u) << id;
+        EXPECT_EQ(pages[holding].first, "prehled-" + std::to_string(holding + 1) + ".html");
+        EXPECT_EQ(count(pages[0].second,
+                        "href=\"" + pages[holding].first + "#t" + std::to_string(t) + "\""),
+                  1u)
+            << id;
+    }
+    for (std::size_t p = 1; p < pages.size(); ++p) {
+        EXPECT_LE(count(pages[p].second, "<td"), cellsPerPage) << pages[p].first;
+        EXPECT_EQ(count(pages[p].second, "href=\"prehled.html\">Rejstřík</a>"), 1u);
+    }
+    EXPECT_NE(pages[1].second.find("část 1 z " + std::to_string(pages.size() - 1) + " (B"),
+              std::string::npos);
+
+    // Below the bound, the one page.
+    const std::vector<TitleHoldings> one(titles.begin(), titles.begin() + 1);
+    pages.clear();
+    writeHoldingsPages(one, "/sbirka", "p.htm",
+                       [&pages](const std::string& name, const std::string& text) {
+                           pages.emplace_back(name, text);
+                       });
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].first, "p.htm");
+    EXPECT_EQ(pages[0].second, holdingsPage(one, "/sbirka"));
+}
+
 class QvtoolHoldings : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -189,6 +251,31 @@ TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
         runQvtool({"holdings", work_.path().string(), "--title", "a", "--title", "b"}).exitCode, 2);
     EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--missing", "--csv", "x"}).exitCode,
               2);
+}
+
+TEST_F(QvtoolHoldings, LargePagesAreWrittenAllOrNone) {
+    const std::filesystem::path csv = work_.path() / "large.csv";
+    std::ofstream(csv, std::ios::binary) << "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\n"
+                                            "Bohemia,1/1900,,\nBohemia,999/2000,,\n"
+                                            "Čas,1/1900,,\nČas,999/2000,,\n"
+                                            "Zlatá Praha,1/1900,,\nZlatá Praha,999/2000,,\n";
+    ASSERT_EQ(runQvtool({"import", csv.string(), work_.path().string()}).exitCode, 0);
+    const std::filesystem::path pages = work_.path() / "pages";
+    std::filesystem::create_directory(pages);
+    // A part's name taken: nothing is written, and that file stays as it was.
+    std::ofstream(pages / "p-3.html") << "mine";
+    const QvtoolRun refused =
+        runQvtool({"holdings", work_.path().string(), "--html", (pages / "p.html").string()});
+    EXPECT_EQ(refused.exitCode, 1) << refused.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pages), {}), 1);
+    EXPECT_EQ(fileBytes(pages / "p-3.html"), "mine");
+
+    std::filesystem::remove(pages / "p-3.html");
+    const QvtoolRun run =
+        runQvtool({"holdings", work_.path().string(), "--html", (pages / "p.html").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("pages beside it (p-2.html and on)"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(pages / "p-3.html"));
 }
 
 TEST_F(QvtoolHoldings, MissingGivesTheWantListInCzechOrder) {

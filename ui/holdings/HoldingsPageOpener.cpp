@@ -46,23 +46,57 @@ QString HoldingsPageOpener::keptPage() {
 }
 
 QString HoldingsPageOpener::open(Database& database, const std::filesystem::path& catalogue) {
-    const std::string page =
-        holdingsPage(readHoldings(database), std::filesystem::absolute(catalogue).string());
     const QString path = keptPage();
     const QString directory = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(directory)) {
         return cannotWrite(directory, QStringLiteral("složku nelze vytvořit."));
     }
-    // Written beside and renamed over the last page, so that a browser still reading that one
-    // never sees half of this one.
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(page.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(page.data(), size) != size ||
-        !file.commit()) {
-        return cannotWrite(path, file.errorString());
+    QStringList written;
+    if (const QString failure = writePages(database, catalogue, path, &written);
+        !failure.isEmpty()) {
+        return failure;
+    }
+    // The parts of a larger catalogue's last page that this one doesn't have.
+    const QString stem = QFileInfo(path).completeBaseName();
+    for (const QFileInfo& left :
+         QDir(directory).entryInfoList({stem + QStringLiteral("-*.html")}, QDir::Files)) {
+        if (!written.contains(left.absoluteFilePath())) {
+            QFile::remove(left.absoluteFilePath());
+        }
     }
     startBrowser(path);
     return {};
+}
+
+QString HoldingsPageOpener::save(Database& database, const std::filesystem::path& catalogue,
+                                 const QString& target) {
+    return writePages(database, catalogue, target, nullptr);
+}
+
+QString HoldingsPageOpener::writePages(Database& database, const std::filesystem::path& catalogue,
+                                       const QString& first, QStringList* written) {
+    const QDir directory = QFileInfo(first).absoluteDir();
+    QString failure;
+    writeHoldingsPages(readHoldings(database), std::filesystem::absolute(catalogue).string(),
+                       QFileInfo(first).fileName().toStdString(),
+                       [&](const std::string& name, const std::string& text) {
+                           if (!failure.isEmpty()) {
+                               return;
+                           }
+                           // Written beside and renamed over the last one, so that a browser
+                           // still reading that never sees half of this.
+                           const QString path =
+                               directory.absoluteFilePath(QString::fromStdString(name));
+                           QSaveFile file(path);
+                           const auto size = static_cast<qint64>(text.size());
+                           if (!file.open(QIODevice::WriteOnly) ||
+                               file.write(text.data(), size) != size || !file.commit()) {
+                               failure = cannotWrite(path, file.errorString());
+                           } else if (written != nullptr) {
+                               written->append(path);
+                           }
+                       });
+    return failure;
 }
 
 void HoldingsPageOpener::startBrowser(const QString& page) {

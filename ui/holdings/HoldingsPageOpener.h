@@ -1,5 +1,6 @@
 // "Přehled sbírky": the holdings page of the whole catalogue, written to one kept place in the
-// user's cache (replaced by the next one, so pages never pile up) and handed to xdg-open.
+// user's cache (replaced by the next one, so pages never pile up; the parts of a large
+// catalogue's page beside it) and handed to xdg-open.
 // xdg-open starts at once but tells only when it ends whether a browser took the page; its
 // answer is awaited without blocking the window, and a failure is reported through
 // browserFailed. Where xdg-open is missing, Qt's own way of opening is asked instead.
@@ -7,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 
@@ -32,12 +34,20 @@ class HoldingsPageOpener : public QObject {
     // user's words; empty when it was asked.
     QString open(Database& database, const std::filesystem::path& catalogue);
 
+    // Writes the pages anew to target and, for a large catalogue, their parts beside it,
+    // replacing files of those names. Returns what failed, in the user's words; empty when
+    // all were written. Throws EDBEngineError.
+    QString save(Database& database, const std::filesystem::path& catalogue, const QString& target);
+
   signals:
     // The page was written to page, but no browser showed it; reason is what was told, in
     // the user's words.
     void browserFailed(const QString& page, const QString& reason);
 
   private:
+    // Writes the pages, the first to first, and adds each path written to written (if given).
+    QString writePages(Database& database, const std::filesystem::path& catalogue,
+                       const QString& first, QStringList* written);
     void startBrowser(const QString& page);
 };
 

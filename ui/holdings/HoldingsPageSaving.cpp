@@ -1,49 +1,14 @@
 #include "holdings/HoldingsPageSaving.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
 
 #include "messages/MessageDialog.h"
 
 namespace quorvel::ui {
 
-namespace {
-
-// The text of the copy's failure; empty when it was made.
-QString copyPage(const QString& page, const QString& target) {
-    QFile source(page);
-    if (!source.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("Přehled sbírky nelze přečíst z %1: %2")
-            .arg(QDir::toNativeSeparators(page), source.errorString());
-    }
-    QSaveFile copy(target);
-    if (!copy.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("Přehled sbírky nelze uložit do %1: %2")
-            .arg(QDir::toNativeSeparators(target), copy.errorString());
-    }
-    // A page of a large catalogue is hundreds of megabytes: copied a piece at a time.
-    constexpr qint64 piece = 1 << 20;
-    while (!source.atEnd()) {
-        const QByteArray bytes = source.read(piece);
-        if (bytes.isEmpty() || copy.write(bytes) != bytes.size()) {
-            copy.cancelWriting();
-            const QString why = bytes.isEmpty() ? source.errorString() : copy.errorString();
-            return QStringLiteral("Přehled sbírky nelze uložit do %1: %2")
-                .arg(QDir::toNativeSeparators(target), why);
-        }
-    }
-    if (!copy.commit()) {
-        return QStringLiteral("Přehled sbírky nelze uložit do %1: %2")
-            .arg(QDir::toNativeSeparators(target), copy.errorString());
-    }
-    return {};
-}
-
-}  // namespace
-
-void offerToSaveHoldingsPage(QWidget* parent, const QString& page, const QString& reason) {
+void offerToSaveHoldingsPage(QWidget* parent, const QString& page, const QString& reason,
+                             const std::function<QString(const QString& target)>& save) {
     const QString text = QStringLiteral(
                              "Prohlížeč přehled sbírky neotevřel: %1.\nPřehled je zapsán v %2.\n"
                              "Uložit ho jinam?")
@@ -62,7 +27,7 @@ void offerToSaveHoldingsPage(QWidget* parent, const QString& page, const QString
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    const QString failure = copyPage(page, dialog.selectedFiles().front());
+    const QString failure = save(dialog.selectedFiles().front());
     if (!failure.isEmpty()) {
         ShowMessageDialog(failure, MsgDlgType::Error, MsgDlgBtn::OK);
     }

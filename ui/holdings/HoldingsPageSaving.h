@@ -4,12 +4,16 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace quorvel::ui {
 
-// Asks, and on Yes asks for the name in a save dialog and copies the page there, replacing a
-// file the user agreed to replace. A copy that fails is told in an error box of its own.
-void offerToSaveHoldingsPage(QWidget* parent, const QString& page, const QString& reason);
+// Asks, and on Yes asks for the name in a save dialog and has save write the page there (and a
+// large catalogue's parts beside it), replacing a file the user agreed to replace. save returns
+// what failed, in the user's words, which is told in an error box of its own.
+void offerToSaveHoldingsPage(QWidget* parent, const QString& page, const QString& reason,
+                             const std::function<QString(const QString& target)>& save);
 
 }  // namespace quorvel::ui

@@ -235,7 +235,11 @@ void TForm1::wireHandlers() {
     // The browser's answer comes after Pehledsbrky1Click has returned.
     connect(holdingsOpener_, &HoldingsPageOpener::browserFailed, this,
             [this](const QString& page, const QString& reason) {
-                runHandler([this, &page, &reason] { offerToSaveHoldingsPage(this, page, reason); });
+                runHandler([this, &page, &reason] {
+                    offerToSaveHoldingsPage(this, page, reason, [this](const QString& target) {
+                        return holdingsOpener_->save(engine_.database(), StartDir, target);
+                    });
+                });
             });
 }
 
