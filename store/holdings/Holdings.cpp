@@ -221,22 +221,20 @@ std::string commonestSpelling(const std::vector<TitleHoldings>& titles, const Ti
         return utf8::trim(first.title);
     }
     CzechCollator collator;
-    const auto rank = [&collator](const TitleHoldings& title) {
-        return std::tuple(title.records, utf8::trim(title.title) == title.title,
-                          std::string(collator.key(title.title)));
+    const auto preferred = [&collator](const TitleHoldings& one, const TitleHoldings& other) {
+        if (one.records != other.records) {
+            return one.records > other.records;
+        }
+        const bool oneBare = utf8::trim(one.title) == one.title;
+        if (oneBare != (utf8::trim(other.title) == other.title)) {
+            return oneBare;
+        }
+        return std::string(collator.key(one.title)) < std::string(collator.key(other.title));
     };
     const TitleHoldings* best = &first;
-    auto bestRank = rank(first);
     for (std::size_t s = 1; s < spellings.size(); ++s) {
-        const TitleHoldings& title = titles[spellings[s]];
-        auto titleRank = rank(title);
-        if (std::get<0>(titleRank) > std::get<0>(bestRank) ||
-            (std::get<0>(titleRank) == std::get<0>(bestRank) &&
-             (std::get<1>(titleRank) > std::get<1>(bestRank) ||
-              (std::get<1>(titleRank) == std::get<1>(bestRank) &&
-               std::get<2>(titleRank) < std::get<2>(bestRank))))) {
-            best = &title;
-            bestRank = std::move(titleRank);
+        if (preferred(titles[spellings[s]], *best)) {
+            best = &titles[spellings[s]];
         }
     }
     return utf8::trim(best->title);
