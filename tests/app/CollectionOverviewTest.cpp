@@ -12,7 +12,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "MainWindowFixture.h"
 #include "holdings/HoldingsPageOpener.h"
@@ -35,14 +34,6 @@ void standInXdgOpen(const std::filesystem::path& directory, const std::string& b
 std::string fileText(const std::filesystem::path& path) {
     QFile file(QString::fromStdString(path.string()));
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
-// Runs action once a window of kind Window is up: long enough for xdg-open to end first under
-// any load, short of the test's time-out.
-template <typename Window>
-void whenUp(std::function<void(Window*)> action) {
-    whenActive([](QWidget* window) { return dynamic_cast<Window*>(window) != nullptr; },
-               [action](QWidget* window) { action(dynamic_cast<Window*>(window)); }, 24000);
 }
 
 QByteArray chromium(const QStringList& arguments) {
@@ -175,11 +166,17 @@ class CollectionOverviewTest : public QObject {
         openWindow(form);
         Answered boxes;
         const std::filesystem::path copy = directory_->path() / "u veletrhu.html";
-        whenUp<TMessageForm>([&](TMessageForm* box) {
-            boxes.texts << box->message();
-            whenActive<QFileDialog>([&](QFileDialog* dialog) { enterName(dialog, copy); });
-            box->findChild<QPushButton*>("Yes")->click();
-        });
+        // Long enough for xdg-open to end first under any load, short of the test's time-out.
+        const auto isBox = [](QWidget* window) { return qobject_cast<TMessageForm*>(window); };
+        whenActive(
+            isBox,
+            [&](QWidget* window) {
+                auto* box = qobject_cast<TMessageForm*>(window);
+                boxes.texts << box->message();
+                whenActive<QFileDialog>([&](QFileDialog* dialog) { enterName(dialog, copy); });
+                box->findChild<QPushButton*>("Yes")->click();
+            },
+            24000);
         form.findChild<QAction*>("Pehledsbrky1")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(copy), 120000);
         QCOMPARE(boxes.texts.size(), 1);
