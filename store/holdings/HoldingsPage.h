@@ -19,13 +19,13 @@
 namespace quorvel {
 
 // Above this many cells in all its charts, the holdings are split into pages: a page of that
-// size is about 9 MB, and Chromium draws it in about a second.
+// size is about 9 MB, which headless Chromium draws in a second or two more than an empty one.
 inline constexpr std::size_t cellsPerPage = 250000;
 
 // The holdings as one page. catalogue: where the catalogue lies, named under the heading.
 std::string holdingsPage(const std::vector<TitleHoldings>& titles, std::string_view catalogue);
 
-// The file name of a page: first for the first (part 0); for the parts after it, first without
+// The file name of a page: first for the first (0); for the parts after it, first without
 // its extension .html (or .htm) and with -2.html, -3.html, ...
 std::string holdingsPageName(std::string_view first, std::size_t part);
 
