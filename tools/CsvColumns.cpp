@@ -1,11 +1,8 @@
 #include "CsvColumns.h"
 
-#include <unicode/uchar.h>
-#include <unicode/unorm2.h>
-#include <unicode/ustring.h>
-
 #include <algorithm>
 
+#include "text/LooseForm.h"
 #include "text/Utf8.h"
 
 namespace quorvel::tools {
@@ -36,25 +33,7 @@ std::u16string matchForm(std::string_view name) {
     if (!bare.empty() && bare.back() == ':') {
         bare = utf8::trim(bare.substr(0, bare.size() - 1));
     }
-    UErrorCode status = U_ZERO_ERROR;
-    std::u16string text(bare.size(), u'\0');
-    int32_t length = 0;
-    u_strFromUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, bare.data(),
-                         static_cast<int32_t>(bare.size()), 0xFFFD, nullptr, &status);
-    text.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
-    // Decomposed, a letter's diacritics are marks of their own, which are dropped.
-    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
-    std::u16string decomposed(text.size() * 4 + 1, u'\0');
-    length = unorm2_normalize(nfd, text.data(), static_cast<int32_t>(text.size()),
-                              decomposed.data(), static_cast<int32_t>(decomposed.size()), &status);
-    decomposed.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
-    std::u16string folded;
-    for (const char16_t c : decomposed) {
-        if (u_charType(c) != U_NON_SPACING_MARK) {
-            folded += static_cast<char16_t>(u_foldCase(c, U_FOLD_CASE_DEFAULT));
-        }
-    }
-    return folded;
+    return looseForm(bare);
 }
 
 std::optional<std::size_t> fieldNamed(std::string_view name) {

@@ -7,6 +7,7 @@
 #include "CsvTargetFile.h"
 #include "CsvWriter.h"
 #include "holdings/HoldingsPage.h"
+#include "text/CzechPlural.h"
 #include "text/Utf8.h"
 
 namespace quorvel::tools {
@@ -36,10 +37,13 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
     for (const TitleHoldings& title : titles) {
         records += title.records;
     }
-    out << "Přehled sbírky v " << catalogue << ": tiskopisů " << titles.size() << ", záznamů "
-        << records << "\n";
+    out << "Přehled sbírky v " << catalogue << ": "
+        << czechCount(titles.size(), "tiskopis", "tiskopisy", "tiskopisů") << ", "
+        << czechCount(records, "záznam", "záznamy", "záznamů") << "\n";
     for (const TitleHoldings& title : titles) {
-        out << "\n" << shownTitle(title) << " (záznamů " << title.records << ")\n";
+        out << "\n"
+            << shownTitle(title) << " ("
+            << czechCount(title.records, "záznam", "záznamy", "záznamů") << ")\n";
         if (title.yearCount > 0) {
             std::vector<std::array<std::string, 4>> lines{{"Rok", "Máme", "Chybí", "Vícekrát"}};
             for (int year = title.firstYear; year <= title.lastYear(); ++year) {
@@ -71,6 +75,14 @@ void writeHoldingsText(std::ostream& out, const std::vector<TitleHoldings>& titl
     }
 }
 
+void writeWantList(std::ostream& out, const std::vector<TitleHoldings>& titles) {
+    for (const TitleHoldings& title : titles) {
+        for (const auto& [year, numbers] : wantedByYear(title)) {
+            out << shownTitle(title) << " " << year << ": " << numbers << "\n";
+        }
+    }
+}
+
 void writeHoldingsCsv(const std::filesystem::path& target,
                       const std::vector<TitleHoldings>& titles) {
     CsvTargetFile file(target);
@@ -98,11 +110,28 @@ void writeHoldingsCsv(const std::filesystem::path& target,
     file.commit();
 }
 
-void writeHoldingsPage(const std::filesystem::path& target,
-                       const std::vector<TitleHoldings>& titles, std::string_view catalogue) {
-    CsvTargetFile file(target);
-    file.write(holdingsPage(titles, catalogue));
-    file.commit();
+std::size_t writeHoldingsPages(const std::filesystem::path& target,
+                               const std::vector<TitleHoldings>& titles,
+                               std::string_view catalogue) {
+    std::vector<std::filesystem::path> written;
+    try {
+        return quorvel::writeHoldingsPages(titles, catalogue, target.filename().string(),
+                                           [&](const std::string& name, const std::string& text) {
+                                               const std::filesystem::path path =
+                                                   target.parent_path() / name;
+                                               CsvTargetFile file(path);
+                                               file.write(text);
+                                               file.commit();
+                                               written.push_back(path);
+                                           });
+    } catch (...) {
+        // All of the pages or none: their links lead to each other.
+        for (const std::filesystem::path& path : written) {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+        throw;
+    }
 }
 
 }  // namespace quorvel::tools

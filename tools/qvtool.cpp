@@ -32,6 +32,7 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/Engine.h"
 #include "holdings/Holdings.h"
+#include "holdings/HoldingsPage.h"
 #include "repair/CatalogueRepair.h"
 
 namespace {
@@ -242,11 +243,12 @@ int repairCatalogue(const std::vector<std::string>& arguments) {
 }
 
 int holdings(const std::vector<std::string>& arguments) {
-    const char* form = "holdings DIR [--title TEXT] [--csv FILE] [--html FILE]";
-    requireOperands(arguments, 1, 7, form);
+    const char* form = "holdings DIR [--title TEXT] [--missing] [--csv FILE] [--html FILE]";
+    requireOperands(arguments, 1, 8, form);
     const std::filesystem::path directory = arguments[1];
     const std::map<std::string, std::string> options =
-        readOptions(arguments, 2, {}, {"--title", "--csv", "--html"}, form);
+        readOptions(arguments, 2, {"--missing"}, {"--title", "--csv", "--html"}, form);
+    const bool missing = options.count("--missing") != 0;
     const auto option = [&options](const char* name) {
         const auto found = options.find(name);
         return found != options.end() ? std::optional<std::string>(found->second) : std::nullopt;
@@ -254,6 +256,9 @@ int holdings(const std::vector<std::string>& arguments) {
     const std::optional<std::string> title = option("--title");
     const std::optional<std::string> csv = option("--csv");
     const std::optional<std::string> html = option("--html");
+    if (missing && (csv || html)) {
+        throw UsageError{std::string("usage: qvtool ") + form};
+    }
     requireDirectory(directory);
     Engine engine(directory);
     const std::vector<TitleHoldings> titles = readHoldings(engine.database(), title);
@@ -268,11 +273,18 @@ int holdings(const std::vector<std::string>& arguments) {
                   << ".\n";
     }
     if (html) {
-        tools::writeHoldingsPage(*html, titles, directory.string());
-        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to " << *html
-                  << ".\n";
+        const std::size_t pages = tools::writeHoldingsPages(*html, titles, directory.string());
+        std::cout << "Wrote the holdings page of " << titles.size() << " periodicals to " << *html;
+        if (pages > 1) {
+            std::cout << ", its charts in " << pages - 1 << " pages beside it ("
+                      << holdingsPageName(std::filesystem::path(*html).filename().string(), 1)
+                      << " and on)";
+        }
+        std::cout << ".\n";
     }
-    if (!csv && !html) {
+    if (missing) {
+        tools::writeWantList(std::cout, titles);
+    } else if (!csv && !html) {
         tools::writeHoldingsText(std::cout, titles, directory.string());
     }
     return exitDone;

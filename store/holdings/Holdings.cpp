@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <tuple>
+#include <unordered_map>
 
 #include "engine/Database.h"
 #include "holdings/IssueNumber.h"
 #include "sqlite/SqliteStatement.h"
 #include "text/CzechCollator.h"
+#include "text/LooseForm.h"
 #include "text/Utf8.h"
 
 namespace quorvel {
@@ -76,6 +79,17 @@ std::string numberRanges(const std::vector<int>& numbers) {
         i = end + 1;
     }
     return text;
+}
+
+std::vector<std::pair<int, std::string>> wantedByYear(const TitleHoldings& title) {
+    std::vector<std::pair<int, std::string>> wanted;
+    for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+        const std::vector<int> missing = title.missing(year);
+        if (!missing.empty()) {
+            wanted.emplace_back(year, numberRanges(missing));
+        }
+    }
+    return wanted;
 }
 
 namespace {
@@ -193,6 +207,114 @@ void makeRoom(Tally& tally, const IssueNumber& issue) {
     tally.stride = stride;
 }
 
+// What tells the spellings of one periodical apart from another's: the text without the spaces
+// around it, in lower case.
+std::string spellingForm(std::string_view title) {
+    return utf8::toLower(utf8::trim(title));
+}
+
+// The spelling most records have, without the spaces around it; between equals, one that had
+// no spaces around it, then the first in Czech order.
+std::string commonestSpelling(const std::vector<TitleHoldings>& titles, const TitleHoldings& first,
+                              const std::vector<std::uint32_t>& spellings) {
+    if (spellings.size() == 1) {
+        return utf8::trim(first.title);
+    }
+    CzechCollator collator;
+    const auto preferred = [&collator](const TitleHoldings& one, const TitleHoldings& other) {
+        if (one.records != other.records) {
+            return one.records > other.records;
+        }
+        const bool oneBare = utf8::trim(one.title) == one.title;
+        if (oneBare != (utf8::trim(other.title) == other.title)) {
+            return oneBare;
+        }
+        return std::string(collator.key(one.title)) < std::string(collator.key(other.title));
+    };
+    const TitleHoldings* best = &first;
+    for (std::size_t s = 1; s < spellings.size(); ++s) {
+        if (preferred(titles[spellings[s]], *best)) {
+            best = &titles[spellings[s]];
+        }
+    }
+    return utf8::trim(best->title);
+}
+
+// The year ending in digits nearest to the years first..last (inside them when one is); the
+// fixed pivot's reading between two as near.
+int yearNearest(int digits, int first, int last) {
+    const auto distance = [first, last](int year) {
+        return year < first ? first - year : year > last ? year - last : 0;
+    };
+    int best = pivotYear(digits);
+    for (int century = earliestIssueYear / 100 * 100; century + digits <= latestIssueYear;
+         century += 100) {
+        const int year = century + digits;
+        if (year >= earliestIssueYear && distance(year) < distance(best)) {
+            best = year;
+        }
+    }
+    return best;
+}
+
+struct HeldCell {
+    int year = 0;
+    int number = 0;
+    std::uint32_t count = 0;
+};
+
+void appendCells(std::vector<HeldCell>& cells, const TitleHoldings& title) {
+    for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+        for (int number = 1; number <= title.highestNumber; ++number) {
+            if (const std::uint32_t count = title.count(year, number); count > 0) {
+                cells.push_back({year, number, count});
+            }
+        }
+    }
+}
+
+// Adds cells to title's counts, its years and numbers widened to hold them.
+void addCells(TitleHoldings& title, const std::vector<HeldCell>& cells) {
+    if (cells.empty()) {
+        return;
+    }
+    int firstYear = title.yearCount > 0 ? title.firstYear : cells.front().year;
+    int lastYear = title.yearCount > 0 ? title.lastYear() : cells.front().year;
+    int highest = title.highestNumber;
+    for (const HeldCell& cell : cells) {
+        firstYear = std::min(firstYear, cell.year);
+        lastYear = std::max(lastYear, cell.year);
+        highest = std::max(highest, cell.number);
+    }
+    TitleHoldings wider;
+    wider.firstYear = firstYear;
+    wider.yearCount = lastYear - firstYear + 1;
+    wider.highestNumber = highest;
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(wider.yearCount) *
+                                      static_cast<std::size_t>(highest));
+    for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+        for (int number = 1; number <= title.highestNumber; ++number) {
+            counts[wider.placeOf(year, number)] = title.count(year, number);
+        }
+    }
+    for (const HeldCell& cell : cells) {
+        counts[wider.placeOf(cell.year, cell.number)] += cell.count;
+    }
+    title.firstYear = wider.firstYear;
+    title.yearCount = wider.yearCount;
+    title.highestNumber = wider.highestNumber;
+    title.counts.assign(counts.size(), 0);
+    title.beyond.clear();
+    for (std::size_t place = 0; place < counts.size(); ++place) {
+        if (counts[place] < TitleHoldings::manyTimes) {
+            title.counts[place] = static_cast<std::uint8_t>(counts[place]);
+        } else {
+            title.counts[place] = TitleHoldings::manyTimes;
+            title.beyond.emplace(place, counts[place]);
+        }
+    }
+}
+
 }  // namespace
 
 struct HoldingsGatherer::Gathered {
@@ -212,7 +334,8 @@ struct HoldingsGatherer::Gathered {
         std::uint32_t hash = 0;
         std::uint32_t title = 0;
         std::optional<IssueNumber> issue;
-        bool listed = false;         // counted in its title's list
+        bool listed = false;  // counted in its title's list, or kept aside
+
         std::uint32_t unreadAt = 0;  // the number's text, kept only when it doesn't read
         std::uint32_t unreadSize = 0;
     };
@@ -223,6 +346,9 @@ struct HoldingsGatherer::Gathered {
     std::vector<Listed> lists;          // listedMost a title
     // Counts from manyTimes on, by title, year and number.
     std::map<std::tuple<std::uint32_t, int, int>, std::uint32_t> beyond;
+    // Issues whose year was written with two digits, by title, those digits and number: their
+    // century is told when all of the title's four-digit years are known.
+    std::map<std::tuple<std::uint32_t, int, int>, std::uint32_t> twoDigit;
     std::vector<Row> batch;
     std::string batchText;  // the batch's titles, and its numbers that don't read
 
@@ -276,6 +402,13 @@ struct HoldingsGatherer::Gathered {
                 continue;
             }
             const IssueNumber& issue = *row.issue;
+            if (issue.twoDigitYear) {
+                for (int number = issue.first; number <= issue.last; ++number) {
+                    ++twoDigit[{row.title, issue.year % 100, number}];
+                }
+                row.listed = true;
+                continue;
+            }
             tally.note(issue);
             if (tally.yearRoom == 0) {
                 if (tally.listed < listedMost) {
@@ -429,19 +562,63 @@ void HoldingsGatherer::add(std::optional<std::string_view> title,
 std::vector<TitleHoldings> HoldingsGatherer::finish() {
     Gathered& g = *gathered_;
     g.gatherBatch();
+    // The spellings of each periodical, in the order first read.
+    std::vector<std::vector<std::uint32_t>> periodicals;
+    {
+        std::unordered_map<std::string, std::size_t> byForm;
+        for (std::uint32_t i = 0; i < g.titles.size(); ++i) {
+            g.lay(i);
+            const auto [at, added] =
+                byForm.try_emplace(spellingForm(g.titles[i].title), periodicals.size());
+            if (added) {
+                periodicals.emplace_back();
+            }
+            periodicals[at->second].push_back(i);
+        }
+    }
+    std::vector<TitleHoldings> merged;
+    merged.reserve(periodicals.size());
+    for (const std::vector<std::uint32_t>& spellings : periodicals) {
+        TitleHoldings& title = merged.emplace_back(std::move(g.titles[spellings.front()]));
+        const std::string shown = commonestSpelling(g.titles, title, spellings);
+        std::vector<HeldCell> cells;
+        for (std::size_t s = 1; s < spellings.size(); ++s) {
+            TitleHoldings& other = g.titles[spellings[s]];
+            appendCells(cells, other);
+            title.records += other.records;
+            std::move(other.unread.begin(), other.unread.end(), std::back_inserter(title.unread));
+            other = TitleHoldings();
+        }
+        addCells(title, cells);
+        // The four-digit years are all in; the two-digit ones are placed by them.
+        cells.clear();
+        const int firstFourDigit = title.firstYear;
+        const int lastFourDigit = title.lastYear();
+        for (const std::uint32_t spelling : spellings) {
+            auto from = g.twoDigit.lower_bound({spelling, 0, 0});
+            for (; from != g.twoDigit.end() && std::get<0>(from->first) == spelling; ++from) {
+                const auto& [index, digits, number] = from->first;
+                const int year = title.yearCount > 0
+                                     ? yearNearest(digits, firstFourDigit, lastFourDigit)
+                                     : pivotYear(digits);
+                cells.push_back({year, number, from->second});
+            }
+        }
+        addCells(title, cells);
+        title.title = shown;
+    }
     // Sorted by their collation keys, each made once.
     CzechCollator collator;
-    std::vector<std::pair<std::string, std::uint32_t>> order;
-    order.reserve(g.titles.size());
-    for (std::uint32_t i = 0; i < g.titles.size(); ++i) {
-        order.emplace_back(std::string(collator.key(g.titles[i].title)), i);
+    std::vector<std::pair<std::string, std::size_t>> order;
+    order.reserve(merged.size());
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        order.emplace_back(std::string(collator.key(merged[i].title)), i);
     }
     std::sort(order.begin(), order.end());
     std::vector<TitleHoldings> result;
-    result.reserve(g.titles.size());
+    result.reserve(merged.size());
     for (const auto& [key, i] : order) {
-        g.lay(i);
-        result.push_back(std::move(g.titles[i]));
+        result.push_back(std::move(merged[i]));
     }
     g = Gathered();
     return result;
@@ -454,11 +631,22 @@ std::vector<TitleHoldings> readHoldings(Database& database,
     sqlite::Transaction transaction(database.handle(), sqlite::Transaction::Kind::Read);
     // Prepared for this reading only: it is not one of the connection's everyday statements.
     sqlite::Statement rows(database.handle(), "SELECT vytisk, cislo FROM main.qv");
+    const std::u16string wanted = onlyTitle ? looseForm(*onlyTitle) : std::u16string();
+    // Whether each title read is the one asked for: a catalogue has far fewer titles than rows.
+    std::unordered_map<std::string, bool> asked;
     std::uint64_t read = 0;
     while (rows.step()) {
         const std::optional<std::string_view> title = rows.textView(0);
-        if (!onlyTitle ||
-            utf8::equalsIgnoringCase(title.value_or(std::string_view()), *onlyTitle)) {
+        bool taken = !onlyTitle;
+        if (onlyTitle) {
+            const std::string_view text = title.value_or(std::string_view());
+            auto found = asked.find(std::string(text));
+            if (found == asked.end()) {
+                found = asked.emplace(text, looseForm(text) == wanted).first;
+            }
+            taken = found->second;
+        }
+        if (taken) {
             gatherer.add(title, rows.textView(1));
         }
         if (++read % progressEvery == 0 && progress) {

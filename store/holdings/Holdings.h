@@ -1,6 +1,13 @@
 // Which issues of each periodical the catalogue holds: for each title (Vytisk), in Czech order,
 // and each year from its first to its last, the numbers held, missing and held more than once,
 // and the records whose Cislo doesn't read as numbers and a year (IssueNumber), as written.
+// Titles that differ only in case and in the spaces around them are one periodical, shown in
+// the spelling most of its records have; any other difference keeps them apart.
+//
+// A year written with two digits is placed by the title's own four-digit years: of the years
+// 1800-2100 ending in those digits, the one nearest to the span of them (inside it when one
+// is), so that "5/28" beside "6/1928" is 1928. A title without four-digit years, and a tie,
+// take the fixed reading: 00-29 the 2000s, 30-99 the 1900s.
 //
 // A year's expected run of numbers ends at the highest number held in any year of that title:
 // a monthly whose catalogue reaches 12 somewhere misses the numbers up to 12 in every year.
@@ -15,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -22,7 +30,7 @@ namespace quorvel {
 class Database;
 
 struct TitleHoldings {
-    std::string title;  // as stored; an empty title stands for records without one
+    std::string title;  // the commonest spelling, without the spaces around it; empty for none
     int highestNumber = 0;
     int firstYear = 0;
     int yearCount = 0;  // the years firstYear, firstYear + 1, ...; none when nothing reads
@@ -60,6 +68,10 @@ std::string shownUnread(const TitleHoldings& title);
 // a comma two apart).
 std::string numberRanges(const std::vector<int>& numbers);
 
+// The want list of a title: each year that misses a number, with its missing numbers as
+// ranges ("1997", "2, 5–7, 11"), in year order.
+std::vector<std::pair<int, std::string>> wantedByYear(const TitleHoldings& title);
+
 // Gathers holdings row by row; used by readHoldings, and by anything that has the rows.
 class HoldingsGatherer {
   public:
@@ -79,7 +91,8 @@ class HoldingsGatherer {
 };
 
 // The holdings of every title of the catalogue, or only of the title equal to onlyTitle
-// (without regard to case), read in one read transaction. progress gets the rows read so far
+// without regard to case, diacritics and the spaces around it, as the import's headers are
+// matched; read in one read transaction. progress gets the rows read so far
 // now and then. Throws EDBEngineError.
 std::vector<TitleHoldings> readHoldings(Database& database,
                                         const std::optional<std::string>& onlyTitle = std::nullopt,

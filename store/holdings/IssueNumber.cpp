@@ -8,8 +8,6 @@ namespace {
 
 constexpr int highestNumber = 999;
 constexpr int widestJointIssue = 12;
-constexpr int earliestYear = 1800;
-constexpr int latestYear = 2100;
 // A two-digit year below this is in the 2000s, else in the 1900s.
 constexpr int twoDigitPivot = 30;
 
@@ -115,11 +113,11 @@ std::optional<int> yearOf(const Numbers& part) {
     if (part.joint) {
         return std::nullopt;
     }
-    if (part.firstDigits == 4 && part.first >= earliestYear && part.first <= latestYear) {
+    if (part.firstDigits == 4 && part.first >= earliestIssueYear && part.first <= latestIssueYear) {
         return part.first;
     }
     if (part.firstDigits == 2) {
-        return part.first < twoDigitPivot ? 2000 + part.first : 1900 + part.first;
+        return pivotYear(part.first);
     }
     return std::nullopt;
 }
@@ -133,7 +131,7 @@ std::optional<IssueNumber> issueOf(const Numbers& before, const Numbers& after) 
     if (!year || !plausible(numbers)) {
         return std::nullopt;
     }
-    return IssueNumber{*year, numbers.first, numbers.last};
+    return IssueNumber{*year, numbers.first, numbers.last, !leadingYear && after.firstDigits == 2};
 }
 
 // The digits of text from at on (at moves past them), as a single number, if there are one
@@ -170,6 +168,10 @@ std::optional<IssueNumber> readPlain(std::string_view text, bool& plain) {
 }
 
 }  // namespace
+
+int pivotYear(int digits) {
+    return digits < twoDigitPivot ? 2000 + digits : 1900 + digits;
+}
 
 std::optional<IssueNumber> readIssueNumber(std::string_view text) {
     bool plain = false;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "holdings/Holdings.h"
+#include "holdings/HoldingsPage.h"
 #include "holdings/IssueNumber.h"
+#include "text/CzechPlural.h"
 
 namespace quorvel::testing {
 namespace {
@@ -80,6 +83,56 @@ TEST(Holdings, ManyIssuesOverGrowingYearsAndNumbersAllCounted) {
     }
 }
 
+TEST(Holdings, CountsTakeTheCzechPluralForm) {
+    const std::vector<std::pair<std::uint64_t, std::string>> cases{
+        {0, "0 záznamů"}, {1, "1 záznam"},    {2, "2 záznamy"},   {4, "4 záznamy"},
+        {5, "5 záznamů"}, {11, "11 záznamů"}, {21, "21 záznamů"}, {22, "22 záznamů"}};
+    for (const auto& [count, text] : cases) {
+        EXPECT_EQ(czechCount(count, "záznam", "záznamy", "záznamů"), text);
+    }
+}
+
+// Each case: the rows of one catalogue, and the titles with their years held as "title:
+// year/number ..." in Czech order.
+TEST(Holdings, SpellingsAndTwoDigitYearsAsACollectorMeansThem) {
+    using Rows = std::vector<std::string>;  // "title|number"
+    const std::vector<std::pair<Rows, std::string>> cases{
+        // One periodical in four spellings, shown as most records spell it; "Vesmir" and a
+        // space inside are other texts.
+        {{" Vesmír|1/1998", "Vesmír |2/1998", "VESMÍR|3/1998", "Vesmír|4/1998", "Vesmír|4/1998",
+          "Vesmir|1/1998", "Ves mír|1/1998"},
+         "Ves mír: 1998/1 | Vesmir: 1998/1 | Vesmír: 1998/1 1998/2 1998/3 1998/4x2"},
+        // Equally many: the spelling without spaces around it.
+        {{"  abc|1/2000", "ABC|2/2000"}, "ABC: 2000/1 2000/2"},
+        // Two-digit years by the title's four-digit ones, else by the pivot.
+        {{"A|5/28", "A|6/1928", "B|5/28"}, "A: 1928/5 1928/6 | B: 2028/5"},
+        {{"A|5/05", "A|1/1998"}, "A: 1998/1 2005/5"},
+        {{"A|3/98", "A|1/2010"}, "A: 1998/3 2010/1"},
+        {{"A|3/99", "A|1/1850"}, "A: 1850/1 1899/3"},
+        // The four-digit years of every spelling count; a double issue in two digits too.
+        {{"a|1-2/30", "A |1/2031"}, "a: 2030/1 2030/2 2031/1"},
+    };
+    for (const auto& [rows, expected] : cases) {
+        HoldingsGatherer gatherer;
+        for (const std::string& row : rows) {
+            gatherer.add(row.substr(0, row.find('|')), row.substr(row.find('|') + 1));
+        }
+        std::string got;
+        for (const TitleHoldings& title : gatherer.finish()) {
+            got += (got.empty() ? "" : " | ") + title.title + ":";
+            for (int year = title.firstYear; year <= title.lastYear(); ++year) {
+                for (int number = 1; number <= title.highestNumber; ++number) {
+                    if (const std::uint32_t count = title.count(year, number); count > 0) {
+                        got += " " + std::to_string(year) + "/" + std::to_string(number) +
+                               (count > 1 ? "x" + std::to_string(count) : "");
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(got, expected) << rows.front();
+    }
+}
+
 class QvtoolHoldings : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -113,9 +166,9 @@ TEST_F(QvtoolHoldings, CsvGivesEachTitleAndYearInCzechOrder) {
 }
 
 TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
-    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--title", "VESMÍR"});
+    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--title", " VESMIR"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("Vesmír (záznamů 6)\n"
+    EXPECT_NE(run.out.find("Vesmír (6 záznamů)\n"
                            "  Rok   Máme  Chybí  Vícekrát\n"
                            "  1998  1, 3  2      3\n"
                            "  1999  \u2013     1\u20133\n"
@@ -131,6 +184,62 @@ TEST_F(QvtoolHoldings, TextForOneTitleHasAlignedColumns) {
     EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--html"}).exitCode, 2);
     EXPECT_EQ(
         runQvtool({"holdings", work_.path().string(), "--title", "a", "--title", "b"}).exitCode, 2);
+    EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--missing", "--csv", "x"}).exitCode,
+              2);
+}
+
+// Three titles of 101 years by 999 numbers, 300,000 cells: an index and parts of at most
+// cellsPerPage cells, every link of the index leading to its chart; all written, or none.
+TEST_F(QvtoolHoldings, LargePagesAreAnIndexAndBoundedPartsWrittenAllOrNone) {
+    const std::filesystem::path csv = work_.path() / "large.csv";
+    std::ofstream(csv, std::ios::binary) << "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\n"
+                                            "Bohemia,1/1900,,\nBohemia,999/2000,,\n"
+                                            "Čas,1/1900,,\nČas,999/2000,,\n"
+                                            "Zlatá Praha,1/1900,,\nZlatá Praha,999/2000,,\n";
+    ASSERT_EQ(runQvtool({"import", csv.string(), work_.path().string()}).exitCode, 0);
+    const std::filesystem::path pages = work_.path() / "pages";
+    std::filesystem::create_directory(pages);
+    // A part's name taken: nothing is written, and that file stays as it was.
+    std::ofstream(pages / "p-3.html") << "mine";
+    const std::string target = (pages / "p.html").string();
+    EXPECT_EQ(runQvtool({"holdings", work_.path().string(), "--html", target}).exitCode, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pages), {}), 1);
+    EXPECT_EQ(fileBytes(pages / "p-3.html"), "mine");
+
+    std::filesystem::remove(pages / "p-3.html");
+    const QvtoolRun run = runQvtool({"holdings", work_.path().string(), "--html", target});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("pages beside it (p-2.html and on)"), std::string::npos) << run.out;
+    const std::string index = fileBytes(pages / "p.html");
+    const std::regex link("href=\"(p-\\d+\\.html)#(t\\d+)\"");
+    std::size_t links = 0;
+    for (auto at = std::sregex_iterator(index.begin(), index.end(), link);
+         at != std::sregex_iterator(); ++at, ++links) {
+        const std::string part = fileBytes(pages / (*at)[1].str());
+        EXPECT_NE(part.find("id=\"" + (*at)[2].str() + "\""), std::string::npos) << (*at)[0];
+        std::size_t cells = 0;
+        for (auto td = part.find("<td"); td != std::string::npos; td = part.find("<td", td + 1))
+            ++cells;
+        EXPECT_LE(cells, cellsPerPage) << (*at)[1];
+    }
+    EXPECT_EQ(links, 6u);  // the three large titles and the three of SetUp
+}
+
+TEST_F(QvtoolHoldings, MissingGivesTheWantListInCzechOrder) {
+    const QvtoolRun all = runQvtool({"holdings", work_.path().string(), "--missing"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(all.out,
+              "abc 1985: 2\u201311\n"
+              "Vesmír 1998: 2\n"
+              "Vesmír 1999: 1\u20133\n"
+              "Vesmír 2000: 1\n");
+    const QvtoolRun one =
+        runQvtool({"holdings", work_.path().string(), "--missing", "--title", "čtyřlístek"});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.out, "");
+    const QvtoolRun text = runQvtool({"holdings", work_.path().string()});
+    EXPECT_NE(text.out.find(": 3 tiskopisy, 9 záznamů\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Čtyřlístek (1 záznam)\n"), std::string::npos) << text.out;
 }
 
 }  // namespace

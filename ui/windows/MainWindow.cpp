@@ -29,6 +29,7 @@
 #include "grid/DBGrid.h"
 #include "grid/DBGridAccessible.h"
 #include "holdings/HoldingsPageOpener.h"
+#include "holdings/HoldingsPageSaving.h"
 #include "messages/DefaultErrorHandler.h"
 #include "messages/MessageDialog.h"
 #include "windows/AboutWindow.h"
@@ -74,6 +75,7 @@ TForm1::TForm1()
     setCentralWidget(client);
     buildControls(client);
     buildMenu();
+    holdingsOpener_ = new HoldingsPageOpener(this);
     wireHandlers();
     // Fixed single border: the frame takes exactly the client area and the menu bar, as high as
     // the window's layout will make it. That is the bar's height for the window's width, polished
@@ -229,6 +231,16 @@ void TForm1::wireHandlers() {
     onTriggered(Zavt1, &TForm1::Zavt1Click);
     onTriggered(Npovda2, &TForm1::Npovda2Click);
     onTriggered(About1, &TForm1::About1Click);
+
+    // The browser's answer comes after Pehledsbrky1Click has returned.
+    connect(holdingsOpener_, &HoldingsPageOpener::browserFailed, this,
+            [this](const QString& page, const QString& reason) {
+                runHandler([this, &page, &reason] {
+                    offerToSaveHoldingsPage(this, page, reason, [this](const QString& target) {
+                        return holdingsOpener_->save(engine_.database(), StartDir, target);
+                    });
+                });
+            });
 }
 
 void TForm1::FormCreate() {
@@ -357,7 +369,7 @@ void TForm1::Exportovatdatabzi1Click() {
 }
 
 void TForm1::Pehledsbrky1Click() {
-    const QString failure = openHoldingsPage(engine_.database(), StartDir);
+    const QString failure = holdingsOpener_->open(engine_.database(), StartDir);
     if (!failure.isEmpty()) {
         ShowError(failure);
     }

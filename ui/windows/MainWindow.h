@@ -28,6 +28,7 @@ namespace quorvel::ui {
 class DBEdit;
 class DBGrid;
 class DBMemo;
+class HoldingsPageOpener;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -115,6 +116,7 @@ class TForm1 : public QMainWindow {
     QPushButton* Button4 = nullptr;
     QPushButton* Button5 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
+    HoldingsPageOpener* holdingsOpener_ = nullptr;
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;
