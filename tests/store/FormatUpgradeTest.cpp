@@ -133,8 +133,13 @@ TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) 
     unkeyedCatalogue(catalogue, testing::shortRuns() ? 6000 : 20000);
     const std::string before = contents(catalogue.dir());
     const std::filesystem::path journal = catalogue.dir() / "qv.db-journal";
+    // Each round kills the upgrade a little later after its journal appears; the child is
+    // stopped first, so that whether the kill lands inside the upgrade is seen, not guessed: the
+    // journal is there only while it runs. Rounds go on until four kills have landed inside,
+    // however the machine's load shifts the moments.
     int caughtHalfWay = 0;
-    for (int round = 0; round < 4; ++round) {
+    int round = 0;
+    for (; caughtHalfWay < 4 && round < 100; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const pid_t child = ::fork();
         if (child == 0) {
@@ -144,15 +149,19 @@ TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) 
             }
             ::_exit(0);
         }
-        // Killed once the upgrade has begun writing, a little later each round.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!std::filesystem::exists(journal) && std::chrono::steady_clock::now() < deadline) {
+        while (!std::filesystem::exists(journal) && ::waitpid(child, nullptr, WNOHANG) == 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(round * 20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4 * 20));
+        ::kill(child, SIGSTOP);
+        int status = 0;
+        const bool stopped = ::waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status);
+        const bool inside = stopped && std::filesystem::exists(journal);
         ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        if (std::filesystem::exists(journal)) {
+        if (stopped) {
+            ::waitpid(child, nullptr, 0);
+        }
+        if (inside) {
             ++caughtHalfWay;
             // The next opener rolls the half-done upgrade back: the old catalogue, whole.
             EXPECT_EQ(contents(catalogue.dir()), before);
@@ -163,7 +172,7 @@ TEST(FormatUpgrade, AnUpgradeKilledHalfWayIsRolledBackAndDoneAgainWithEveryRow) 
             makeUnkeyed(catalogue.dir());
         }
     }
-    EXPECT_GT(caughtHalfWay, 0) << "no kill landed inside the upgrade";
+    EXPECT_EQ(caughtHalfWay, 4) << "of " << round << " kills, too few landed inside the upgrade";
     Engine(catalogue.dir()).database();
     expectUpgraded(catalogue.dir(), before);
 }

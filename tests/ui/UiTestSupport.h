@@ -46,9 +46,10 @@ inline QWidgetList hideLeftWindows() {
 }
 
 // Runs action once a visible, active top-level window accepted by match is up; polls from
-// inside whatever loop is running (a modal display's, or QMessageBox::exec's).
+// inside whatever loop is running (a modal display's, or QMessageBox::exec's), every 10 ms for
+// up to a minute, a busy machine's time to show a window.
 inline void whenActive(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> action,
-                       int attemptsLeft = 500) {
+                       int attemptsLeft = 6000) {
     Q_ASSERT(pollingContext() != nullptr);
     QTimer::singleShot(10, pollingContext(), [=] {
         for (QWidget* window : visibleTopLevels()) {
