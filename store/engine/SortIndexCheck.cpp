@@ -5,6 +5,7 @@
 
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
+#include "engine/FormatUpgrade.h"
 #include "sqlite/SqliteStatement.h"
 
 namespace quorvel::schema {
@@ -49,6 +50,18 @@ std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& pres
     }
     transaction.commit();
     return wrong;
+}
+
+SortIndexFindings findSortIndexFaults(sqlite3* db, const std::vector<int>& present,
+                                      bool lookForKeyless) {
+    SortIndexFindings findings;
+    try {
+        findings.miscounted = miscountedSortIndexes(db, present);
+        findings.keyless = lookForKeyless && findings.miscounted.empty() && anyRowsWithoutKeys(db);
+    } catch (const EDBEngineError&) {
+        // The table can't be counted, or the check was interrupted: nothing found.
+    }
+    return findings;
 }
 
 bool rebuildSortIndexes(sqlite3* db, const std::vector<int>& keyed, int busyTimeoutMs) {

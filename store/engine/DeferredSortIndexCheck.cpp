@@ -1,0 +1,95 @@
+#include "engine/DeferredSortIndexCheck.h"
+
+#include <chrono>
+#include <utility>
+
+namespace quorvel {
+
+DeferredSortIndexCheck::DeferredSortIndexCheck(std::function<SortIndexFindings(sqlite3*)> check)
+    : check_(std::move(check)) {}
+
+DeferredSortIndexCheck::~DeferredSortIndexCheck() {
+    stopping_.store(true);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (runningOn_ != nullptr) {
+            // Its findings are of no use now; the connection stays open until the thread ends.
+            sqlite3_interrupt(runningOn_);
+        }
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void DeferredSortIndexCheck::start(CountConnection& connection, std::function<bool()> mayBegin) {
+    if (thread_.joinable() || done()) {
+        return;
+    }
+    thread_ = std::thread(
+        [this, &connection, mayBegin = std::move(mayBegin)] { run(connection, mayBegin); });
+}
+
+void DeferredSortIndexCheck::run(CountConnection& connection,
+                                 const std::function<bool()>& mayBegin) {
+    while (mayBegin && !mayBegin() && !stopping_.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (stopping_.load()) {
+        return;
+    }
+    // Taken before the claim: a count under way on the connection ends first, and a check
+    // claimed here is always one the connection serves.
+    std::lock_guard<std::mutex> inUse(connection.inUse());
+    if (!claim()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_.load()) {
+            state_ = State::Done;  // nobody will ask
+            return;
+        }
+        runningOn_ = connection.handle();
+    }
+    SortIndexFindings findings = check_(connection.handle());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        runningOn_ = nullptr;
+    }
+    finish(std::move(findings));
+}
+
+bool DeferredSortIndexCheck::claim() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (state_ != State::Pending || stopping_.load()) {
+        return false;
+    }
+    state_ = State::Running;
+    return true;
+}
+
+void DeferredSortIndexCheck::finish(SortIndexFindings findings) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        findings_ = std::move(findings);
+        state_ = State::Done;
+    }
+    finished_.notify_all();
+}
+
+const SortIndexFindings& DeferredSortIndexCheck::take(sqlite3* db) {
+    if (claim()) {
+        finish(check_(db));
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [this] { return state_ == State::Done; });
+    return findings_;
+}
+
+bool DeferredSortIndexCheck::done() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_ == State::Done;
+}
+
+}  // namespace quorvel
