@@ -5,7 +5,8 @@
 
 namespace quorvel {
 
-DeferredSortIndexCheck::DeferredSortIndexCheck(std::function<SortIndexFindings(sqlite3*)> check)
+DeferredSortIndexCheck::DeferredSortIndexCheck(
+    std::function<schema::SortIndexFindings(sqlite3*)> check)
     : check_(std::move(check)) {}
 
 DeferredSortIndexCheck::~DeferredSortIndexCheck() {
@@ -52,7 +53,7 @@ void DeferredSortIndexCheck::run(CountConnection& connection,
         }
         runningOn_ = connection.handle();
     }
-    SortIndexFindings findings = check_(connection.handle());
+    schema::SortIndexFindings findings = check_(connection.handle());
     {
         std::lock_guard<std::mutex> lock(mutex_);
         runningOn_ = nullptr;
@@ -69,7 +70,7 @@ bool DeferredSortIndexCheck::claim() {
     return true;
 }
 
-void DeferredSortIndexCheck::finish(SortIndexFindings findings) {
+void DeferredSortIndexCheck::finish(schema::SortIndexFindings findings) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         findings_ = std::move(findings);
@@ -78,7 +79,7 @@ void DeferredSortIndexCheck::finish(SortIndexFindings findings) {
     finished_.notify_all();
 }
 
-const SortIndexFindings& DeferredSortIndexCheck::take(sqlite3* db) {
+const schema::SortIndexFindings& DeferredSortIndexCheck::take(sqlite3* db) {
     if (claim()) {
         finish(check_(db));
     }

@@ -26,7 +26,7 @@ namespace quorvel {
 class DeferredSortIndexCheck {
   public:
     // check: the work, given the connection to read on; it must not throw.
-    explicit DeferredSortIndexCheck(std::function<SortIndexFindings(sqlite3*)> check);
+    explicit DeferredSortIndexCheck(std::function<schema::SortIndexFindings(sqlite3*)> check);
     // Stops a thread that waits to begin, interrupts one under way and waits for it.
     ~DeferredSortIndexCheck();
     DeferredSortIndexCheck(const DeferredSortIndexCheck&) = delete;
@@ -39,7 +39,7 @@ class DeferredSortIndexCheck {
     void start(CountConnection& connection, std::function<bool()> mayBegin = {});
     // The findings, on the calling thread: waits for a check under way on the thread, or runs it
     // on db when nobody has begun it. Later calls give the same findings at once.
-    const SortIndexFindings& take(sqlite3* db);
+    const schema::SortIndexFindings& take(sqlite3* db);
     bool done() const;
 
   private:
@@ -48,13 +48,13 @@ class DeferredSortIndexCheck {
     void run(CountConnection& connection, const std::function<bool()>& mayBegin);
     // Claims the check for the caller when nobody has begun it.
     bool claim();
-    void finish(SortIndexFindings findings);
+    void finish(schema::SortIndexFindings findings);
 
-    std::function<SortIndexFindings(sqlite3*)> check_;
+    std::function<schema::SortIndexFindings(sqlite3*)> check_;
     mutable std::mutex mutex_;
     std::condition_variable finished_;
     State state_ = State::Pending;
-    SortIndexFindings findings_;
+    schema::SortIndexFindings findings_;
     sqlite3* runningOn_ = nullptr;  // the thread's connection while it checks
     std::atomic<bool> stopping_{false};
     std::thread thread_;

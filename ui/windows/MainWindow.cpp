@@ -21,6 +21,7 @@
 #include "FrameCentring.h"
 #include "LayoutFont.h"
 #include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
 #include "export/CatalogueExport.h"
 #include "export/ExportProgress.h"
 #include "export/ExportSaveDialog.h"
