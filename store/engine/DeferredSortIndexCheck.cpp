@@ -5,6 +5,14 @@
 
 namespace quorvel {
 
+namespace {
+
+// As long as the main connection waits for a lock at the opening: a commit of another copy
+// under way is waited for, not taken for an index that can't be read.
+constexpr int busyWaitMs = 5000;
+
+}  // namespace
+
 DeferredSortIndexCheck::DeferredSortIndexCheck(
     std::function<schema::SortIndexFindings(sqlite3*)> check)
     : check_(std::move(check)) {}
@@ -53,7 +61,20 @@ void DeferredSortIndexCheck::run(CountConnection& connection,
         }
         runningOn_ = connection.handle();
     }
+    // The connection has no busy handler of its own; a count sets its own while it runs.
+    sqlite3_busy_handler(
+        connection.handle(),
+        [](void* self, int tries) {
+            if (static_cast<DeferredSortIndexCheck*>(self)->stopping_.load() ||
+                tries >= busyWaitMs) {
+                return 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return 1;
+        },
+        this);
     schema::SortIndexFindings findings = check_(connection.handle());
+    sqlite3_busy_handler(connection.handle(), nullptr, nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         runningOn_ = nullptr;

@@ -1,6 +1,6 @@
-// Rows another program wrote without sort keys get them when a copy that may write opens the
-// catalogue; nothing is written when there are none, when the files can only be read, or when
-// another connection holds the write lock.
+// Rows another program wrote without sort keys get them from a copy that may write the catalogue,
+// before its first sort; nothing is written when there are none, when the files can only be
+// read, or when another connection holds the write lock.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -38,7 +38,7 @@ struct OthersRows : ::testing::Test {
     testing::TempCatalogue catalogue;
 };
 
-TEST_F(OthersRows, GetTheirKeysAtOpeningAndSortInCzechOrderWithTheirVersionsKept) {
+TEST_F(OthersRows, GetTheirKeysBeforeTheFirstSortAndSortInCzechOrderWithTheirVersionsKept) {
     ASSERT_EQ(findings(), 2u);  // a Vytisk and a Cislo without keys
     const std::string versions = "SELECT group_concat(version) FROM (SELECT version FROM qv)";
     const std::string before = PlainConnection(catalogue.dir()).text(versions);
@@ -74,7 +74,7 @@ TEST_F(OthersRows, AreLeftAsTheyAreWhenTheCatalogueCanOnlyBeRead) {
     ::chmod(catalogue.dir().c_str(), 0700);
 }
 
-TEST_F(OthersRows, DoNotHoldUpAnOpeningWhileAnotherConnectionWrites) {
+TEST_F(OthersRows, DoNotHoldUpASortWhileAnotherConnectionWrites) {
     PlainConnection writer(catalogue.dir());
     ASSERT_EQ(writer.exec("BEGIN IMMEDIATE"), SQLITE_OK);
     const auto start = std::chrono::steady_clock::now();
