@@ -5,9 +5,8 @@
 // on its own connection. The check runs once either way.
 //
 // A sort asked for before the check has ended waits for it rather than going round the index:
-// the check costs at most what it costs at the opening (about 1 s at a million rows read from
-// the disk, 0.05 s cached), while a sort without the index reads and sorts the whole table
-// (2 s and more at a million rows).
+// the check takes about 1 s at a million rows read from the disk (0.05 s cached), while a sort
+// without the index reads and sorts the whole table (2 s and more at a million rows).
 #pragma once
 
 #include <sqlite3.h>
