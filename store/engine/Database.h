@@ -66,7 +66,9 @@ class Database {
     // (waiting for a check under way, or running it here when nobody has begun it), then
     // rebuilds a miscounted index in one transaction of its own when the catalogue may be written
     // and no other copy holds a lock, and otherwise stops using it; then gives the rows other
-    // programs wrote their keys. Once per opening; later calls return at once. Never throws.
+    // programs wrote their keys. Once per opening; later calls return at once. Throws
+    // EDBEngineError when another copy's lock outlasts the busy wait: nothing is settled then,
+    // and the next call checks again.
     void settleSortIndexes();
     bool sortIndexesSettled() const { return sortIndexesSettled_; }
     // Asked on the check's thread whether it may begin (DeferredSortIndexCheck::start); set it

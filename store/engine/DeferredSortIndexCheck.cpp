@@ -1,6 +1,7 @@
 #include "engine/DeferredSortIndexCheck.h"
 
 #include <chrono>
+#include <optional>
 #include <utility>
 
 namespace quorvel {
@@ -73,13 +74,23 @@ void DeferredSortIndexCheck::run(CountConnection& connection,
             return 1;
         },
         this);
-    schema::SortIndexFindings findings = check_(connection.handle());
+    std::optional<schema::SortIndexFindings> findings;
+    std::optional<EDBEngineError> failure;
+    try {
+        findings = check_(connection.handle());
+    } catch (const EDBEngineError& busy) {
+        failure = busy;
+    }
     sqlite3_busy_handler(connection.handle(), nullptr, nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         runningOn_ = nullptr;
+        if (failure && waiting_) {
+            // For the take() that waited all along; a later one checks again.
+            failure_ = std::move(failure);
+        }
     }
-    finish(std::move(findings));
+    end(std::move(findings));
 }
 
 bool DeferredSortIndexCheck::claim() {
@@ -91,21 +102,43 @@ bool DeferredSortIndexCheck::claim() {
     return true;
 }
 
-void DeferredSortIndexCheck::finish(schema::SortIndexFindings findings) {
+void DeferredSortIndexCheck::end(std::optional<schema::SortIndexFindings> findings) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        findings_ = std::move(findings);
-        state_ = State::Done;
+        if (findings) {
+            findings_ = std::move(*findings);
+            state_ = State::Done;
+        } else {
+            state_ = State::Pending;
+        }
     }
     finished_.notify_all();
 }
 
 const schema::SortIndexFindings& DeferredSortIndexCheck::take(sqlite3* db) {
-    if (claim()) {
-        finish(check_(db));
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        waiting_ = true;
+        finished_.wait(lock, [this] { return state_ != State::Running; });
+        waiting_ = false;
+        if (failure_) {
+            // The thread waited out another copy's lock; a wait as long again here would only
+            // end the same way.
+            const EDBEngineError failure = std::move(*failure_);
+            failure_.reset();
+            throw failure;
+        }
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return state_ == State::Done; });
+    if (claim()) {
+        std::optional<schema::SortIndexFindings> findings;
+        try {
+            findings = check_(db);
+        } catch (...) {
+            end(std::nullopt);
+            throw;
+        }
+        end(std::move(findings));
+    }
     return findings_;
 }
 

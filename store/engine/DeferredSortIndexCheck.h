@@ -15,8 +15,10 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "EDBEngineError.h"
 #include "engine/CountConnection.h"
 #include "engine/SortIndexCheck.h"
 
@@ -24,7 +26,8 @@ namespace quorvel {
 
 class DeferredSortIndexCheck {
   public:
-    // check: the work, given the connection to read on; it must not throw.
+    // check: the work, given the connection to read on; it throws EDBEngineError only when
+    // another connection's lock outlasted the busy wait.
     explicit DeferredSortIndexCheck(std::function<schema::SortIndexFindings(sqlite3*)> check);
     // Stops a thread that waits to begin, interrupts one under way and waits for it.
     ~DeferredSortIndexCheck();
@@ -37,7 +40,9 @@ class DeferredSortIndexCheck {
     // with it). connection must outlive this object.
     void start(CountConnection& connection, std::function<bool()> mayBegin = {});
     // The findings, on the calling thread: waits for a check under way on the thread, or runs it
-    // on db when nobody has begun it. Later calls give the same findings at once.
+    // on db when nobody has begun it. Later calls give the same findings at once. Throws the
+    // check's EDBEngineError when it met a lock, the thread's or its own; the next call checks
+    // again.
     const schema::SortIndexFindings& take(sqlite3* db);
     bool done() const;
 
@@ -47,14 +52,17 @@ class DeferredSortIndexCheck {
     void run(CountConnection& connection, const std::function<bool()>& mayBegin);
     // Claims the check for the caller when nobody has begun it.
     bool claim();
-    void finish(schema::SortIndexFindings findings);
+    // Done with findings; pending again without them.
+    void end(std::optional<schema::SortIndexFindings> findings);
 
     std::function<schema::SortIndexFindings(sqlite3*)> check_;
     mutable std::mutex mutex_;
     std::condition_variable finished_;
     State state_ = State::Pending;
     schema::SortIndexFindings findings_;
-    sqlite3* runningOn_ = nullptr;  // the thread's connection while it checks
+    bool waiting_ = false;                   // a take() waits for the thread's check
+    std::optional<EDBEngineError> failure_;  // the thread's, for the take() that waited
+    sqlite3* runningOn_ = nullptr;           // the thread's connection while it checks
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

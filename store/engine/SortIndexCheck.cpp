@@ -32,7 +32,10 @@ std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& pres
             // makes it walk this one.
             entries.push_back(countOf(db, "INDEXED BY " + sortIndexName(column) + " WHERE " +
                                               sortKeyColumns[column] + " >= x''"));
-        } catch (const EDBEngineError&) {
+        } catch (const EDBEngineError& error) {
+            if (error.errorCode() == engine_code::tableBusy) {
+                throw;  // nothing was read
+            }
             entries.push_back(std::nullopt);  // its pages can't be read
         }
     }
@@ -58,7 +61,10 @@ SortIndexFindings findSortIndexFaults(sqlite3* db, const std::vector<int>& prese
     try {
         findings.miscounted = miscountedSortIndexes(db, present);
         findings.keyless = lookForKeyless && findings.miscounted.empty() && anyRowsWithoutKeys(db);
-    } catch (const EDBEngineError&) {
+    } catch (const EDBEngineError& error) {
+        if (error.errorCode() == engine_code::tableBusy) {
+            throw;
+        }
         // The table can't be counted, or the check was interrupted: nothing found.
     }
     return findings;

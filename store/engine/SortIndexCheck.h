@@ -15,7 +15,7 @@
 namespace quorvel::schema {
 
 // The keyed columns among present whose sort index holds another number of entries than the
-// table has rows. Throws EDBEngineError when the table itself can't be counted.
+// table has rows. Throws EDBEngineError when the table itself can't be counted, or is locked.
 std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& present);
 
 // What the check found, on the connection it read.
@@ -25,8 +25,9 @@ struct SortIndexFindings {
 };
 
 // miscountedSortIndexes and, when every index counted right and lookForKeyless, whether any row
-// lacks its sort key (anyRowsWithoutKeys; db needs czech_key then). Never throws: a table that
-// can't be read gives no findings, as its damage shows where it is read.
+// lacks its sort key (anyRowsWithoutKeys; db needs czech_key then). A table that can't be read
+// gives no findings, as its damage shows where it is read. Throws EDBEngineError only when
+// another connection's lock outlasts db's busy wait: nothing is known then.
 SortIndexFindings findSortIndexFaults(sqlite3* db, const std::vector<int>& present,
                                       bool lookForKeyless);
 

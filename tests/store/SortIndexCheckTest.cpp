@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "EDBEngineError.h"
 #include "TempCatalogue.h"
 #include "check/CatalogueCheck.h"
 
@@ -105,6 +106,28 @@ TEST(SortIndexCheck, ASortAskedBeforeTheStartedCheckHasRunLeavesNoRowOut) {
             ::chmod(catalogue.dir().c_str(), 0700);
         }
     }
+}
+
+// Another copy holds the files locked past the busy wait when the first sort comes: that sort
+// fails as any read would, and the check isn't taken for done; the next sort checks again.
+TEST(SortIndexCheck, ACheckALockPutOffIsMadeByTheNextSort) {
+    testing::TempCatalogue catalogue;
+    catalogue.fill({{"Zahrádkář", "1", {}, {}}, {"Cesta", "2", {}, {}}, {"Čtenář", "3", {}, {}}});
+    insertPastTheIndex(catalogue.dir());
+    Engine engine(catalogue.dir());
+    Database& database = engine.database();
+    {
+        PlainConnection locker(catalogue.dir());
+        ASSERT_EQ(locker.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+        try {
+            sortedTitles(database);
+            ADD_FAILURE() << "sorted under another copy's lock";
+        } catch (const EDBEngineError& error) {
+            EXPECT_EQ(error.errorCode(), engine_code::tableBusy);
+        }
+        EXPECT_FALSE(database.sortIndexesSettled());
+    }
+    EXPECT_EQ(sortedTitles(database), "Cesta,Cesta,Čtenář,Zahrádkář,");
 }
 
 // The index is rebuilt by the first sort, under a live result that has a row locked for an edit
