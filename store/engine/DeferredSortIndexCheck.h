@@ -2,7 +2,8 @@
 // leaves it pending; the program starts it on a thread of the store, on the count connection,
 // once its first screen is up. Whoever needs its findings first gets them through take(): a
 // statement that sorts waits for a check under way, and runs a check nobody has begun itself,
-// on its own connection. The check runs once either way.
+// on its own connection. The check is made once either way; a try that met another copy's lock
+// past the busy wait doesn't count, and the next sort tries again.
 //
 // A sort asked for before the check has ended waits for it rather than going round the index:
 // the check takes about 1 s at a million rows read from the disk (0.05 s cached), while a sort
