@@ -32,6 +32,11 @@ constexpr Subcommand subcommands[] = {
      "the data grid DBGrid1 of 12 lines, offscreen (keys, clicks, Edit, first\n"
      "                  paints); second column the record set's own operation",
      runGridBench},
+    {"start", "DIR...",
+     "the main window's start, offscreen, until its grid has painted its first\n"
+     "                  rows, cold and warm, and the opening's checks one by one, on each\n"
+     "                  catalogue; second column SQLite opening the files and stepping 20 rows",
+     runStartBench},
 #endif
     {"export", "DIR",
      "the export of DIR's catalogue (both files copied under the engine's\n"

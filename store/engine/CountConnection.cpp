@@ -24,6 +24,7 @@ CountConnection::CountConnection(const CatalogueFiles& files) {
             attach.step();
         }
         LikePattern::install(db_);
+        collator_.installOn(db_);
     } catch (...) {
         // On the opening thread, which holds none of the files' locks on another connection
         // at this moment or takes them only after this returns.

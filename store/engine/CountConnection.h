@@ -1,5 +1,6 @@
-// The catalogue's second connection, read-only, with the memo file attached and our LIKE
-// installed: searches are counted on it in the background (BackgroundCount), one at a time.
+// The catalogue's second connection, read-only, with the memo file attached and our LIKE and
+// czech_key installed: searches are counted on it in the background (BackgroundCount), and the
+// sort indexes are checked on it (DeferredSortIndexCheck), one at a time.
 //
 // It is opened once, by the thread that first asks for it, and closed with the Database, on the
 // Database's thread, when no count runs. It is never closed while the program works: on Linux,
@@ -14,6 +15,8 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+
+#include "text/CzechCollator.h"
 
 namespace quorvel {
 
@@ -37,6 +40,7 @@ class CountConnection {
     std::mutex& inUse() { return inUse_; }
 
   private:
+    CzechCollator collator_;  // serves the connection's czech_key, so it outlives db_
     sqlite3* db_ = nullptr;
     std::mutex inUse_;
 };

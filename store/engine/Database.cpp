@@ -231,10 +231,6 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             sortKeys_ = true;
         }
         findSortIndexes();
-        checkSortIndexes();
-        if (!readOnly() && sortIndex_[0] && sortIndex_[1]) {
-            schema::keyRowsWrittenByOthers(db_, busyTimeoutMs);
-        }
         sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
         sqlite3_close(db_);
@@ -244,6 +240,7 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
 }
 
 Database::~Database() {
+    sortIndexCheck_.reset();
     countConnection_.reset();
     statements_.clear();
     rowInsert_.reset();
@@ -398,34 +395,61 @@ void Database::checkPair() {
 
 // An unkeyed catalogue's indexes order bytes, not Czech: of no use to a sorted result.
 void Database::findSortIndexes() {
+    std::vector<int> present;
     for (int column = 0; column < schema::keyedColumnCount; ++column) {
         sqlite::Statement index(
             db_, "SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name=?");
         index.bind(1, std::optional<std::string>(schema::sortIndexName(column)));
         sortIndex_[column] = sortKeys_ && index.step() && index.integer(0) == 1;
-    }
-}
-
-void Database::checkSortIndexes() {
-    std::vector<int> present;
-    for (int column = 0; column < schema::keyedColumnCount; ++column) {
         if (sortIndex_[column]) {
             present.push_back(column);
         }
     }
-    std::vector<int> wrong;
-    try {
-        wrong = schema::miscountedSortIndexes(db_, present);
-    } catch (const EDBEngineError&) {
-        return;  // the table can't be counted: its damage shows where it is read
-    }
-    if (wrong.empty() || (!readOnly() && schema::rebuildSortIndexes(db_, wrong, busyTimeoutMs))) {
+    // Rows without keys are searched for through both indexes, and written only when the
+    // catalogue may be.
+    const bool lookForKeyless = !readOnly() && present.size() == 2;
+    sortIndexCheck_ =
+        std::make_unique<DeferredSortIndexCheck>([present, lookForKeyless](sqlite3* db) {
+            return schema::findSortIndexFaults(db, present, lookForKeyless);
+        });
+}
+
+void Database::startSortIndexCheck() {
+    if (sortIndexCheck_->done() || (!sortIndex_[0] && !sortIndex_[1])) {
         return;
     }
-    for (const int column : wrong) {
-        sortIndex_[column] = false;
-        bypassIndex_[column] = true;
+    try {
+        sortIndexCheck_->start(countConnection(), beforeSortIndexCheck_);
+    } catch (const EDBEngineError&) {
+        // No connection to check on: the first sort checks on this one.
     }
+}
+
+void Database::settleSortIndexes() {
+    if (sortIndexesSettled_) {
+        return;
+    }
+    const schema::SortIndexFindings& findings = sortIndexCheck_->take(db_);
+    sortIndexesSettled_ = true;
+    if (findings.miscounted.empty() && !findings.keyless) {
+        return;
+    }
+    // What follows are the engine's own statements, which the fence around the user's
+    // statements would refuse.
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    const bool rebuilt = !findings.miscounted.empty() && !readOnly() &&
+                         schema::rebuildSortIndexes(db_, findings.miscounted, busyTimeoutMs);
+    if (!findings.miscounted.empty() && !rebuilt) {
+        for (const int column : findings.miscounted) {
+            sortIndex_[column] = false;
+            bypassIndex_[column] = true;
+        }
+    }
+    // A rebuilt index wasn't searched for rows without keys.
+    if (!readOnly() && sortIndex_[0] && sortIndex_[1] && (findings.keyless || rebuilt)) {
+        schema::keyRowsWrittenByOthers(db_, busyTimeoutMs);
+    }
+    sqlite3_set_authorizer(db_, authorize, nullptr);
 }
 
 const char* Database::mode() const {

@@ -12,6 +12,12 @@
 // A catalogue of the unkeyed format (before the Czech sort keys) is upgraded by the first
 // opening that may write it (FormatUpgrade); one that can only be read is sorted on keys the
 // connection makes as it reads (czech_key), without its indexes.
+//
+// The opening reads only what the first screen needs besides the files' headers and schemas.
+// The sort indexes' check, and the search for rows another program wrote without their sort
+// keys, read far more, and only a sorted result depends on them: they run once the program asks
+// (startSortIndexCheck, on the count connection's thread), and their findings are acted on before
+// the first statement that sorts (settleSortIndexes).
 #pragma once
 
 #include <sqlite3.h>
@@ -24,6 +30,7 @@
 
 #include "EngineCodes.h"
 #include "engine/CountConnection.h"
+#include "engine/DeferredSortIndexCheck.h"
 #include "engine/RowLocks.h"
 #include "sqlite/SqliteStatement.h"
 #include "text/CzechCollator.h"
@@ -52,11 +59,31 @@ class Database {
     // Throws readOnlyFile, naming the file or directory that can't be written, when the
     // catalogue can only be read; every write asks this first.
     void requireWritable() const;
+    // Starts the sort indexes' check on the count connection's thread, at most once; when that
+    // connection can't be opened, the check is left to settleSortIndexes.
+    void startSortIndexCheck();
+    // Called before any statement that may read through a sort index: takes the check's findings
+    // (waiting for a check under way, or running it here when nobody has begun it), then
+    // rebuilds a miscounted index in one transaction of its own when the catalogue may be written
+    // and no other copy holds a lock, and otherwise stops using it; then gives the rows other
+    // programs wrote their keys. Once per opening; later calls return at once. Throws
+    // EDBEngineError when another copy's lock outlasts the busy wait: nothing is settled then,
+    // and the next call checks again.
+    void settleSortIndexes();
+    bool sortIndexesSettled() const { return sortIndexesSettled_; }
+    // Asked on the check's thread whether it may begin (DeferredSortIndexCheck::start); set it
+    // before startSortIndexCheck. Tests hold the check with it.
+    void setBeforeSortIndexCheck(std::function<bool()> hook) {
+        beforeSortIndexCheck_ = std::move(hook);
+    }
+    // Whether a sorted result reads through column's sort index; settled only after
+    // settleSortIndexes.
     bool hasSortIndex(int column) const;
     // What an order by column sorts on in this catalogue's format (schema::sortExpression).
     std::string sortExpression(int column) const;
     // The table as a query reads it whole: "main.qv", kept from every index when one was found
-    // wrong at the opening (either index covers a list of ids, and SQLite may scan one).
+    // wrong and kept (either index covers a list of ids, and SQLite may scan one); settled only
+    // after settleSortIndexes.
     std::string rowsSource() const;
     // The writer of rows on this connection; throws readOnlyFile when the catalogue can only
     // be read.
@@ -86,13 +113,11 @@ class Database {
     void useRollbackJournal(const char* schemaName, const std::filesystem::path& path);
     void checkPair();
     void findSortIndexes();
-    // Rebuilds, or stops using, a sort index whose count of entries isn't the table's
-    // (SortIndexCheck).
-    void checkSortIndexes();
 
     std::filesystem::path directory_;
     std::string vfsName_;
     std::function<bool()> beforeCountRange_;
+    std::function<bool()> beforeSortIndexCheck_;
     // What can't be written when the catalogue can only be read; empty when it can be.
     std::filesystem::path readOnlyPath_;
     // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
@@ -104,6 +129,9 @@ class Database {
     std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
     std::unique_ptr<RowInsert> rowInsert_;
     std::unique_ptr<CountConnection> countConnection_;
+    // Declared after the count connection, so that its thread has ended before that closes.
+    std::unique_ptr<DeferredSortIndexCheck> sortIndexCheck_;
+    bool sortIndexesSettled_ = false;
     bool sortKeys_ = false;  // the rows carry their sort keys (the current format)
     bool sortIndex_[2] = {false, false};
     bool bypassIndex_[2] = {false, false};  // an index found wrong and kept: reads go round it

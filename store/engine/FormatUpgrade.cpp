@@ -25,7 +25,9 @@ std::string keylessRows(int c) {
            field + " <> '' AND czech_key(" + field + ") <> x''";
 }
 
-bool anyKeyless(sqlite3* db) {
+}  // namespace
+
+bool anyRowsWithoutKeys(sqlite3* db) {
     for (int c = 0; c < keyedColumnCount; ++c) {
         sqlite::Statement probe(db, "SELECT 1" + keylessRows(c) + " LIMIT 1");
         if (probe.step()) {
@@ -34,8 +36,6 @@ bool anyKeyless(sqlite3* db) {
     }
     return false;
 }
-
-}  // namespace
 
 void upgradeToSortKeys(sqlite3* db) {
     using sqlite::execute;
@@ -66,7 +66,7 @@ void upgradeToSortKeys(sqlite3* db) {
 
 void keyRowsWrittenByOthers(sqlite3* db, int busyTimeoutMs) {
     try {
-        if (!anyKeyless(db)) {
+        if (!anyRowsWithoutKeys(db)) {
             return;
         }
         // Not worth a wait: the rows sort as they did until an opening finds the files free.

@@ -22,4 +22,8 @@ void upgradeToSortKeys(sqlite3* db);
 // are then as they were. Restores busyTimeoutMs as db's busy timeout.
 void keyRowsWrittenByOthers(sqlite3* db, int busyTimeoutMs);
 
+// Whether any row lacks its sort key, as keyRowsWrittenByOthers finds them: reads only rows with
+// an empty key, through the key indexes. Needs czech_key on db; throws EDBEngineError.
+bool anyRowsWithoutKeys(sqlite3* db);
+
 }  // namespace quorvel::schema

@@ -5,6 +5,7 @@
 
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
+#include "engine/FormatUpgrade.h"
 #include "sqlite/SqliteStatement.h"
 
 namespace quorvel::schema {
@@ -31,7 +32,10 @@ std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& pres
             // makes it walk this one.
             entries.push_back(countOf(db, "INDEXED BY " + sortIndexName(column) + " WHERE " +
                                               sortKeyColumns[column] + " >= x''"));
-        } catch (const EDBEngineError&) {
+        } catch (const EDBEngineError& error) {
+            if (error.errorCode() == engine_code::tableBusy) {
+                throw;  // nothing was read
+            }
             entries.push_back(std::nullopt);  // its pages can't be read
         }
     }
@@ -49,6 +53,21 @@ std::vector<int> miscountedSortIndexes(sqlite3* db, const std::vector<int>& pres
     }
     transaction.commit();
     return wrong;
+}
+
+SortIndexFindings findSortIndexFaults(sqlite3* db, const std::vector<int>& present,
+                                      bool lookForKeyless) {
+    SortIndexFindings findings;
+    try {
+        findings.miscounted = miscountedSortIndexes(db, present);
+        findings.keyless = lookForKeyless && findings.miscounted.empty() && anyRowsWithoutKeys(db);
+    } catch (const EDBEngineError& error) {
+        if (error.errorCode() == engine_code::tableBusy) {
+            throw;
+        }
+        // The table can't be counted, or the check was interrupted: nothing found.
+    }
+    return findings;
 }
 
 bool rebuildSortIndexes(sqlite3* db, const std::vector<int>& keyed, int busyTimeoutMs) {

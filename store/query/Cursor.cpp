@@ -29,6 +29,16 @@ constexpr std::uint64_t countAtOnce = 1024;
     throw EDBEngineError(code, std::move(entries));
 }
 
+// The column a sorted result is walked by through its sort index, once the index is known to
+// be sound; nullopt when the result is walked in id order.
+std::optional<int> indexedOrder(Database& database, const ParsedSelect& select) {
+    if (!select.orderColumn) {
+        return std::nullopt;
+    }
+    database.settleSortIndexes();
+    return database.hasSortIndex(*select.orderColumn) ? select.orderColumn : std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<Cursor> Cursor::open(Database& database, std::string_view text, bool requestLive) {
@@ -36,10 +46,7 @@ std::unique_ptr<Cursor> Cursor::open(Database& database, std::string_view text, 
 }
 
 Cursor::Cursor(Database& database, ParsedSelect select, bool requestLive)
-    : database_(database),
-      walk_(database, select.orderColumn && database.hasSortIndex(*select.orderColumn)
-                          ? select.orderColumn
-                          : std::nullopt) {
+    : database_(database), walk_(database, indexedOrder(database, select)) {
     const Checked checked{*this};
     for (int column : select.columns) {
         const TableColumn& definition = schema::columns[column];

@@ -34,6 +34,29 @@ std::vector<Issue> issues() {
             {"Dikobraz", "5/1968", "Vtipy", "Satira"}};
 }
 
+// Copies the first row while qv_by_vytisk is, for that while, a partial index of no rows: the
+// index then lacks the copy and reads without an error, as damage can leave it.
+void leaveARowOutOfTheTitleIndex(const std::filesystem::path& directory) {
+    const auto run = [&directory](const std::string& sql) {
+        sqlite3* db = nullptr;
+        const bool done = sqlite3_open((directory / "qv.db").c_str(), &db) == SQLITE_OK &&
+                          sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return done;
+    };
+    const auto define = [&run](const std::string& where) {
+        return run(
+            "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = 'CREATE INDEX "
+            "qv_by_vytisk ON qv(vytisk_key)" +
+            where + "' WHERE name = 'qv_by_vytisk'");
+    };
+    QVERIFY(define(" WHERE 0"));
+    QVERIFY(
+        run("INSERT INTO qv(vytisk, cislo, vytisk_key, cislo_key) "
+            "SELECT vytisk, cislo, vytisk_key, cislo_key FROM qv WHERE id = 1"));
+    QVERIFY(define(""));
+}
+
 // The names of parent's controls (labels aside) in the order of the focus chain.
 QStringList focusChainWithin(const QWidget* parent) {
     QStringList names;
@@ -356,6 +379,18 @@ class MainWindowCommandsTest : public QObject {
         click(control(form, "Button2"));
         QTRY_COMPARE(shown.texts, (QStringList{confirmDelete, deleteFailed}));
         QCOMPARE(storedTitles(directory_->path()).size(), 5);
+        form.close();
+    }
+
+    // The window checks the sort indexes only once its first screen is up; a sort asked for
+    // right after still never trusts an index that lacks a row.
+    void aSortSoonAfterTheStartListsARowTheIndexLacks() {
+        leaveARowOutOfTheTitleIndex(directory_->path());
+        TForm1 form;
+        openWindow(form);
+        click(control(form, "RadioButton3"));  // "Tiskopisu"
+        QCOMPARE(resultTitles(form.query()),
+                 (QStringList{"Abeceda", "Dikobraz", "Reflex", "Vesmír", "Vesmír", "Zahrada"}));
         form.close();
     }
 

@@ -1,6 +1,6 @@
-// Rows another program wrote without sort keys get them when a copy that may write opens the
-// catalogue; nothing is written when there are none, when the files can only be read, or when
-// another connection holds the write lock.
+// Rows another program wrote without sort keys get them from a copy that may write the catalogue,
+// before its first sort; nothing is written when there are none, when the files can only be
+// read, or when another connection holds the write lock.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -38,7 +38,7 @@ struct OthersRows : ::testing::Test {
     testing::TempCatalogue catalogue;
 };
 
-TEST_F(OthersRows, GetTheirKeysAtOpeningAndSortInCzechOrderWithTheirVersionsKept) {
+TEST_F(OthersRows, GetTheirKeysBeforeTheFirstSortAndSortInCzechOrderWithTheirVersionsKept) {
     ASSERT_EQ(findings(), 2u);  // a Vytisk and a Cislo without keys
     const std::string versions = "SELECT group_concat(version) FROM (SELECT version FROM qv)";
     const std::string before = PlainConnection(catalogue.dir()).text(versions);
@@ -74,10 +74,10 @@ TEST_F(OthersRows, AreLeftAsTheyAreWhenTheCatalogueCanOnlyBeRead) {
     ::chmod(catalogue.dir().c_str(), 0700);
 }
 
-TEST_F(OthersRows, DoNotHoldUpAnOpeningWhileAnotherConnectionWrites) {
-    // An opening that waited for the writer would wait out the engine's busy timeout (5 s):
-    // the writer holds its lock until the opening is over. It is measured beside the opening
-    // after the commit, which keys the rows, so that a busy machine slows both alike.
+TEST_F(OthersRows, DoNotHoldUpASortWhileAnotherConnectionWrites) {
+    // A sort that waited for the writer would wait out the engine's busy timeout (5 s): the
+    // writer holds its lock until the sort is over. It is measured beside the sort after the
+    // commit, which keys the rows, so that a busy machine slows both alike.
     const auto timed = [this](const std::string& expected) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(titles(), expected);

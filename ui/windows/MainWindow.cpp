@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <filesystem>
 #include <limits>
@@ -20,6 +21,7 @@
 #include "FrameCentring.h"
 #include "LayoutFont.h"
 #include "engine/CatalogueSchema.h"
+#include "engine/Database.h"
 #include "export/CatalogueExport.h"
 #include "export/ExportProgress.h"
 #include "export/ExportSaveDialog.h"
@@ -90,6 +92,7 @@ TForm1::TForm1()
     Query1.AddSQL("select * from qv");
     Query1.SetActive(true);
     FormCreate();
+    DBGrid1->viewport()->installEventFilter(this);
 }
 
 TForm1::~TForm1() {
@@ -259,6 +262,17 @@ bool TForm1::event(QEvent* event) {
         runHandler([this] { FormActivate(); });
     }
     return handled;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == DBGrid1->viewport()) {
+        watched->removeEventFilter(this);
+        // Once this paint is done: the sort indexes are checked while the user reads the first
+        // screen, which never waits for that check; the first sort does, if it comes sooner.
+        QTimer::singleShot(
+            0, this, [this] { runHandler([this] { engine_.database().startSortIndexCheck(); }); });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::FormActivate() {

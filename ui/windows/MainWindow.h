@@ -51,6 +51,8 @@ class TForm1 : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    // Watches the grid for its first paint: the first screen is up then.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls(QWidget* client);
