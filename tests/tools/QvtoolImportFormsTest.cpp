@@ -261,6 +261,75 @@ TEST_F(QvtoolImportForms, RefusesWhatItCantReadForSureAndTheOptionsSettleIt) {
     }
 }
 
+// Each guess that once stored garbled text and reported success. A file of UTF-8 letters with a
+// stray byte is refused at the byte's line, wherever the stretch the guess weighs happens to end
+// (here inside a letter, or a byte before or after); bytes that are valid UTF-8 only by chance
+// read as what a Czech list holds; and Š Ť Ž š ť ž of ISO-8859-2 count as letters.
+TEST_F(QvtoolImportForms, NeverGarblesTheGuessedEncoding) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> titles;  // stored; empty: refused
+        std::string refusal;              // the message's end, after "CSV:"
+    };
+    std::vector<Case> cases{
+        {"UTF-8 with a stray byte",
+         "Vytisk;Cislo\r\n\xC4\x8Cten\xC3\xAD pro \xC5\xBE"
+         "eny;3/1998\r\nMy\x9A"
+         "ka;1/2000\r\n",
+         {},
+         "3: field 1 is not valid UTF-8"},
+        {"windows-1250 that is valid UTF-8 by chance",
+         "Vytisk;Cislo\r\nV\xDD\x8EIVA;1\r\nS\xCD\x8D;2\r\nP\xCC\x8A\xCD;3\r\n",
+         {"VÝŽIVA", "SÍŤ", "PĚŠÍ"},
+         ""},
+        {"iso-8859-2 with Šť and šť",
+         encoded("Vytisk;Cislo\r\nŠťastný;1\r\nšťáva;2\r\nKošík a Žďár;3\r\n", "ISO-8859-2"),
+         {"Šťastný", "šťáva", "Košík a Žďár"},
+         ""},
+        {"UTF-8 of letters no Czech list holds",
+         "Vytisk\n\xCE\x9B\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82\n",
+         {},
+         "2: can't tell the file's encoding: as UTF-8 it holds characters no Czech or Slovak list "
+         "has (line 2), and read as windows-1250 its byte 0x9B is \"›\" where no Czech or Slovak "
+         "text has it; give --encoding"},
+    };
+    // The guess weighs 64 KiB from the first letter above ASCII on: there the stretch ends a byte
+    // before "ž", inside it, and at its end; the stray bytes come after it.
+    for (const std::size_t padding : {65'532U, 65'533U, 65'534U}) {
+        std::string bytes = "Vytisk\n\xC5\xBE";
+        for (std::size_t i = 0; i < padding; ++i) {
+            bytes += i % 40 == 39 ? '\n' : 'x';
+        }
+        bytes += "\xC5\xBE\n";
+        const auto line = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+        for (int i = 0; i < 1001; ++i) {
+            bytes += "Ko\x9A\xEDk\n";
+        }
+        cases.push_back({"64 KiB and " + std::to_string(padding - 65'533) + " bytes",
+                         bytes,
+                         {},
+                         std::to_string(line) + ": field 1 is not valid UTF-8"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.titles.empty()) {
+            std::vector<std::string> titles;
+            for (const CatalogueIssue& issue : imported(c.bytes)) {
+                titles.push_back(issue.title);
+            }
+            EXPECT_EQ(titles, c.titles);
+            continue;
+        }
+        const std::string before = demoState();
+        const std::string csv = write(c.bytes);
+        const QvtoolRun run = runQvtool({"import", csv, demo.path().string()});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "qvtool: " + csv + ":" + c.refusal + "\n");
+        EXPECT_EQ(demoState(), before);
+    }
+}
+
 TEST_F(QvtoolImportForms, DryRunTellsWhatWouldBeImportedAndChangesNothing) {
     std::string list = record({"Tiskopis", "Číslo výtisku/rok", "Poznámka", "Obsah výtisku"}, ';');
     for (const CatalogueIssue& issue : issues) {
