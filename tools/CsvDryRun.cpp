@@ -86,6 +86,9 @@ bool dryRunImport(const std::filesystem::path& csv, const CsvReadOptions& option
         ++rows;
         ++refusals;
     }
+    if (issues.emptyRecords() > 0) {
+        out << plural(issues.emptyRecords(), "empty row", "empty rows") << " skipped.\n";
+    }
     if (refusals > 0) {
         out << "Refused:\n" << refused;
         out << plural(rows, "row", "rows") << " read, " << refusals

@@ -1,7 +1,10 @@
 // The issues of a CSV file, each as the four fields of a row of the table: the file read in the
 // encoding and with the delimiter given or guessed (CsvDialectGuess), its header taken as the
-// names of the columns (CsvColumns), then record by record. The import and its dry run both read
-// through it, so that a dry run tells exactly what the import would do.
+// names of the columns (CsvColumns), then record by record. What spreadsheets write besides is
+// passed over: a first line "sep=;" naming the delimiter (which the delimiter given still
+// overrides), and records whose fields are all empty, blank rows and blank lines at the end. The
+// import and its dry run both read through it, so that a dry run tells exactly what the import
+// would do.
 #pragma once
 
 #include <array>
@@ -41,9 +44,11 @@ class CsvIssueReader {
     const CsvInputDialect& dialect() const { return dialect_; }
     const CsvColumns& columns() const { return *columns_; }
 
-    // Reads the next issue; false at the end of the file. Throws CsvError for a record that isn't
-    // CSV, std::runtime_error when reading fails.
+    // Reads the next issue, passing over empty records; false at the end of the file. Throws
+    // CsvError for a record that isn't CSV, std::runtime_error when reading fails.
     bool next(CsvIssue& issue);
+    // Empty records passed over so far.
+    std::uint64_t emptyRecords() const { return emptyRecords_; }
     // The reason issue can't be a row of the table; empty when it can.
     std::string problemOf(const CsvIssue& issue) const;
 
@@ -56,6 +61,7 @@ class CsvIssueReader {
     std::unique_ptr<CsvReader> reader_;
     std::unique_ptr<CsvColumns> columns_;
     CsvRecord record_;
+    std::uint64_t emptyRecords_ = 0;
 };
 
 }  // namespace quorvel::tools

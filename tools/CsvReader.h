@@ -42,8 +42,9 @@ struct CsvRecord {
     // The record's first min(count, mostFields) fields; strings after them are kept only so
     // their storage serves the next records.
     std::vector<std::string> fields;
-    std::size_t count = 0;   // fields the record has
-    std::uint64_t line = 0;  // where the record begins
+    std::size_t count = 0;     // fields the record has
+    bool droppedEmpty = true;  // whether the fields not kept are all empty
+    std::uint64_t line = 0;    // where the record begins
 };
 
 class CsvReader {
@@ -72,7 +73,7 @@ class CsvReader {
     // Reads the next block; false at the end of the file.
     bool fill();
     std::string& beginField(CsvRecord& record);
-    void endField(const CsvRecord& record) const;
+    void endField(CsvRecord& record);
 
     std::unique_ptr<CsvSourceFile> source_;
     char delimiter_;

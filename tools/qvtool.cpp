@@ -119,11 +119,18 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 int importCsv(const std::vector<std::string>& arguments) {
     const char* form =
         "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]";
-    requireOperands(arguments, 2, 8, form);
+    requireOperands(arguments, 1, 8, form);
     const std::filesystem::path csv = arguments[1];
-    const std::filesystem::path directory = arguments[2];
-    const std::map<std::string, std::string> options = readOptions(
-        arguments, 3, {"--ignore-extra", "--dry-run"}, {"--delimiter", "--encoding"}, form);
+    // A dry run opens no catalogue and so needs no DIR.
+    const bool hasDirectory = arguments.size() > 2 && !arguments[2].starts_with("--");
+    const std::filesystem::path directory = hasDirectory ? arguments[2] : "";
+    const std::map<std::string, std::string> options =
+        readOptions(arguments, hasDirectory ? 3 : 2, {"--ignore-extra", "--dry-run"},
+                    {"--delimiter", "--encoding"}, form);
+    const bool dryRun = options.count("--dry-run") != 0;
+    if (!hasDirectory && !dryRun) {
+        throw UsageError{std::string("usage: qvtool ") + form};
+    }
     tools::CsvReadOptions read;
     read.ignoreExtra = options.count("--ignore-extra") != 0;
     if (const auto given = options.find("--delimiter"); given != options.end()) {
@@ -140,10 +147,10 @@ int importCsv(const std::vector<std::string>& arguments) {
                 given->second + "'"};
         }
     }
-    requireDirectory(directory);
-    if (options.count("--dry-run") != 0) {
+    if (dryRun) {
         return tools::dryRunImport(csv, read, std::cout) ? exitDone : exitFailed;
     }
+    requireDirectory(directory);
     tools::CsvImport import(csv, directory, read);
     const auto progress =
         terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
@@ -155,8 +162,13 @@ int importCsv(const std::vector<std::string>& arguments) {
     if (progress) {
         progress->finish();
     }
-    std::cout << "Imported " << rows << " issues from " << csv.string() << " into "
-              << directory.string() << ".\n";
+    const std::uint64_t empty = import.emptyRecords();
+    std::cout << "Imported " << rows << (rows == 1 ? " issue" : " issues") << " from "
+              << csv.string() << " into " << directory.string()
+              << (empty == 0   ? ""
+                  : empty == 1 ? "; 1 empty row skipped"
+                               : "; " + std::to_string(empty) + " empty rows skipped")
+              << ".\n";
     return exitDone;
 }
 

@@ -330,6 +330,68 @@ TEST_F(QvtoolImportForms, NeverGarblesTheGuessedEncoding) {
     }
 }
 
+// What spreadsheets write beside the list is read, not refused: a first line naming the
+// delimiter, blank rows and lines (skipped and counted, in the dry run too), empty columns
+// without a name. A value in such a column is still refused, and "sep=" names only a
+// delimiter import takes.
+TEST_F(QvtoolImportForms, ReadsWhatSpreadsheetsWriteBesideTheList) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> titles;  // imported; empty: refused
+        std::string message;  // the import's message after "CSV", or its refusal after "CSV:"
+    };
+    const std::string list = "Název;Číslo;;\r\nA;1;;\r\n;;;\r\nB;2;;\r\n;;;\r\n";
+    for (const Case& c : std::vector<Case>{
+             {"sep=;\r\n" + list + "\r\n\r\n", {"A", "B"}, "; 4 empty rows skipped."},
+             {"\xEF\xBB\xBFsep=\t\nTitul\tObsah\nA;1\t\n\t\n", {"A;1"}, "; 1 empty row skipped."},
+             {"sep=,\nTitul;Obsah\nA,1\n",
+              {},
+              ":2: column 1 \"Titul;Obsah\" names no field of "
+              "the table; --ignore-extra leaves it out"},
+             {"sep=|\nTitul\nA\n",
+              {},
+              ":1: the first line \"sep=|\" names a delimiter import "
+              "doesn't take: a comma, semicolon or tab"},
+             {"Titul;;Číslo\nA;;1\nB;x;2\n",
+              {},
+              ":3: column 2 (no name) holds a value but names "
+              "no field; --ignore-extra leaves it out"},
+             {"Titul;Číslo;\nA;1\nB;2;\n", {"A", "B"}, "."},
+         }) {
+        SCOPED_TRACE(c.bytes);
+        const TemporaryDirectory catalogue;
+        ASSERT_EQ(runQvtool({"create", catalogue.path().string()}).exitCode, 0);
+        const std::string csv = write(c.bytes);
+        const QvtoolRun run = runQvtool({"import", csv, catalogue.path().string()});
+        std::vector<std::string> titles;
+        for (const CatalogueIssue& issue : readCatalogue(catalogue.path())) {
+            titles.push_back(issue.title);
+        }
+        EXPECT_EQ(titles, c.titles);
+        if (c.titles.empty()) {
+            EXPECT_EQ(run.err, "qvtool: " + csv + c.message + "\n");
+        } else {
+            const std::size_t n = c.titles.size();
+            EXPECT_EQ(run.out, "Imported " + std::to_string(n) + (n == 1 ? " issue" : " issues") +
+                                   " from " + csv + " into " + catalogue.path().string() +
+                                   c.message + "\n");
+        }
+    }
+
+    // A dry run needs no catalogue: without DIR, or with one that doesn't exist.
+    const std::string csv = write("sep=;\r\n" + list + "\r\n");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"import", csv, "--dry-run"},
+          std::vector<std::string>{"import", csv, (files.path() / "none").string(), "--dry-run"}}) {
+        const QvtoolRun run = runQvtool(arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(run.out.ends_with("\n3 empty rows skipped.\n2 issues would be imported.\n"))
+            << run.out;
+    }
+    const QvtoolRun one = runQvtool({"import", write("Titul\nA\n"), demo.path().string()});
+    EXPECT_TRUE(one.out.starts_with("Imported 1 issue from ")) << one.out;
+}
+
 TEST_F(QvtoolImportForms, DryRunTellsWhatWouldBeImportedAndChangesNothing) {
     std::string list = record({"Tiskopis", "Číslo výtisku/rok", "Poznámka", "Obsah výtisku"}, ';');
     for (const CatalogueIssue& issue : issues) {
