@@ -4,6 +4,7 @@
 
 #include "CsvDialectGuess.h"
 #include "CsvSourceFile.h"
+#include "FormulaProtection.h"
 #include "text/Utf8.h"
 
 namespace quorvel::tools {
@@ -75,6 +76,13 @@ CsvIssueReader::CsvIssueReader(const std::filesystem::path& csv, const CsvReadOp
             throw CsvError(1, "the file is empty, without the header " + headerLine());
         }
         columns_ = std::make_unique<CsvColumns>(record_, options.ignoreExtra);
+        protectedFormulas_ =
+            !separator && head.starts_with("\xEF\xBB\xBF") && dialect_.delimiter == ';' &&
+            record_.count == fieldCount &&
+            std::equal(schema::columns.begin(), schema::columns.end(), record_.fields.begin(),
+                       [](const TableColumn& column, const std::string& name) {
+                           return name == column.fieldName;
+                       });
     } catch (const CsvError& error) {
         throw inFile(csv, error);
     }
@@ -101,6 +109,9 @@ bool CsvIssueReader::next(CsvIssue& issue) {
         issue.fields[field] = source && *source < record_.count
                                   ? std::string_view(record_.fields[*source])
                                   : std::string_view();
+        if (protectedFormulas_) {
+            issue.fields[field] = withoutFormulaProtection(issue.fields[field]);
+        }
     }
     return true;
 }

@@ -2,7 +2,9 @@
 // encoding and with the delimiter given or guessed (CsvDialectGuess), its header taken as the
 // names of the columns (CsvColumns), then record by record. What spreadsheets write besides is
 // passed over: a first line "sep=;" naming the delimiter (which the delimiter given still
-// overrides), and records whose fields are all empty, blank rows and blank lines at the end. The
+// overrides), and records whose fields are all empty, blank rows and blank lines at the end.
+// A file as export --excel writes it (a byte-order mark, semicolons, the four field names as
+// the header) has the protection of its formula-like fields taken away (FormulaProtection). The
 // import and its dry run both read through it, so that a dry run tells exactly what the import
 // would do.
 #pragma once
@@ -62,6 +64,7 @@ class CsvIssueReader {
     std::unique_ptr<CsvColumns> columns_;
     CsvRecord record_;
     std::uint64_t emptyRecords_ = 0;
+    bool protectedFormulas_ = false;  // the file is as export --excel writes it
 };
 
 }  // namespace quorvel::tools

@@ -1,6 +1,8 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
 // or a large generated one for benchmarks; moves rows in and out of one as CSV; checks and
 // repairs one. See usageText() for the commands.
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -173,7 +175,7 @@ int importCsv(const std::vector<std::string>& arguments) {
 }
 
 int exportCsv(const std::vector<std::string>& arguments) {
-    const char* form = "export DIR CSV [--order vytisk|cislo] [--excel]";
+    const char* form = "export DIR CSV|XLSX [--order vytisk|cislo] [--excel]";
     requireOperands(arguments, 2, 5, form);
     const std::filesystem::path directory = arguments[1];
     const std::filesystem::path csv = arguments[2];
@@ -192,14 +194,17 @@ int exportCsv(const std::vector<std::string>& arguments) {
     tools::CsvExport exporter(directory, order);
     const auto progress =
         terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
-    const std::uint64_t rows = exporter.write(
-        csv,
-        [&progress](std::uint64_t done) {
-            if (progress) {
-                progress->advance(done);
-            }
-        },
-        dialect);
+    const auto advance = [&progress](std::uint64_t done) {
+        if (progress) {
+            progress->advance(done);
+        }
+    };
+    // A workbook by the name's extension, as a spreadsheet program saves one.
+    std::string extension = csv.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::uint64_t rows = extension == ".xlsx" ? exporter.writeWorkbook(csv, advance)
+                                                    : exporter.write(csv, advance, dialect);
     if (progress) {
         progress->finish();
     }
