@@ -456,5 +456,53 @@ TEST_F(QvtoolImportForms, ExcelExportImportsBackAsTheSameRows) {
     EXPECT_EQ(readCatalogue(copy.path()), readCatalogue(demo.path()));
 }
 
+// export --excel puts an apostrophe before a field a spreadsheet would run as a formula, and
+// import takes exactly that apostrophe away, so texts of every form come back as stored. The
+// plain export protects nothing and its import takes nothing away.
+TEST_F(QvtoolImportForms, ExcelExportProtectsFormulasAndImportsBackTheStoredText) {
+    struct Text {
+        std::string stored;
+        std::string inExcelCsv;  // the field as export --excel writes it
+    };
+    const std::vector<Text> texts{
+        {"=1+1", "'=1+1"}, {"+420 123", "'+420 123"},
+        {"-5", "'-5"},     {"@SUM(A1)", "'@SUM(A1)"},
+        {"'=x", "''=x"},   {"''-y", "'''-y"},
+        {"'abc", "'abc"},  {"\tx", "'\tx"},
+        {"0012", "0012"},  {"a=b", "a=b"},
+        {"'", "'"},
+    };
+    std::string plain = "Vytisk,Cislo\r\n";
+    for (const Text& text : texts) {
+        plain += "T" + text.stored + "," + text.stored + "\r\n";
+    }
+    const TemporaryDirectory catalogue;
+    ASSERT_EQ(runQvtool({"create", catalogue.path().string()}).exitCode, 0);
+    ASSERT_EQ(runQvtool({"import", write(plain), catalogue.path().string()}).exitCode, 0);
+    const std::vector<CatalogueIssue> stored = readCatalogue(catalogue.path());
+    ASSERT_EQ(stored.size(), texts.size());
+
+    for (const bool excel : {true, false}) {
+        SCOPED_TRACE(excel ? "--excel" : "plain");
+        const std::string csv = (files.path() / (excel ? "excel.csv" : "plain.csv")).string();
+        std::vector<std::string> arguments{"export", catalogue.path().string(), csv};
+        if (excel) {
+            arguments.push_back("--excel");
+        }
+        ASSERT_EQ(runQvtool(arguments).exitCode, 0);
+        const std::string bytes = fileBytes(csv);
+        for (const Text& text : texts) {
+            const std::string line = excel ? "T" + text.stored + ";" + text.inExcelCsv + ";;\r\n"
+                                           : "T" + text.stored + "," + text.stored + ",,\r\n";
+            EXPECT_NE(bytes.find("\n" + line), std::string::npos) << line;
+        }
+        const TemporaryDirectory copy;
+        ASSERT_EQ(runQvtool({"create", copy.path().string()}).exitCode, 0);
+        const QvtoolRun run = runQvtool({"import", csv, copy.path().string()});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(readCatalogue(copy.path()), stored);
+    }
+}
+
 }  // namespace
 }  // namespace quorvel::testing
