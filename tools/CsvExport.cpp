@@ -68,7 +68,7 @@ std::uint64_t CsvExport::writeWorkbook(const std::filesystem::path& target,
         {"Obsah výtisku", 80},
     }};
     CsvTargetFile file(target);
-    XlsxWriter writer(file.temporaryPath(), columns);
+    XlsxWriter writer(file.temporaryPath(), columns, target);
     const std::uint64_t written = readRows(
         [&writer](std::span<const std::string_view> fields) { writer.write(fields); }, progress);
     writer.close();

@@ -38,31 +38,32 @@ void escapeUnderscores(std::string& text) {
 
 }  // namespace
 
-XlsxWriter::XlsxWriter(const std::filesystem::path& path, std::span<const XlsxColumn> columns)
-    : path_(path), columns_(columns) {
+XlsxWriter::XlsxWriter(const std::filesystem::path& path, std::span<const XlsxColumn> columns,
+                       const std::filesystem::path& name)
+    : name_(name), columns_(columns) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;  // a large catalogue's sheet may pass 4 GB unpacked
     workbook_ = workbook_new_opt(path.c_str(), &options);
     if (workbook_ == nullptr) {
-        fail(path, "can't make the workbook");
+        fail(name, "can't make the workbook");
     }
     sheet_ = workbook_add_worksheet(workbook_, nullptr);
     text_ = workbook_add_format(workbook_);
     format_set_num_format(text_, "@");
-    lxw_format* header = workbook_add_format(workbook_);
-    format_set_num_format(header, "@");
-    format_set_bold(header);
-    if (sheet_ == nullptr || text_ == nullptr || header == nullptr) {
+    lxw_format* bold = workbook_add_format(workbook_);
+    format_set_num_format(bold, "@");
+    format_set_bold(bold);
+    if (sheet_ == nullptr || text_ == nullptr || bold == nullptr) {
         workbook_close(workbook_);
         workbook_ = nullptr;
-        fail(path, "can't make the workbook");
+        fail(name, "can't make the workbook");
     }
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const auto column = static_cast<lxw_col_t>(c);
         worksheet_set_column(sheet_, column, column, columns[c].width, text_);
-        const std::string name(columns[c].header);
-        check(worksheet_write_string(sheet_, 0, column, name.c_str(), header), path_);
+        const std::string caption(columns[c].header);
+        check(worksheet_write_string(sheet_, 0, column, caption.c_str(), bold), name_);
     }
     worksheet_freeze_panes(sheet_, 1, 0);
     row_ = 1;
@@ -76,14 +77,14 @@ XlsxWriter::~XlsxWriter() {
 
 void XlsxWriter::write(std::span<const std::string_view> fields) {
     if (row_ == mostSheetRows) {
-        fail(path_, "a sheet holds at most " + std::to_string(mostSheetRows - 1) +
+        fail(name_, "a sheet holds at most " + std::to_string(mostSheetRows - 1) +
                         " rows besides its header; the catalogue has more");
     }
     std::string text;
     for (std::size_t c = 0; c < fields.size(); ++c) {
         const std::size_t length = utf8::length(fields[c]);
         if (length > mostCellCharacters) {
-            fail(path_, "row " + std::to_string(row_) + ": its " + std::string(columns_[c].header) +
+            fail(name_, "row " + std::to_string(row_) + ": its " + std::string(columns_[c].header) +
                             " has " + std::to_string(length) + " characters, more than a cell of " +
                             "a spreadsheet holds (" + std::to_string(mostCellCharacters) + ")");
         }
@@ -93,7 +94,7 @@ void XlsxWriter::write(std::span<const std::string_view> fields) {
         text.assign(fields[c]);
         escapeUnderscores(text);
         check(worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(c), text.c_str(), text_),
-              path_);
+              name_);
     }
     ++row_;
 }
@@ -101,7 +102,7 @@ void XlsxWriter::write(std::span<const std::string_view> fields) {
 void XlsxWriter::close() {
     lxw_workbook* workbook = workbook_;
     workbook_ = nullptr;
-    check(workbook_close(workbook), path_);
+    check(workbook_close(workbook), name_);
 }
 
 }  // namespace quorvel::tools

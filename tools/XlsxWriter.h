@@ -28,8 +28,9 @@ struct XlsxColumn {
 class XlsxWriter {
   public:
     // Starts the workbook at path, which is overwritten, with the header row. Throws
-    // std::runtime_error.
-    XlsxWriter(const std::filesystem::path& path, std::span<const XlsxColumn> columns);
+    // std::runtime_error ("NAME: reason", NAME the file as the user knows it).
+    XlsxWriter(const std::filesystem::path& path, std::span<const XlsxColumn> columns,
+               const std::filesystem::path& name);
     ~XlsxWriter();
     XlsxWriter(const XlsxWriter&) = delete;
     XlsxWriter& operator=(const XlsxWriter&) = delete;
@@ -41,7 +42,7 @@ class XlsxWriter {
     void close();
 
   private:
-    std::filesystem::path path_;
+    std::filesystem::path name_;
     std::span<const XlsxColumn> columns_;
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;

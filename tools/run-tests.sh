@@ -8,7 +8,8 @@ if [ "$(id -u)" = 0 ]; then
     apt-get install -y -qq cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev libicu-dev \
         libjpeg62-turbo-dev libgtest-dev libbenchmark-dev sqlite3 \
         xvfb xauth openbox xdotool x11-utils fonts-dejavu-core fonts-liberation2 valgrind \
-        desktop-file-utils dbus-daemon at-spi2-core strace python3 dpkg-dev file lintian chromium
+        desktop-file-utils dbus-daemon at-spi2-core strace python3 dpkg-dev file lintian chromium \
+        libxlsxwriter-dev liborcus-dev libreoffice-calc-nogui
 fi
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON
 cmake --build build/test -j"$(nproc)"
