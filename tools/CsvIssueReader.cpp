@@ -5,6 +5,7 @@
 #include "CsvDialectGuess.h"
 #include "CsvSourceFile.h"
 #include "FormulaProtection.h"
+#include "SheetReader.h"
 #include "text/Utf8.h"
 
 namespace quorvel::tools {
@@ -58,33 +59,29 @@ bool allEmpty(const CsvRecord& record) {
 
 }  // namespace
 
-CsvIssueReader::CsvIssueReader(const std::filesystem::path& csv, const CsvReadOptions& options) {
-    try {
-        dialect_.encoding = options.encoding ? *options.encoding : guessEncoding(csv);
-        auto source = std::make_unique<CsvSourceFile>(csv, dialect_.encoding);
-        const std::string_view head = source->head();
-        const std::optional<SeparatorLine> separator = separatorLine(head);
-        dialect_.delimiter = options.delimiter ? *options.delimiter
-                             : separator
-                                 ? separator->delimiter
-                                 : guessDelimiter(head.substr(separator ? separator->end : 0));
-        reader_ = std::make_unique<CsvReader>(std::move(source), dialect_.delimiter, mostColumns);
-        if (separator && !reader_->next(record_)) {
-            throw CsvError(1, "the file is empty, without the header " + headerLine());
+CsvIssueReader::CsvIssueReader(const std::filesystem::path& csv, const CsvReadOptions& options)
+    : path_(csv) {
+    if (const std::optional<WorkbookKind> kind = workbookKind(csv)) {
+        auto sheet = std::make_unique<SheetReader>(csv, *kind, options.sheet);
+        sheetName_ = sheet->sheetName();
+        reader_ = std::move(sheet);
+        reader_->keepFields(mostColumns);
+        try {
+            readHeader(options.ignoreExtra);
+        } catch (const CsvError& error) {
+            throw failure(error);
         }
-        if (!reader_->next(record_)) {
-            throw CsvError(1, "the file is empty, without the header " + headerLine());
+    } else {
+        if (options.sheet) {
+            throw std::runtime_error(csv.string() +
+                                     ": --sheet is for a workbook (.ods or .xlsx), and this "
+                                     "file is none");
         }
-        columns_ = std::make_unique<CsvColumns>(record_, options.ignoreExtra);
-        protectedFormulas_ =
-            !separator && head.starts_with("\xEF\xBB\xBF") && dialect_.delimiter == ';' &&
-            record_.count == fieldCount &&
-            std::equal(schema::columns.begin(), schema::columns.end(), record_.fields.begin(),
-                       [](const TableColumn& column, const std::string& name) {
-                           return name == column.fieldName;
-                       });
-    } catch (const CsvError& error) {
-        throw inFile(csv, error);
+        try {
+            readCsvHeader(options);
+        } catch (const CsvError& error) {
+            throw failure(error);
+        }
     }
     std::size_t kept = 0;
     for (const std::optional<std::size_t>& source : columns_->sources()) {
@@ -94,6 +91,49 @@ CsvIssueReader::CsvIssueReader(const std::filesystem::path& csv, const CsvReadOp
         kept = std::max(kept, column + 1);
     }
     reader_->keepFields(kept);
+}
+
+void CsvIssueReader::readCsvHeader(const CsvReadOptions& options) {
+    dialect_.encoding = options.encoding ? *options.encoding : guessEncoding(path_);
+    auto source = std::make_unique<CsvSourceFile>(path_, dialect_.encoding);
+    const std::string_view head = source->head();
+    const std::optional<SeparatorLine> separator = separatorLine(head);
+    dialect_.delimiter = options.delimiter ? *options.delimiter
+                         : separator       ? separator->delimiter
+                                     : guessDelimiter(head.substr(separator ? separator->end : 0));
+    reader_ = std::make_unique<CsvReader>(std::move(source), dialect_.delimiter, mostColumns);
+    if (separator && !reader_->next(record_)) {
+        throw CsvError(1, "the file is empty, without the header " + headerLine());
+    }
+    readHeader(options.ignoreExtra);
+    protectedFormulas_ =
+        !separator && head.starts_with("\xEF\xBB\xBF") && dialect_.delimiter == ';' &&
+        record_.count == fieldCount &&
+        std::equal(schema::columns.begin(), schema::columns.end(), record_.fields.begin(),
+                   [](const TableColumn& column, const std::string& name) {
+                       return name == column.fieldName;
+                   });
+}
+
+void CsvIssueReader::readHeader(bool ignoreExtra) {
+    // Blank lines or rows before the header are passed over, as after it.
+    do {
+        if (!reader_->next(record_)) {
+            throw CsvError(1, "the file is empty, without the header " + headerLine());
+        }
+    } while (allEmpty(record_));
+    columns_ = std::make_unique<CsvColumns>(record_, ignoreExtra);
+}
+
+std::string CsvIssueReader::place(std::uint64_t line) const {
+    return sheetName_ ? "sheet \"" + *sheetName_ + "\", row " + std::to_string(line)
+                      : "line " + std::to_string(line);
+}
+
+std::runtime_error CsvIssueReader::failure(const CsvError& error) const {
+    return sheetName_ ? std::runtime_error(path_.string() + ": " + place(error.line()) + ": " +
+                                           error.reason())
+                      : inFile(path_, error);
 }
 
 bool CsvIssueReader::next(CsvIssue& issue) {
@@ -124,7 +164,8 @@ std::string CsvIssueReader::problemOf(const CsvIssue& issue) const {
     while (least > 0 && std::find(unnamed.begin(), unnamed.end(), least - 1) != unnamed.end()) {
         --least;
     }
-    if (issue.count > expected || issue.count < least) {
+    // A sheet's row ends at its last cell with text.
+    if (issue.count > expected || (issue.count < least && !sheetName_)) {
         return std::to_string(issue.count) + (issue.count == 1 ? " field" : " fields") + ", not " +
                std::to_string(expected);
     }

@@ -120,21 +120,25 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 
 int importCsv(const std::vector<std::string>& arguments) {
     const char* form =
-        "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]";
-    requireOperands(arguments, 1, 8, form);
+        "import FILE DIR [--delimiter ,|;|tab] [--encoding NAME] [--sheet NAME] [--ignore-extra] "
+        "[--dry-run]";
+    requireOperands(arguments, 1, 10, form);
     const std::filesystem::path csv = arguments[1];
     // A dry run opens no catalogue and so needs no DIR.
     const bool hasDirectory = arguments.size() > 2 && !arguments[2].starts_with("--");
     const std::filesystem::path directory = hasDirectory ? arguments[2] : "";
     const std::map<std::string, std::string> options =
         readOptions(arguments, hasDirectory ? 3 : 2, {"--ignore-extra", "--dry-run"},
-                    {"--delimiter", "--encoding"}, form);
+                    {"--delimiter", "--encoding", "--sheet"}, form);
     const bool dryRun = options.count("--dry-run") != 0;
     if (!hasDirectory && !dryRun) {
         throw UsageError{std::string("usage: qvtool ") + form};
     }
     tools::CsvReadOptions read;
     read.ignoreExtra = options.count("--ignore-extra") != 0;
+    if (const auto given = options.find("--sheet"); given != options.end()) {
+        read.sheet = given->second;
+    }
     if (const auto given = options.find("--delimiter"); given != options.end()) {
         read.delimiter = tools::delimiterNamed(given->second);
         if (!read.delimiter) {
