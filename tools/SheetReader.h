@@ -1,13 +1,8 @@
-// Reads one sheet of a workbook (.ods or .xlsx) row by row with liborcus, as the records of a
-// CSV file are read: a row is a record, its cells from column A on its fields, the row number its
-// line. The kind of workbook is told from the file's content, not its name.
-//
-// A text cell arrives exactly as it is. Other cells arrive as a Czech spreadsheet shows them
-// by default, since the file keeps their value, not the text shown: a number in its shortest
-// form with a decimal comma ("12" for "0012" typed in, which the spreadsheet stored as 12;
-// "1,5"), a date as D.M.YYYY ("15.3.1998"), with H:MM after it when it has a time of day, a truth
-// value as PRAVDA or NEPRAVDA. A cell holding a formula is refused: its result is the
-// spreadsheet's to compute, and a list is expected to hold values.
+// Reads one sheet of a workbook (.ods or .xlsx) row by row, as the records of a CSV file are
+// read: a row is a record, its cells from column A on up to the last with text its fields, the
+// row number its line. The kind of workbook is told from the file's content, not its name; each
+// kind is read from its own parts (OdsSheet, XlsxSheet), which say how a cell that isn't text
+// arrives. Empty rows come only before a row with text.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +31,7 @@ class SheetReader : public RecordSource {
 
     const std::string& sheetName() const { return sheetName_; }
 
-    // Throws CsvError for a cell that holds a formula.
+    // Throws std::runtime_error when a part of the workbook can't be read.
     bool next(CsvRecord& record) override;
     void keepFields(std::size_t mostFields) override { mostFields_ = mostFields; }
     std::uint64_t bytesTaken() const override;
@@ -48,9 +43,6 @@ class SheetReader : public RecordSource {
     std::string sheetName_;
     std::uint64_t size_ = 0;
     std::size_t mostFields_ = SIZE_MAX;
-    std::int32_t row_ = 0;
-    std::int32_t rows_ = 0;
-    std::int32_t columns_ = 0;
 };
 
 }  // namespace quorvel::tools

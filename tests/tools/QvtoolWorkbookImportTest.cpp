@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,34 @@ TEST_P(QvtoolWorkbookImport, RefusalsNameTheSheetAndRowAndChangeNothing) {
 INSTANTIATE_TEST_SUITE_P(WrittenByLibreOffice, QvtoolWorkbookImport,
                          ::testing::Values("seznam.ods", "seznam.xlsx"),
                          [](const auto& file) { return std::string(file.param).substr(7); });
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+// What export writes as a workbook imports back as the same rows: line breaks CR LF and LF,
+// texts a spreadsheet would read as something else, and one that looks like Excel's escape.
+TEST(QvtoolWorkbookRoundTrip, ExportedWorkbookImportsBackAsTheSameRows) {
+    const TemporaryDirectory work;
+    const std::filesystem::path catalogue = work.path() / "katalog";
+    const std::filesystem::path copy = work.path() / "kopie";
+    std::filesystem::create_directory(catalogue);
+    std::filesystem::create_directory(copy);
+    ASSERT_EQ(runQvtool({"demo", catalogue.string()}).exitCode, 0);
+    const std::filesystem::path csv = work.path() / "navic.csv";
+    std::ofstream(csv, std::ios::binary) << "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\r\n"
+                                            "_x000D_ a,0012,=1+1,\"jedna\r\ndvě\nTři  \"\r\n"
+                                            "pravda,1e5,-5,\"\t„x“\"\r\n";
+    ASSERT_EQ(runQvtool({"import", csv.string(), catalogue.string()}).exitCode, 0);
+    const std::filesystem::path workbook = work.path() / "katalog.xlsx";
+    ASSERT_EQ(runQvtool({"export", catalogue.string(), workbook.string()}).exitCode, 0);
+    ASSERT_EQ(runQvtool({"create", copy.string()}).exitCode, 0);
+    const QvtoolRun run = runQvtool({"import", workbook.string(), copy.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readCatalogue(copy), readCatalogue(catalogue));
+}
 
 }  // namespace
 }  // namespace quorvel::testing
