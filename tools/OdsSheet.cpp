@@ -40,7 +40,7 @@ void appendShown(std::string& to, std::string_view text) {
     }
 }
 
-bool isTableStart(const std::string& xml, std::size_t at) {
+bool isTableStart(std::string_view xml, std::size_t at) {
     const std::size_t after = at + std::string_view("<table:table").size();
     return after < xml.size() &&
            (xml[after] == ' ' || xml[after] == '>' || xml[after] == '\n' || xml[after] == '\t');
@@ -49,7 +49,7 @@ bool isTableStart(const std::string& xml, std::size_t at) {
 }  // namespace
 
 OdsSheet::OdsSheet(const std::filesystem::path& path, const std::optional<std::string>& table) {
-    std::vector<unsigned char> content;
+    std::vector<unsigned char>& content = bytes_;
     try {
         orcus::zip_archive_stream_fd stream(path.c_str());
         orcus::zip_archive archive(&stream);
@@ -62,10 +62,9 @@ OdsSheet::OdsSheet(const std::filesystem::path& path, const std::optional<std::s
     } catch (const std::exception& error) {
         throw std::runtime_error(std::string("can't be read as ods (") + error.what() + ")");
     }
-    xml_.assign(content.begin(), content.end());
-    content = {};
+    xml_ = std::string_view(reinterpret_cast<const char*>(content.data()), content.size());
     std::string names;
-    for (std::size_t at = xml_.find("<table:table"); at != std::string::npos;
+    for (std::size_t at = xml_.find("<table:table"); at != std::string_view::npos;
          at = xml_.find("<table:table", at + 1)) {
         if (!isTableStart(xml_, at)) {
             continue;
@@ -77,7 +76,7 @@ OdsSheet::OdsSheet(const std::filesystem::path& path, const std::optional<std::s
             name_ = tableName;
             begin_ = pos_ = tag.end;
             end_ = tag.selfClosing ? tag.end : xml_.find("</table:table>", tag.end);
-            if (end_ == std::string::npos) {
+            if (end_ == std::string_view::npos) {
                 throw std::runtime_error("content.xml ends inside the sheet \"" + name_ + "\"");
             }
             return;
@@ -118,7 +117,7 @@ bool OdsSheet::next(std::vector<std::string>& cells, std::uint64_t& row, std::si
 bool OdsSheet::readRow() {
     for (;;) {
         const std::size_t lt = xml_.find('<', pos_);
-        if (lt == std::string::npos || lt >= end_) {
+        if (lt == std::string_view::npos || lt >= end_) {
             pos_ = end_;
             return false;
         }
@@ -132,7 +131,7 @@ bool OdsSheet::readRow() {
             std::uint64_t emptyCells = 0;
             while (!tag.selfClosing) {
                 const std::size_t cellAt = xml_.find('<', pos_);
-                if (cellAt == std::string::npos || cellAt >= end_) {
+                if (cellAt == std::string_view::npos || cellAt >= end_) {
                     throw std::runtime_error("content.xml ends inside a row");
                 }
                 const Tag cell = tagAt(xml_, cellAt);
@@ -152,11 +151,11 @@ bool OdsSheet::readRow() {
                 int annotation = 0;
                 for (std::size_t p = pos_; !cell.selfClosing;) {
                     const std::size_t next = xml_.find('<', p);
-                    if (next == std::string::npos || next >= end_) {
+                    if (next == std::string_view::npos || next >= end_) {
                         throw std::runtime_error("content.xml ends inside a cell");
                     }
                     if (paragraph && annotation == 0) {
-                        appendShown(text, std::string_view(xml_).substr(p, next - p));
+                        appendShown(text, xml_.substr(p, next - p));
                     }
                     const Tag inner = tagAt(xml_, next);
                     p = pos_ = inner.end;

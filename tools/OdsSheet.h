@@ -34,7 +34,8 @@ class OdsSheet {
     // Reads the row at pos_ into pending_; false at the end of the table.
     bool readRow();
 
-    std::string xml_;
+    std::vector<unsigned char> bytes_;  // the part read, uncompressed
+    std::string_view xml_;
     std::string name_;
     std::size_t begin_ = 0;
     std::size_t pos_ = 0;

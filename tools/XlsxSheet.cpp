@@ -58,7 +58,7 @@ std::string unescaped(const std::string& text) {
 
 // The text of the element whose start tag ends at from, up to its end tag named name: the
 // content of its <t> elements, but for phonetic runs (<rPh>). Moves from past the end tag.
-std::string runText(const std::string& text, std::size_t& from, std::string_view name) {
+std::string runText(std::string_view text, std::size_t& from, std::string_view name) {
     std::string result;
     bool inT = false;
     int phonetic = 0;
@@ -68,7 +68,7 @@ std::string runText(const std::string& text, std::size_t& from, std::string_view
             throw std::runtime_error("a part of the workbook ends inside a text");
         }
         if (inT && phonetic == 0) {
-            xml::appendDecoded(result, std::string_view(text).substr(from, lt - from));
+            xml::appendDecoded(result, text.substr(from, lt - from));
         }
         const Tag tag = tagAt(text, lt);
         from = tag.end;
@@ -264,7 +264,10 @@ XlsxSheet::XlsxSheet(const std::filesystem::path& path, const std::optional<std:
             }
             at = styles.find('<', tag.end);
         }
-        xml_ = entry(archive, target, true);
+        if (!archive.read_file_entry(target, bytes_)) {
+            throw std::runtime_error("the workbook has no " + target);
+        }
+        xml_ = std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
     } catch (const std::runtime_error&) {
         throw;
     } catch (const std::exception& error) {
@@ -390,7 +393,7 @@ bool XlsxSheet::readRow() {
                 }
                 if (part.name == "v" && !part.closing && !part.selfClosing) {
                     const std::size_t stop = xml_.find('<', pos_);
-                    xml::appendDecoded(value, std::string_view(xml_).substr(pos_, stop - pos_));
+                    xml::appendDecoded(value, xml_.substr(pos_, stop - pos_));
                     pos_ = stop;
                 } else if (part.name == "is" && !part.closing && !part.selfClosing) {
                     inlineText = runText(xml_, pos_, "is");

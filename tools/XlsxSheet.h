@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel::tools {
@@ -36,7 +37,8 @@ class XlsxSheet {
                          const std::string& inlineText) const;
 
     std::string name_;
-    std::string xml_;
+    std::vector<unsigned char> bytes_;  // the part read, uncompressed
+    std::string_view xml_;
     std::vector<std::string> shared_;
     std::vector<bool> dateStyles_;  // by cell format: its number format shows a date
     bool date1904_ = false;

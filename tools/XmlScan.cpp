@@ -23,18 +23,18 @@ void appendUtf8(std::string& to, std::uint32_t c) {
     }
 }
 
-Tag tagAt(const std::string& xml, std::size_t at) {
+Tag tagAt(std::string_view xml, std::size_t at) {
     Tag tag;
     const std::size_t close = xml.find('>', at);
-    if (close == std::string::npos) {
+    if (close == std::string_view::npos) {
         throw std::runtime_error("content.xml ends inside a tag");
     }
     tag.end = close + 1;
-    std::string_view inside(xml.data() + at + 1, close - at - 1);
+    std::string_view inside = xml.substr(at + 1, close - at - 1);
     if (inside.starts_with('!') || inside.starts_with('?')) {
         if (inside.starts_with("!--")) {
             const std::size_t stop = xml.find("-->", at);
-            tag.end = stop == std::string::npos ? xml.size() : stop + 3;
+            tag.end = stop == std::string_view::npos ? xml.size() : stop + 3;
         }
         return tag;
     }

@@ -20,7 +20,7 @@ struct Tag {
 
 // The tag whose '<' is at; a comment, declaration or processing instruction comes without a
 // name. Throws std::runtime_error when the text ends inside it.
-Tag tagAt(const std::string& text, std::size_t at);
+Tag tagAt(std::string_view text, std::size_t at);
 
 // Appends text with XML's character references and the five entities read.
 void appendDecoded(std::string& to, std::string_view text);
