@@ -15,5 +15,6 @@ int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
 int runGridBench(const Arguments& arguments);       // GridBench.cpp, with Qt
 int runExportBench(const Arguments& arguments);     // ExportBench.cpp
 int runHoldingsBench(const Arguments& arguments);   // HoldingsBench.cpp
+int runImportBench(const Arguments& arguments);     // ImportBench.cpp
 
 }  // namespace quorvel::bench
