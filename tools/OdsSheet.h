@@ -29,6 +29,8 @@ class OdsSheet {
               bool& hasMore);
     // Share of the table read, from 0 to 1.
     double progress() const;
+    // The row being read, for a failure's place.
+    std::uint64_t rowReached() const { return rowNumber_ + 1; }
 
   private:
     // Reads the row at pos_ into pending_; false at the end of the table.

@@ -41,11 +41,15 @@ std::optional<WorkbookKind> workbookKind(const std::filesystem::path& path) {
             case orcus::format_t::xlsx:
                 return WorkbookKind::Xlsx;
             default:
-                return std::nullopt;
+                break;
         }
     } catch (const std::exception&) {
-        return std::nullopt;  // a zip archive of something else
     }
+    // No CSV file starts as a zip archive does: read as one it would only be refused for bytes
+    // that say nothing of what is wrong.
+    throw std::runtime_error(path.string() +
+                             ": a zip archive, but no workbook that can be read (.ods or .xlsx); "
+                             "it may be damaged");
 }
 
 SheetReader::SheetReader(const std::filesystem::path& path, WorkbookKind kind,
@@ -74,9 +78,15 @@ std::uint64_t SheetReader::bytesTaken() const {
 bool SheetReader::next(CsvRecord& record) {
     std::vector<std::string>& cells = workbook_->cells;
     bool hasMore = false;
-    const bool read = workbook_->ods
-                          ? workbook_->ods->next(cells, record.line, mostFields_, hasMore)
-                          : workbook_->xlsx->next(cells, record.line, mostFields_, hasMore);
+    bool read = false;
+    try {
+        read = workbook_->ods ? workbook_->ods->next(cells, record.line, mostFields_, hasMore)
+                              : workbook_->xlsx->next(cells, record.line, mostFields_, hasMore);
+    } catch (const std::runtime_error& error) {
+        throw CsvError(
+            workbook_->ods ? workbook_->ods->rowReached() : workbook_->xlsx->rowReached(),
+            error.what());
+    }
     if (!read) {
         return false;
     }

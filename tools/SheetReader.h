@@ -17,8 +17,8 @@ namespace quorvel::tools {
 
 enum class WorkbookKind { Ods, Xlsx };
 
-// The kind of workbook the file at path is, from its content; nullopt for anything else (a CSV
-// file, say). Throws std::runtime_error when the file can't be read.
+// The kind of workbook the file at path is, from its content; nullopt for a file that isn't a zip
+// archive (a CSV file). Throws std::runtime_error for a zip archive that is neither kind.
 std::optional<WorkbookKind> workbookKind(const std::filesystem::path& path);
 
 class SheetReader : public RecordSource {
@@ -31,7 +31,7 @@ class SheetReader : public RecordSource {
 
     const std::string& sheetName() const { return sheetName_; }
 
-    // Throws std::runtime_error when a part of the workbook can't be read.
+    // Throws CsvError on the row where the sheet can't be read.
     bool next(CsvRecord& record) override;
     void keepFields(std::size_t mostFields) override { mostFields_ = mostFields; }
     std::uint64_t bytesTaken() const override;

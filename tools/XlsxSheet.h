@@ -30,6 +30,8 @@ class XlsxSheet {
     bool next(std::vector<std::string>& cells, std::uint64_t& row, std::size_t mostCells,
               bool& hasMore);
     double progress() const;
+    // The row being read, for a failure's place.
+    std::uint64_t rowReached() const { return rowNumber_ == 0 ? 1 : rowNumber_; }
 
   private:
     bool readRow();

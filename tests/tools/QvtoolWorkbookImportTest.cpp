@@ -86,6 +86,17 @@ TEST_P(QvtoolWorkbookImport, RefusalsNameTheSheetAndRowAndChangeNothing) {
         << dryRun.out;
 }
 
+// A workbook cut short, as a broken download leaves it, is refused as such, never read as CSV.
+TEST_P(QvtoolWorkbookImport, ADamagedWorkbookIsRefusedAndChangesNothing) {
+    std::filesystem::resize_file(workbook, std::filesystem::file_size(workbook) / 2);
+    const QvtoolRun run = runQvtool({"import", workbook.string(), catalogue.path().string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "qvtool: " + workbook.string() +
+                           ": a zip archive, but no workbook that can be read (.ods or .xlsx); it "
+                           "may be damaged\n");
+    EXPECT_EQ(readCatalogue(catalogue.path()), std::vector<CatalogueIssue>{});
+}
+
 INSTANTIATE_TEST_SUITE_P(WrittenByLibreOffice, QvtoolWorkbookImport,
                          ::testing::Values("seznam.ods", "seznam.xlsx"),
                          [](const auto& file) { return std::string(file.param).substr(7); });
