@@ -144,7 +144,7 @@ std::string shownDate(double serial, bool date1904) {
     if (!(serial >= 0 && serial < 3e6)) {
         return shownNumber(serial);
     }
-    const auto minutes = static_cast<std::int64_t>(std::llround(serial * 24 * 60));
+    const auto minutes = static_cast<std::int64_t>(serial * 24 * 60 + 0.5);  // serial >= 0
     std::int64_t days = minutes / (24 * 60);
     const std::int64_t minuteOfDay = minutes % (24 * 60);
     int year = 1900;
