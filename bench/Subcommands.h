@@ -16,5 +16,6 @@ int runGridBench(const Arguments& arguments);       // GridBench.cpp, with Qt
 int runExportBench(const Arguments& arguments);     // ExportBench.cpp
 int runHoldingsBench(const Arguments& arguments);   // HoldingsBench.cpp
 int runStartBench(const Arguments& arguments);      // StartBench.cpp, with Qt
+int runImportBench(const Arguments& arguments);     // ImportBench.cpp
 
 }  // namespace quorvel::bench

@@ -46,6 +46,10 @@ constexpr Subcommand subcommands[] = {
      "the holdings of every periodical (numbers held, missing, twice) against\n"
      "                  SQLite's scan of the two fields they are read from",
      runHoldingsBench},
+    {"import", "DIR",
+     "the import of DIR's rows from CSV and .xlsx into a new catalogue against\n"
+     "                  SQLite copying them; the dry runs against the export of each file",
+     runImportBench},
 };
 
 void printUsage(std::FILE* out) {

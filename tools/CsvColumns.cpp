@@ -69,7 +69,12 @@ CsvColumns::CsvColumns(const CsvRecord& header, bool ignoreExtra) {
     std::vector<std::string> unknown;
     for (std::size_t column = 0; column < names_.size(); ++column) {
         const std::optional<std::size_t> field = fieldNamed(names_[column]);
-        if (!field) {
+        if (!field && utf8::trim(names_[column]).empty()) {
+            leftOut_.push_back(column);
+            if (!ignoreExtra) {
+                unnamed_.push_back(column);
+            }
+        } else if (!field) {
             leftOut_.push_back(column);
             unknown.push_back(describe(column));
         } else if (sources_[*field]) {

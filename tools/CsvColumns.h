@@ -25,7 +25,9 @@ inline constexpr std::size_t mostColumns = 1000;
 class CsvColumns {
   public:
     // Throws CsvError on the header's line: two columns naming one field, a column naming none
-    // (unless ignoreExtra: it is left out), no column for the title, more than mostColumns.
+    // (unless ignoreExtra: it is left out), no column for the title, more than mostColumns. A
+    // column without a name is left out, as spreadsheets write empty columns at a table's side;
+    // the records must leave it empty unless ignoreExtra (see unnamed()).
     CsvColumns(const CsvRecord& header, bool ignoreExtra);
 
     // Columns in the file.
@@ -36,6 +38,8 @@ class CsvColumns {
     }
     // Columns of the file no field takes, with --ignore-extra.
     const std::vector<std::size_t>& leftOut() const { return leftOut_; }
+    // Columns without a name, with ignoreExtra none: a record with a value there is refused.
+    const std::vector<std::size_t>& unnamed() const { return unnamed_; }
     // A column as a message shows it: its number from 1 and its name.
     std::string describe(std::size_t column) const;
 
@@ -43,6 +47,7 @@ class CsvColumns {
     std::vector<std::string> names_;
     std::array<std::optional<std::size_t>, schema::columns.size()> sources_;
     std::vector<std::size_t> leftOut_;
+    std::vector<std::size_t> unnamed_;
 };
 
 }  // namespace quorvel::tools

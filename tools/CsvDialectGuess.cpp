@@ -1,5 +1,6 @@
 #include "CsvDialectGuess.h"
 
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucsdet.h>
 #include <unicode/ustring.h>
@@ -18,16 +19,13 @@
 
 #include "CsvReader.h"
 #include "CsvSourceFile.h"
-#include "Utf8Validity.h"
+#include "Utf8Evidence.h"
 
 namespace quorvel::tools {
 
 namespace {
 
 constexpr std::size_t blockSize = 1 << 20;
-// Well-formed UTF-8 this long from the first byte above ASCII on makes a file UTF-8: 8-bit
-// Czech text fails within a word.
-constexpr std::size_t utf8Evidence = 1 << 16;
 // ICU's detector reads this much of its input; the lines that tell the readings apart go first.
 constexpr std::size_t detectorSample = 8000;
 // The first records the delimiter is checked against.
@@ -37,47 +35,6 @@ constexpr std::array<char, 3> delimiters{',', ';', '\t'};
 constexpr char16_t noCharacter = 0xFFFF;
 
 constexpr std::u16string_view czechAndSlovakLetters = u"áäčďéěíĺľňóôŕřšťúůýžÁÄČĎÉĚÍĹĽŇÓÔŔŘŠŤÚŮÝŽ";
-
-// Well-formed UTF-8 or not, and if not the line where it stops being.
-struct Utf8Reading {
-    bool wellFormed = true;
-    std::uint64_t badLine = 0;
-};
-
-Utf8Reading readAsUtf8(const std::filesystem::path& path) {
-    CsvSourceFile file(path, CsvEncoding::Utf8);
-    std::vector<char> block(blockSize);
-    std::string text;  // what a character cut at the last block's end left, and the block
-    std::uint64_t line = 1;
-    bool nonAscii = false;
-    std::size_t checked = 0;  // bytes found well-formed from the first non-ASCII one on
-    for (std::size_t n; (n = file.read(block.data(), block.size())) > 0;) {
-        text.append(block.data(), n);
-        std::size_t from = 0;
-        if (!nonAscii) {
-            from = static_cast<std::size_t>(
-                std::find_if(text.begin(), text.end(), [](char c) { return c & 0x80; }) -
-                text.begin());
-            nonAscii = from < text.size();
-        }
-        const std::size_t until =
-            nonAscii ? std::min(text.size(), from + utf8Evidence - checked) : text.size();
-        const Utf8Prefix prefix = validUtf8Prefix(std::string_view(text).substr(0, until));
-        line += static_cast<std::uint64_t>(std::count(
-            text.begin(), text.begin() + static_cast<std::ptrdiff_t>(prefix.valid), '\n'));
-        if (prefix.valid < until && !prefix.cutShort) {
-            return {false, line};
-        }
-        if (nonAscii && (checked += prefix.valid - from) >= utf8Evidence) {
-            return {};
-        }
-        text.erase(0, prefix.valid);
-    }
-    const Utf8Prefix rest = validUtf8Prefix(text);  // the end of a short file
-    line += static_cast<std::uint64_t>(
-        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(rest.valid), '\n'));
-    return rest.valid == text.size() ? Utf8Reading{} : Utf8Reading{false, line};
-}
 
 // How each byte above ASCII reads in an 8-bit encoding; noCharacter where it reads as none.
 using ByteReadings = std::array<char16_t, 128>;
@@ -111,31 +68,50 @@ bool czechOrSlovak(char16_t c) {
     return czechAndSlovakLetters.find(c) != std::u16string_view::npos;
 }
 
-// A byte that is a letter in both encodings: an ASCII letter, or one from 0xC0 on but × and ÷.
-bool letterByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-           (byte >= 0xC0 && byte != 0xD7 && byte != 0xF7);
+// How a byte reads in an 8-bit encoding, as far as the guess cares: which byte values are letters
+// (ASCII ones or not), small or capital, and which may stand inside a word.
+struct ByteClasses {
+    std::array<bool, 256> letter{};
+    std::array<bool, 256> small{};
+    std::array<bool, 256> capital{};
+    std::array<bool, 256> inWord{};  // letters, the no-break space, dashes and apostrophes
+};
+
+ByteClasses byteClasses(const ByteReadings& readings) {
+    ByteClasses classes;
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+        const UChar32 c = byte < 0x80 ? UChar32(byte) : UChar32(readings[byte - 0x80]);
+        classes.letter[byte] = c != noCharacter && u_isalpha(c);
+        classes.small[byte] = classes.letter[byte] && u_islower(c);
+        classes.capital[byte] = classes.letter[byte] && u_isupper(c);
+        classes.inWord[byte] = classes.letter[byte] || c == 0xA0 || (c >= 0x2010 && c <= 0x2027);
+    }
+    return classes;
 }
 
 // What the guess needs of a file read byte by byte: which bytes above ASCII it holds, where,
-// beside what, and the lines on which the two readings differ.
+// beside what in each reading, and the lines on which the two readings differ.
 struct EightBitFacts {
     std::array<std::uint64_t, 128> count{};
     std::array<std::uint64_t, 128> firstLine{};
-    std::array<bool, 128> alone{};   // somewhere without a letter before or after it
-    std::array<bool, 128> inside{};  // somewhere with letters before and after it
-    std::string controlLines;        // lines holding bytes 0x80-0x9F, for the detector
-    std::string otherLines;          // lines holding the other bytes that differ
+    // By reading: somewhere without a letter before or after it; somewhere with letters before
+    // and after it; the first line where it reads as no text of a list has it, a sign that
+    // another encoding's bytes are read: a mark inside a word ("Ĺˇ"), a capital after a small
+    // letter ("ČtenĂ­").
+    std::array<std::array<bool, 128>, 2> alone{};
+    std::array<std::array<bool, 128>, 2> inside{};
+    std::array<std::array<std::uint64_t, 128>, 2> oddLine{};
+    std::string controlLines;  // lines holding bytes 0x80-0x9F, for the detector
+    std::string otherLines;    // lines holding the other bytes that differ
     std::string firstDiffering;
     std::uint64_t firstDifferingLine = 0;
 
     void addLine(const std::string& line, std::uint64_t number, const ByteReadings& a,
-                 const ByteReadings& b);
+                 const ByteReadings& b, const std::array<ByteClasses, 2>& classes);
 };
 
 void EightBitFacts::addLine(const std::string& line, std::uint64_t number, const ByteReadings& a,
-                            const ByteReadings& b) {
+                            const ByteReadings& b, const std::array<ByteClasses, 2>& classes) {
     bool control = false;
     bool differs = false;
     for (std::size_t k = 0; k < line.size(); ++k) {
@@ -147,10 +123,20 @@ void EightBitFacts::addLine(const std::string& line, std::uint64_t number, const
         if (count[i]++ == 0) {
             firstLine[i] = number;
         }
-        const bool before = k > 0 && letterByte(line[k - 1]);
-        const bool after = k + 1 < line.size() && letterByte(line[k + 1]);
-        alone[i] = alone[i] || (!before && !after);
-        inside[i] = inside[i] || (before && after);
+        const auto previous = k > 0 ? static_cast<unsigned char>(line[k - 1]) : ' ';
+        const auto next = k + 1 < line.size() ? static_cast<unsigned char>(line[k + 1]) : ' ';
+        for (std::size_t r = 0; r < 2; ++r) {
+            const ByteClasses& is = classes[r];
+            const bool before = is.letter[previous];
+            const bool after = is.letter[next];
+            alone[r][i] = alone[r][i] || (!before && !after);
+            inside[r][i] = inside[r][i] || (before && after);
+            const bool odd =
+                (before && after && !is.inWord[byte]) || (is.small[previous] && is.capital[byte]);
+            if (odd && oddLine[r][i] == 0) {
+                oddLine[r][i] = number;
+            }
+        }
         differs = differs || a[i] != b[i];
         control = control || byte < 0xA0;
     }
@@ -169,6 +155,7 @@ void EightBitFacts::addLine(const std::string& line, std::uint64_t number, const
 
 EightBitFacts readEightBit(const std::filesystem::path& path, const ByteReadings& a,
                            const ByteReadings& b) {
+    const std::array<ByteClasses, 2> classes{byteClasses(a), byteClasses(b)};
     EightBitFacts facts;
     CsvSourceFile file(path, CsvEncoding::Utf8);
     std::vector<char> block(blockSize);
@@ -184,12 +171,12 @@ EightBitFacts readEightBit(const std::filesystem::path& path, const ByteReadings
             line.append(block.data() + from, stop - from);
             from = stop;
             if (end != nullptr) {
-                facts.addLine(line, number++, a, b);
+                facts.addLine(line, number++, a, b, classes);
                 line.clear();
             }
         }
     }
-    facts.addLine(line, number, a, b);
+    facts.addLine(line, number, a, b, classes);
     return facts;
 }
 
@@ -236,7 +223,22 @@ std::string readAs(const std::string& line, const ByteReadings& readings) {
     return utf8;
 }
 
-CsvEncoding guessEightBit(const std::filesystem::path& path, std::uint64_t badUtf8Line) {
+std::string hexByte(std::size_t i) {
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02zX", 0x80 + i);
+    return byte;
+}
+
+std::string utf8Of(char16_t c) {
+    char text[4];
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8(text, sizeof text, &length, &c, 1, &status);
+    return U_SUCCESS(status) ? std::string(text, static_cast<std::size_t>(length)) : "?";
+}
+
+// notUtf8 says why the file isn't read as UTF-8, for the messages.
+CsvEncoding guessEightBit(const std::filesystem::path& path, const std::string& notUtf8) {
     const CsvEncoding windows = CsvEncoding::Windows1250;
     const CsvEncoding iso = CsvEncoding::Iso8859_2;
     const std::array<ByteReadings, 2> readings{byteReadings(windows), byteReadings(iso)};
@@ -252,32 +254,28 @@ CsvEncoding guessEightBit(const std::filesystem::path& path, std::uint64_t badUt
             continue;
         }
         if (notText(readings[0][i]) && notText(readings[1][i])) {
-            char byte[8];
-            std::snprintf(byte, sizeof byte, "0x%02zX", 0x80 + i);
-            throw CsvError(facts.firstLine[i],
-                           "can't tell the file's encoding: it isn't UTF-8 (line " +
-                               std::to_string(badUtf8Line) + "), and its byte " + byte +
-                               " is a control code in windows-1250 and iso-8859-2; give "
-                               "--encoding");
+            throw CsvError(facts.firstLine[i], "can't tell the file's encoding: " + notUtf8 +
+                                                   ", and its byte " + hexByte(i) +
+                                                   " is a control code in windows-1250 and "
+                                                   "iso-8859-2; give --encoding");
         }
         for (std::size_t r = 0; r < 2; ++r) {
             text[r] = text[r] && !notText(readings[r][i]);
             if (readings[0][i] != readings[1][i]) {
                 const bool letter = czechOrSlovak(readings[r][i]);
-                letters[r] = letters[r] && letter && !facts.alone[i];
+                letters[r] = letters[r] && letter && !facts.alone[r][i];
                 evidence[r] = evidence[r] ||
-                              (letter && facts.inside[i] && !czechOrSlovak(readings[1 - r][i]));
+                              (letter && facts.inside[r][i] && !czechOrSlovak(readings[1 - r][i]));
             }
         }
     }
-    if (facts.firstDiffering.empty()) {
-        return windows;  // the two read alike
-    }
-    const CsvEncoding detected =
-        detectorChoice(facts.controlLines + facts.otherLines).value_or(text[1] ? iso : windows);
+    const bool alike = facts.firstDiffering.empty();
+    const CsvEncoding detected = alike ? windows
+                                       : detectorChoice(facts.controlLines + facts.otherLines)
+                                             .value_or(text[1] ? iso : windows);
     const std::size_t chosen = detected == windows ? 0 : 1;
     const std::size_t other = 1 - chosen;
-    if (!text[chosen] || (text[other] && !(letters[chosen] && evidence[chosen]))) {
+    if (!alike && (!text[chosen] || (text[other] && !(letters[chosen] && evidence[chosen])))) {
         throw CsvError(facts.firstDifferingLine,
                        "can't tell whether the file is windows-1250 or iso-8859-2: the line "
                        "reads \"" +
@@ -285,6 +283,19 @@ CsvEncoding guessEightBit(const std::filesystem::path& path, std::uint64_t badUt
                            readAs(facts.firstDiffering, readings[1]) +
                            "\" in the other; give --encoding windows-1250 or --encoding "
                            "iso-8859-2");
+    }
+    // The reading taken must also look like the text of a list where the two agree: UTF-8's
+    // letters read byte by byte give capitals after small letters and marks inside words.
+    for (std::size_t i = 0; i < facts.count.size(); ++i) {
+        if (facts.oddLine[chosen][i] != 0) {
+            const bool same = readings[0][i] == readings[1][i];
+            throw CsvError(facts.oddLine[chosen][i],
+                           "can't tell the file's encoding: " + notUtf8 + ", and read as " +
+                               (same ? std::string("windows-1250 or iso-8859-2")
+                                     : std::string(encodingName(detected))) +
+                               " its byte " + hexByte(i) + " is \"" + utf8Of(readings[chosen][i]) +
+                               "\" where no Czech or Slovak text has it; give --encoding");
+        }
     }
     return detected;
 }
@@ -342,8 +353,16 @@ CsvEncoding guessEncoding(const std::filesystem::path& path) {
                        "the header holds NUL bytes, as UTF-16 without a byte-order mark does; "
                        "give --encoding utf-16le or --encoding utf-16be");
     }
-    const Utf8Reading utf8 = readAsUtf8(path);
-    return utf8.wellFormed ? CsvEncoding::Utf8 : guessEightBit(path, utf8.badLine);
+    const Utf8Evidence utf8 = weighUtf8(path);
+    if (utf8.isUtf8()) {
+        return CsvEncoding::Utf8;
+    }
+    return guessEightBit(path,
+                         utf8.invalid > 0
+                             ? "it isn't UTF-8 (line " + std::to_string(utf8.firstInvalidLine) + ")"
+                             : "as UTF-8 it holds characters no Czech or Slovak list has "
+                               "(line " +
+                                   std::to_string(utf8.firstImplausibleLine) + ")");
 }
 
 char guessDelimiter(std::string_view text) {

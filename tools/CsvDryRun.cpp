@@ -41,11 +41,16 @@ bool dryRunImport(const std::filesystem::path& csv, const CsvReadOptions& option
                   std::ostream& out) {
     CsvIssueReader issues(csv, options);
     const CsvInputDialect& dialect = issues.dialect();
-    out << "Dry run: nothing is changed.\n"
-        << csv.string() << " is read as " << encodingName(dialect.encoding)
-        << (options.encoding ? "" : " (guessed)") << ", with fields separated by "
-        << delimiterName(dialect.delimiter) << "s" << (options.delimiter ? "" : " (guessed)")
-        << ".\nColumns:\n";
+    out << "Dry run: nothing is changed.\n";
+    if (issues.sheetName()) {
+        out << csv.string() << " is a workbook, read from its sheet \"" << *issues.sheetName()
+            << "\".\nColumns:\n";
+    } else {
+        out << csv.string() << " is read as " << encodingName(dialect.encoding)
+            << (options.encoding ? "" : " (guessed)") << ", with fields separated by "
+            << delimiterName(dialect.delimiter) << "s" << (options.delimiter ? "" : " (guessed)")
+            << ".\nColumns:\n";
+    }
     const CsvColumns& columns = issues.columns();
     for (std::size_t field = 0; field < schema::columns.size(); ++field) {
         const std::string name = schema::columns[field].fieldName;
@@ -65,13 +70,13 @@ bool dryRunImport(const std::filesystem::path& csv, const CsvReadOptions& option
         while (issues.next(issue)) {
             ++rows;
             if (const std::string problem = issues.problemOf(issue); !problem.empty()) {
-                refused += "  line " + std::to_string(issue.line) + ": " + problem + '\n';
+                refused += "  " + issues.place(issue.line) + ": " + problem + '\n';
                 ++refusals;
             } else if (rows - refusals <= shownRows) {
                 if (rows - refusals == 1) {
                     out << "The first rows as they would be stored:\n";
                 }
-                out << "  line " << issue.line << ":";
+                out << "  " << issues.place(issue.line) << ":";
                 for (std::size_t field = 0; field < schema::columns.size(); ++field) {
                     out << (field == 0 ? " " : ", ") << schema::columns[field].fieldName << ' '
                         << shown(issue.fields[field], field == schema::memoColumn);
@@ -81,10 +86,13 @@ bool dryRunImport(const std::filesystem::path& csv, const CsvReadOptions& option
         }
     } catch (const CsvError& error) {
         // The rest of the file can't be read as records.
-        refused += "  line " + std::to_string(error.line()) + ": " + error.reason() +
+        refused += "  " + issues.place(error.line()) + ": " + error.reason() +
                    "; the rest of the file can't be read\n";
         ++rows;
         ++refusals;
+    }
+    if (issues.emptyRecords() > 0) {
+        out << plural(issues.emptyRecords(), "empty row", "empty rows") << " skipped.\n";
     }
     if (refusals > 0) {
         out << "Refused:\n" << refused;

@@ -7,6 +7,7 @@
 
 #include "CsvTargetFile.h"
 #include "CsvWriter.h"
+#include "XlsxWriter.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "query/Cursor.h"
@@ -44,11 +45,41 @@ std::uint64_t CsvExport::write(const std::filesystem::path& target,
                                CsvDialect dialect) {
     CsvTargetFile file(target);
     CsvWriter writer(file, dialect);
-    std::array<std::string_view, schema::columns.size()> fields;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        fields[i] = schema::columns[i].fieldName;
+    std::array<std::string_view, schema::columns.size()> names;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = schema::columns[i].fieldName;
     }
-    writer.write(fields);
+    writer.write(names);
+    const std::uint64_t written = readRows(
+        [&writer](std::span<const std::string_view> fields) { writer.write(fields); }, progress);
+    writer.flush();
+    file.commit();
+    return written;
+}
+
+std::uint64_t CsvExport::writeWorkbook(const std::filesystem::path& target,
+                                       const std::function<void(std::uint64_t)>& progress) {
+    // The captions of the main window's fields, and widths that show a title, a number and
+    // most of the longer texts whole.
+    static constexpr std::array<XlsxColumn, schema::columns.size()> columns{{
+        {"Tiskopis", 36},
+        {"Číslo výtisku/rok", 17},
+        {"Nejzajímavější části", 60},
+        {"Obsah výtisku", 80},
+    }};
+    CsvTargetFile file(target);
+    XlsxWriter writer(file.temporaryPath(), columns, target);
+    const std::uint64_t written = readRows(
+        [&writer](std::span<const std::string_view> fields) { writer.write(fields); }, progress);
+    writer.close();
+    file.commit();
+    return written;
+}
+
+std::uint64_t CsvExport::readRows(
+    const std::function<void(std::span<const std::string_view>)>& write,
+    const std::function<void(std::uint64_t)>& progress) {
+    std::array<std::string_view, schema::columns.size()> fields;
     std::uint64_t written = 0;
     progress(written);
     std::vector<RowData> rows = cursor_->readFirst(pageRows);
@@ -60,14 +91,12 @@ std::uint64_t CsvExport::write(const std::filesystem::path& target,
                 fields[static_cast<std::size_t>(c)] = textOf(row.strings[c]);
             }
             fields[schema::memoColumn] = textOf(memo);
-            writer.write(fields);
+            write(fields);
         }
         written += rows.size();
         progress(written);
         rows = cursor_->readAfter(rows.back(), pageRows);
     }
-    writer.flush();
-    file.commit();
     return written;
 }
 

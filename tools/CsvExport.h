@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
+#include <string_view>
 
 #include "CsvWriter.h"
 #include "engine/Engine.h"
@@ -40,8 +42,16 @@ class CsvExport {
     std::uint64_t write(const std::filesystem::path& target,
                         const std::function<void(std::uint64_t)>& progress,
                         CsvDialect dialect = rfc4180Dialect);
+    // The same rows to target as an .xlsx workbook (XlsxWriter), headed by the main window's
+    // captions of the fields; throws as write does, and when a sheet can't hold a row.
+    std::uint64_t writeWorkbook(const std::filesystem::path& target,
+                                const std::function<void(std::uint64_t)>& progress);
 
   private:
+    // Hands each row's fields, in table order, to write.
+    std::uint64_t readRows(const std::function<void(std::span<const std::string_view>)>& write,
+                           const std::function<void(std::uint64_t)>& progress);
+
     Engine engine_;
     std::unique_ptr<sqlite::Transaction> snapshot_;
     std::unique_ptr<Cursor> cursor_;

@@ -42,7 +42,7 @@ std::uint64_t CsvImport::run(const std::function<void(std::uint64_t)>& progress)
         }
         transaction.commit();
     } catch (const CsvError& error) {
-        throw inFile(csv_, error);
+        throw issues_->failure(error);
     }
     progress(issues_->bytesTaken());
     return rows;

@@ -32,6 +32,8 @@ class CsvImport {
     // the file taken so far. Throws std::runtime_error "CSV:LINE: reason" for a refused record,
     // EDBEngineError when the catalogue can't be written; nothing is added then.
     std::uint64_t run(const std::function<void(std::uint64_t)>& progress);
+    // Records of the file passed over for being empty, after run.
+    std::uint64_t emptyRecords() const { return issues_->emptyRecords(); }
 
   private:
     std::filesystem::path csv_;

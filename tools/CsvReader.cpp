@@ -83,7 +83,8 @@ std::string& CsvReader::beginField(CsvRecord& record) {
     return *field_;
 }
 
-void CsvReader::endField(const CsvRecord& record) const {
+void CsvReader::endField(CsvRecord& record) {
+    record.droppedEmpty = record.droppedEmpty && (field_ != &dropped_ || dropped_.empty());
     if (!validUtf8(*field_)) {
         throw CsvError(record.line,
                        "field " + std::to_string(record.count) + " is not valid UTF-8");
@@ -92,6 +93,7 @@ void CsvReader::endField(const CsvRecord& record) const {
 
 bool CsvReader::next(CsvRecord& record) {
     record.count = 0;
+    record.droppedEmpty = true;
     record.line = line_;
     std::string* field = &beginField(record);
     State state = State::FieldStart;

@@ -42,11 +42,26 @@ struct CsvRecord {
     // The record's first min(count, mostFields) fields; strings after them are kept only so
     // their storage serves the next records.
     std::vector<std::string> fields;
-    std::size_t count = 0;   // fields the record has
-    std::uint64_t line = 0;  // where the record begins
+    std::size_t count = 0;     // fields the record has
+    bool droppedEmpty = true;  // whether the fields not kept are all empty
+    std::uint64_t line = 0;    // where the record begins
 };
 
-class CsvReader {
+// Where records come from: a CSV file, or a sheet of a workbook (SheetReader).
+class RecordSource {
+  public:
+    virtual ~RecordSource() = default;
+    // Reads the next record into record; false at the end. Throws CsvError, or
+    // std::runtime_error when reading fails.
+    virtual bool next(CsvRecord& record) = 0;
+    // From the next record on, keeps its first mostFields fields.
+    virtual void keepFields(std::size_t mostFields) = 0;
+    // Bytes of the file taken so far, and its size when opened (0 for a pipe): for progress.
+    virtual std::uint64_t bytesTaken() const = 0;
+    virtual std::uint64_t size() const = 0;
+};
+
+class CsvReader : public RecordSource {
   public:
     // Fields of a record past mostFields are counted but not kept, so a line of a million
     // commas costs no memory. Throws std::runtime_error ("PATH: reason") when the file can't be
@@ -54,25 +69,22 @@ class CsvReader {
     explicit CsvReader(const std::filesystem::path& path, std::size_t mostFields = SIZE_MAX);
     CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter,
               std::size_t mostFields = SIZE_MAX);
-    ~CsvReader();
+    ~CsvReader() override;
     CsvReader(const CsvReader&) = delete;
     CsvReader& operator=(const CsvReader&) = delete;
 
     // Reads the next record into record; false at the end of the file. Throws CsvError, or
     // std::runtime_error when reading fails.
-    bool next(CsvRecord& record);
-    // From the next record on, keeps its first mostFields fields.
-    void keepFields(std::size_t mostFields) { mostFields_ = mostFields; }
-
-    // Bytes of the file taken so far, and its size when opened (0 for a pipe): for progress.
-    std::uint64_t bytesTaken() const;
-    std::uint64_t size() const;
+    bool next(CsvRecord& record) override;
+    void keepFields(std::size_t mostFields) override { mostFields_ = mostFields; }
+    std::uint64_t bytesTaken() const override;
+    std::uint64_t size() const override;
 
   private:
     // Reads the next block; false at the end of the file.
     bool fill();
     std::string& beginField(CsvRecord& record);
-    void endField(const CsvRecord& record) const;
+    void endField(CsvRecord& record);
 
     std::unique_ptr<CsvSourceFile> source_;
     char delimiter_;

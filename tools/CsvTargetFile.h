@@ -23,6 +23,9 @@ class CsvTargetFile {
     // Appends bytes, all of them or a failure: a short write is retried, and a write that
     // stores nothing (a full disk) raises "TARGET: reason".
     void write(std::string_view bytes);
+    // The temporary file's path, for a writer that opens the file by name (it is created empty,
+    // so such a writer may overwrite it).
+    const std::filesystem::path& temporaryPath() const { return temporary_; }
     // Syncs and closes the file and gives it the target's name, refusing if a file of that
     // name appeared meanwhile. Throws std::runtime_error.
     void commit();

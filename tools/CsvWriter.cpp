@@ -37,11 +37,14 @@ void CsvWriter::flush() {
 
 void CsvWriter::append(std::string_view field) {
     const char mustQuote[] = {dialect_.separator, '"', '\r', '\n', '\0'};
+    const char* protection = dialect_.protectFormulas && needsFormulaProtection(field) ? "'" : "";
     if (field.find_first_of(mustQuote) == std::string_view::npos) {
+        buffer_ += protection;
         buffer_ += field;
         return;
     }
     buffer_ += '"';
+    buffer_ += protection;
     for (std::size_t from = 0;;) {
         const std::size_t quote = field.find('"', from);
         if (quote == std::string_view::npos) {

@@ -2,7 +2,9 @@
 // by CR LF. A field is quoted only when it must be, that is when it holds the separator, a
 // quote, a CR or an LF; a quote inside it is doubled. The spreadsheet dialect is what a Czech
 // spreadsheet program opens correctly with a double click: semicolons, and a UTF-8 byte-order
-// mark first, by which it knows the text is UTF-8. Text is written byte for byte, so a memo's own
+// mark first, by which it knows the text is UTF-8, and each field a spreadsheet would run as a
+// formula protected by an apostrophe in front (see formulaProtected). Otherwise text is written
+// byte for byte, so a memo's own
 // line breaks, CR LF or LF, come back unchanged on reading. Records gather in a buffer that goes to
 // the file in large blocks.
 #pragma once
@@ -11,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "FormulaProtection.h"
+
 namespace quorvel::tools {
 
 class CsvTargetFile;
@@ -18,9 +22,10 @@ class CsvTargetFile;
 struct CsvDialect {
     char separator = ',';
     bool byteOrderMark = false;
+    bool protectFormulas = false;
 };
-inline constexpr CsvDialect rfc4180Dialect{',', false};
-inline constexpr CsvDialect spreadsheetDialect{';', true};
+inline constexpr CsvDialect rfc4180Dialect{',', false, false};
+inline constexpr CsvDialect spreadsheetDialect{';', true, true};
 
 class CsvWriter {
   public:

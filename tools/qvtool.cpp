@@ -1,6 +1,8 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
 // or a large generated one for benchmarks; moves rows in and out of one as CSV; checks and
 // repairs one. See usageText() for the commands.
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -119,14 +121,25 @@ std::unique_ptr<tools::Progress> terminalProgress(const std::string& label, std:
 
 int importCsv(const std::vector<std::string>& arguments) {
     const char* form =
-        "import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra] [--dry-run]";
-    requireOperands(arguments, 2, 8, form);
+        "import FILE DIR [--delimiter ,|;|tab] [--encoding NAME] [--sheet NAME] [--ignore-extra] "
+        "[--dry-run]";
+    requireOperands(arguments, 1, 10, form);
     const std::filesystem::path csv = arguments[1];
-    const std::filesystem::path directory = arguments[2];
-    const std::map<std::string, std::string> options = readOptions(
-        arguments, 3, {"--ignore-extra", "--dry-run"}, {"--delimiter", "--encoding"}, form);
+    // A dry run opens no catalogue and so needs no DIR.
+    const bool hasDirectory = arguments.size() > 2 && !arguments[2].starts_with("--");
+    const std::filesystem::path directory = hasDirectory ? arguments[2] : "";
+    const std::map<std::string, std::string> options =
+        readOptions(arguments, hasDirectory ? 3 : 2, {"--ignore-extra", "--dry-run"},
+                    {"--delimiter", "--encoding", "--sheet"}, form);
+    const bool dryRun = options.count("--dry-run") != 0;
+    if (!hasDirectory && !dryRun) {
+        throw UsageError{std::string("usage: qvtool ") + form};
+    }
     tools::CsvReadOptions read;
     read.ignoreExtra = options.count("--ignore-extra") != 0;
+    if (const auto given = options.find("--sheet"); given != options.end()) {
+        read.sheet = given->second;
+    }
     if (const auto given = options.find("--delimiter"); given != options.end()) {
         read.delimiter = tools::delimiterNamed(given->second);
         if (!read.delimiter) {
@@ -141,10 +154,10 @@ int importCsv(const std::vector<std::string>& arguments) {
                 given->second + "'"};
         }
     }
-    requireDirectory(directory);
-    if (options.count("--dry-run") != 0) {
+    if (dryRun) {
         return tools::dryRunImport(csv, read, std::cout) ? exitDone : exitFailed;
     }
+    requireDirectory(directory);
     tools::CsvImport import(csv, directory, read);
     const auto progress =
         terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
@@ -156,13 +169,18 @@ int importCsv(const std::vector<std::string>& arguments) {
     if (progress) {
         progress->finish();
     }
-    std::cout << "Imported " << rows << " issues from " << csv.string() << " into "
-              << directory.string() << ".\n";
+    const std::uint64_t empty = import.emptyRecords();
+    std::cout << "Imported " << rows << (rows == 1 ? " issue" : " issues") << " from "
+              << csv.string() << " into " << directory.string()
+              << (empty == 0   ? ""
+                  : empty == 1 ? "; 1 empty row skipped"
+                               : "; " + std::to_string(empty) + " empty rows skipped")
+              << ".\n";
     return exitDone;
 }
 
 int exportCsv(const std::vector<std::string>& arguments) {
-    const char* form = "export DIR CSV [--order vytisk|cislo] [--excel]";
+    const char* form = "export DIR CSV|XLSX [--order vytisk|cislo] [--excel]";
     requireOperands(arguments, 2, 5, form);
     const std::filesystem::path directory = arguments[1];
     const std::filesystem::path csv = arguments[2];
@@ -181,14 +199,17 @@ int exportCsv(const std::vector<std::string>& arguments) {
     tools::CsvExport exporter(directory, order);
     const auto progress =
         terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
-    const std::uint64_t rows = exporter.write(
-        csv,
-        [&progress](std::uint64_t done) {
-            if (progress) {
-                progress->advance(done);
-            }
-        },
-        dialect);
+    const auto advance = [&progress](std::uint64_t done) {
+        if (progress) {
+            progress->advance(done);
+        }
+    };
+    // A workbook by the name's extension, as a spreadsheet program saves one.
+    std::string extension = csv.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::uint64_t rows = extension == ".xlsx" ? exporter.writeWorkbook(csv, advance)
+                                                    : exporter.write(csv, advance, dialect);
     if (progress) {
         progress->finish();
     }

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 if [ "$(id -u)" = 0 ]; then
     apt-get update -qq
     apt-get install -y -qq cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev libicu-dev \
-        libjpeg62-turbo-dev libgtest-dev libbenchmark-dev poppler-utils
+        libjpeg62-turbo-dev libgtest-dev libbenchmark-dev libxlsxwriter-dev liborcus-dev
 fi
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF
 cmake --build build/release -j"$(nproc)"

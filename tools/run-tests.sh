@@ -20,7 +20,7 @@ if [ "$(id -u)" = 0 ]; then
         libjpeg62-turbo-dev libgtest-dev libbenchmark-dev sqlite3 \
         xvfb xauth openbox xdotool x11-utils fonts-dejavu-core fonts-liberation2 valgrind \
         desktop-file-utils dbus-daemon at-spi2-core strace python3 dpkg-dev file lintian chromium \
-        poppler-utils
+        poppler-utils libxlsxwriter-dev liborcus-dev libreoffice-calc-nogui
 fi
 start=$(date +%s)
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON

@@ -261,6 +261,137 @@ TEST_F(QvtoolImportForms, RefusesWhatItCantReadForSureAndTheOptionsSettleIt) {
     }
 }
 
+// Each guess that once stored garbled text and reported success. A file of UTF-8 letters with a
+// stray byte is refused at the byte's line, wherever the stretch the guess weighs happens to end
+// (here inside a letter, or a byte before or after); bytes that are valid UTF-8 only by chance
+// read as what a Czech list holds; and Š Ť Ž š ť ž of ISO-8859-2 count as letters.
+TEST_F(QvtoolImportForms, NeverGarblesTheGuessedEncoding) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> titles;  // stored; empty: refused
+        std::string refusal;              // the message's end, after "CSV:"
+    };
+    std::vector<Case> cases{
+        {"UTF-8 with a stray byte",
+         "Vytisk;Cislo\r\n\xC4\x8Cten\xC3\xAD pro \xC5\xBE"
+         "eny;3/1998\r\nMy\x9A"
+         "ka;1/2000\r\n",
+         {},
+         "3: field 1 is not valid UTF-8"},
+        {"windows-1250 that is valid UTF-8 by chance",
+         "Vytisk;Cislo\r\nV\xDD\x8EIVA;1\r\nS\xCD\x8D;2\r\nP\xCC\x8A\xCD;3\r\n",
+         {"VÝŽIVA", "SÍŤ", "PĚŠÍ"},
+         ""},
+        {"iso-8859-2 with Šť and šť",
+         encoded("Vytisk;Cislo\r\nŠťastný;1\r\nšťáva;2\r\nKošík a Žďár;3\r\n", "ISO-8859-2"),
+         {"Šťastný", "šťáva", "Košík a Žďár"},
+         ""},
+        {"UTF-8 of letters no Czech list holds",
+         "Vytisk\n\xCE\x9B\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82\n",
+         {},
+         "2: can't tell the file's encoding: as UTF-8 it holds characters no Czech or Slovak list "
+         "has (line 2), and read as windows-1250 its byte 0x9B is \"›\" where no Czech or Slovak "
+         "text has it; give --encoding"},
+    };
+    // The guess weighs 64 KiB from the first letter above ASCII on: there the stretch ends a byte
+    // before "ž", inside it, and at its end; the stray bytes come after it.
+    for (const std::size_t padding : {65'532U, 65'533U, 65'534U}) {
+        std::string bytes = "Vytisk\n\xC5\xBE";
+        for (std::size_t i = 0; i < padding; ++i) {
+            bytes += i % 40 == 39 ? '\n' : 'x';
+        }
+        bytes += "\xC5\xBE\n";
+        const auto line = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+        for (int i = 0; i < 1001; ++i) {
+            bytes += "Ko\x9A\xEDk\n";
+        }
+        cases.push_back({"64 KiB and " + std::to_string(padding - 65'533) + " bytes",
+                         bytes,
+                         {},
+                         std::to_string(line) + ": field 1 is not valid UTF-8"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.titles.empty()) {
+            std::vector<std::string> titles;
+            for (const CatalogueIssue& issue : imported(c.bytes)) {
+                titles.push_back(issue.title);
+            }
+            EXPECT_EQ(titles, c.titles);
+            continue;
+        }
+        const std::string before = demoState();
+        const std::string csv = write(c.bytes);
+        const QvtoolRun run = runQvtool({"import", csv, demo.path().string()});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "qvtool: " + csv + ":" + c.refusal + "\n");
+        EXPECT_EQ(demoState(), before);
+    }
+}
+
+// What spreadsheets write beside the list is read, not refused: a first line naming the
+// delimiter, blank rows and lines (skipped and counted, in the dry run too), empty columns
+// without a name. A value in such a column is still refused, and "sep=" names only a
+// delimiter import takes.
+TEST_F(QvtoolImportForms, ReadsWhatSpreadsheetsWriteBesideTheList) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> titles;  // imported; empty: refused
+        std::string message;  // the import's message after "CSV", or its refusal after "CSV:"
+    };
+    const std::string list = "Název;Číslo;;\r\nA;1;;\r\n;;;\r\nB;2;;\r\n;;;\r\n";
+    for (const Case& c : std::vector<Case>{
+             {"sep=;\r\n" + list + "\r\n\r\n", {"A", "B"}, "; 4 empty rows skipped."},
+             {"\xEF\xBB\xBFsep=\t\nTitul\tObsah\nA;1\t\n\t\n", {"A;1"}, "; 1 empty row skipped."},
+             {"sep=,\nTitul;Obsah\nA,1\n",
+              {},
+              ":2: column 1 \"Titul;Obsah\" names no field of "
+              "the table; --ignore-extra leaves it out"},
+             {"sep=|\nTitul\nA\n",
+              {},
+              ":1: the first line \"sep=|\" names a delimiter import "
+              "doesn't take: a comma, semicolon or tab"},
+             {"Titul;;Číslo\nA;;1\nB;x;2\n",
+              {},
+              ":3: column 2 (no name) holds a value but names "
+              "no field; --ignore-extra leaves it out"},
+             {"Titul;Číslo;\nA;1\nB;2;\n", {"A", "B"}, "."},
+         }) {
+        SCOPED_TRACE(c.bytes);
+        const TemporaryDirectory catalogue;
+        ASSERT_EQ(runQvtool({"create", catalogue.path().string()}).exitCode, 0);
+        const std::string csv = write(c.bytes);
+        const QvtoolRun run = runQvtool({"import", csv, catalogue.path().string()});
+        std::vector<std::string> titles;
+        for (const CatalogueIssue& issue : readCatalogue(catalogue.path())) {
+            titles.push_back(issue.title);
+        }
+        EXPECT_EQ(titles, c.titles);
+        if (c.titles.empty()) {
+            EXPECT_EQ(run.err, "qvtool: " + csv + c.message + "\n");
+        } else {
+            const std::size_t n = c.titles.size();
+            EXPECT_EQ(run.out, "Imported " + std::to_string(n) + (n == 1 ? " issue" : " issues") +
+                                   " from " + csv + " into " + catalogue.path().string() +
+                                   c.message + "\n");
+        }
+    }
+
+    // A dry run needs no catalogue: without DIR, or with one that doesn't exist.
+    const std::string csv = write("sep=;\r\n" + list + "\r\n");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"import", csv, "--dry-run"},
+          std::vector<std::string>{"import", csv, (files.path() / "none").string(), "--dry-run"}}) {
+        const QvtoolRun run = runQvtool(arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(run.out.ends_with("\n3 empty rows skipped.\n2 issues would be imported.\n"))
+            << run.out;
+    }
+    const QvtoolRun one = runQvtool({"import", write("Titul\nA\n"), demo.path().string()});
+    EXPECT_TRUE(one.out.starts_with("Imported 1 issue from ")) << one.out;
+}
+
 TEST_F(QvtoolImportForms, DryRunTellsWhatWouldBeImportedAndChangesNothing) {
     std::string list = record({"Tiskopis", "Číslo výtisku/rok", "Poznámka", "Obsah výtisku"}, ';');
     for (const CatalogueIssue& issue : issues) {
@@ -323,6 +454,54 @@ TEST_F(QvtoolImportForms, ExcelExportImportsBackAsTheSameRows) {
     const QvtoolRun run = runQvtool({"import", csv, copy.path().string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(readCatalogue(copy.path()), readCatalogue(demo.path()));
+}
+
+// export --excel puts an apostrophe before a field a spreadsheet would run as a formula, and
+// import takes exactly that apostrophe away, so texts of every form come back as stored. The
+// plain export protects nothing and its import takes nothing away.
+TEST_F(QvtoolImportForms, ExcelExportProtectsFormulasAndImportsBackTheStoredText) {
+    struct Text {
+        std::string stored;
+        std::string inExcelCsv;  // the field as export --excel writes it
+    };
+    const std::vector<Text> texts{
+        {"=1+1", "'=1+1"}, {"+420 123", "'+420 123"},
+        {"-5", "'-5"},     {"@SUM(A1)", "'@SUM(A1)"},
+        {"'=x", "''=x"},   {"''-y", "'''-y"},
+        {"'abc", "'abc"},  {"\tx", "'\tx"},
+        {"0012", "0012"},  {"a=b", "a=b"},
+        {"'", "'"},
+    };
+    std::string plain = "Vytisk,Cislo\r\n";
+    for (const Text& text : texts) {
+        plain += "T" + text.stored + "," + text.stored + "\r\n";
+    }
+    const TemporaryDirectory catalogue;
+    ASSERT_EQ(runQvtool({"create", catalogue.path().string()}).exitCode, 0);
+    ASSERT_EQ(runQvtool({"import", write(plain), catalogue.path().string()}).exitCode, 0);
+    const std::vector<CatalogueIssue> stored = readCatalogue(catalogue.path());
+    ASSERT_EQ(stored.size(), texts.size());
+
+    for (const bool excel : {true, false}) {
+        SCOPED_TRACE(excel ? "--excel" : "plain");
+        const std::string csv = (files.path() / (excel ? "excel.csv" : "plain.csv")).string();
+        std::vector<std::string> arguments{"export", catalogue.path().string(), csv};
+        if (excel) {
+            arguments.push_back("--excel");
+        }
+        ASSERT_EQ(runQvtool(arguments).exitCode, 0);
+        const std::string bytes = fileBytes(csv);
+        for (const Text& text : texts) {
+            const std::string line = excel ? "T" + text.stored + ";" + text.inExcelCsv + ";;\r\n"
+                                           : "T" + text.stored + "," + text.stored + ",,\r\n";
+            EXPECT_NE(bytes.find("\n" + line), std::string::npos) << line;
+        }
+        const TemporaryDirectory copy;
+        ASSERT_EQ(runQvtool({"create", copy.path().string()}).exitCode, 0);
+        const QvtoolRun run = runQvtool({"import", csv, copy.path().string()});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(readCatalogue(copy.path()), stored);
+    }
 }
 
 }  // namespace

@@ -18,11 +18,11 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
     EXPECT_EQ(run.err, "");
     for (const char* part :
          {"qvtool create DIR", "qvtool demo DIR", "qvtool generate DIR N [SEED]",
-          "qvtool import CSV DIR [--delimiter ,|;|tab] [--encoding NAME] [--ignore-extra]",
-          "[--dry-run]", "windows-1250 (or cp1250)", "Tiskopis, Titul, Název",
-          "qvtool export DIR CSV [--order vytisk|cislo] [--excel]", "qvtool check DIR", "default 1",
-          "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
-          "Obsah_vytisku"}) {
+          "qvtool import FILE DIR [--delimiter ,|;|tab] [--encoding NAME] [--sheet NAME]",
+          "qvtool import FILE [DIR] --dry-run", "[--dry-run]", "windows-1250 (or cp1250)",
+          "Tiskopis, Titul, Název", "qvtool export DIR CSV|XLSX [--order vytisk|cislo] [--excel]",
+          "qvtool check DIR", "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
+          "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
     }
     for (const tools::FieldPatterns& patterns : tools::generatedPatterns) {
