@@ -4,9 +4,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "EDBEngineError.h"
+#include "check/CatalogueReadings.h"
 #include "engine/CatalogueSchema.h"
 #include "repair/RepairConnection.h"
 #include "repair/RepairFailure.h"
@@ -43,15 +45,64 @@ bool prepares(sqlite3* db, const std::string& sql) {
     return prepared;
 }
 
-// A field as read from the damaged file: a text, or no value; anything else damage made of it
-// is taken as its text.
-std::optional<std::string> fieldOf(sqlite3_stmt* row, int column) {
-    if (sqlite3_column_type(row, column) == SQLITE_NULL) {
-        return std::nullopt;
+// The columns of the damaged table qv beyond the program's own, with their declared types.
+std::vector<std::pair<std::string, std::string>> userColumns(sqlite3* db) {
+    static const std::vector<std::string> own{
+        "id", "vytisk", "cislo", "nejzajimavejsi_casti", "version", "vytisk_key", "cislo_key"};
+    std::vector<std::pair<std::string, std::string>> columns;
+    sqlite3_stmt* info = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA main.table_info(qv)", -1, &info, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(info) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 2));
+            if (name != nullptr && std::find(own.begin(), own.end(), name) == own.end()) {
+                columns.emplace_back(name, type != nullptr ? type : "");
+            }
+        }
     }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
-    return std::string(text != nullptr ? text : "",
-                       static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+    sqlite3_finalize(info);
+    return columns;
+}
+
+std::string quoted(const std::string& name) {
+    std::string text = "\"";
+    for (const char c : name) {
+        text += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return text + "\"";
+}
+
+// The ids of the gaps, between 1 and highest, that aren't among kept (sorted), as ranges.
+std::vector<IdRange> unread(const std::vector<TolerantScan::Gap>& gaps,
+                            const std::vector<std::int64_t>& kept, std::int64_t highest) {
+    std::vector<IdRange> ranges;
+    for (const TolerantScan::Gap& gap : gaps) {
+        std::int64_t first = std::max<std::int64_t>(gap.first, 1);
+        const std::int64_t last = std::min(gap.last, highest);
+        auto next = std::lower_bound(kept.begin(), kept.end(), first);
+        while (first <= last) {
+            const std::int64_t end = next != kept.end() ? std::min(*next - 1, last) : last;
+            if (first <= end) {
+                ranges.push_back({first, end});
+            }
+            if (next == kept.end() || *next > last) {
+                break;
+            }
+            first = *next + 1;
+            ++next;
+        }
+    }
+    return ranges;
+}
+
+std::uint64_t digestOf(sqlite3_stmt* row, int column) {
+    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(row, column));
+    std::uint64_t hash =
+        14695981039346656037ULL ^ static_cast<std::uint64_t>(sqlite3_column_type(row, column));
+    for (int i = 0; i < sqlite3_column_bytes(row, column); ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ULL;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -61,7 +112,15 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     // The damaged files are read on a connection of their own, each statement its own read:
     // SQLite keeps a file in error for the rest of a transaction once it met damage in it, and
     // the new files' transaction must go on to its commit.
-    const std::filesystem::path rowsFile = directory / schema::rowsFileName;
+    // A WAL's committed changes are read from a copy with them folded in: the damaged files
+    // themselves are read immutable, which leaves any WAL out.
+    std::unique_ptr<check::CatalogueReadings> readings;
+    std::filesystem::path source = directory;
+    if (check::CatalogueReadings::hasWal(directory)) {
+        readings = std::make_unique<check::CatalogueReadings>(directory, fresh);
+        source = readings->asFound();
+    }
+    const std::filesystem::path rowsFile = source / schema::rowsFileName;
     std::unique_ptr<RepairConnection> damaged;
     try {
         damaged = std::make_unique<RepairConnection>(rowsFile, FileUse::ReadDamaged);
@@ -81,9 +140,17 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     const bool versioned = prepares(old, schema::rowColumnsProbe);
     bool memoReadable = true;
     try {
-        damaged->attach(directory / schema::memoFileName, "mb", FileUse::ReadDamaged);
+        damaged->attach(source / schema::memoFileName, "mb", FileUse::ReadDamaged);
     } catch (const EDBEngineError&) {
         memoReadable = false;  // no memo text can be kept
+    }
+
+    const std::vector<std::pair<std::string, std::string>> extras = userColumns(old);
+    std::string extraNames;
+    std::string extraValues;
+    for (std::size_t e = 0; e < extras.size(); ++e) {
+        extraNames += ", " + quoted(extras[e].first);
+        extraValues += ", ?" + std::to_string(e + 6);
     }
 
     schema::createTable(fresh);
@@ -91,28 +158,43 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     sqlite3* db = connection.handle();
     connection.attach(fresh / schema::memoFileName, "mb", FileUse::Mend);
     SalvageResult result;
+    for (const auto& [name, type] : extras) {
+        sqlite::execute(db,
+                        ("ALTER TABLE main.qv ADD COLUMN " + quoted(name) + " " + type).c_str());
+        result.columnsKept.push_back(name + (type.empty() ? "" : " " + type));
+    }
     sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
     sqlite::Statement insertRow(
         db,
         "INSERT OR REPLACE INTO main.qv"
-        "(id, vytisk, cislo, nejzajimavejsi_casti, version, vytisk_key, cislo_key) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, czech_key(?2), czech_key(?3))");
+        "(id, vytisk, cislo, nejzajimavejsi_casti, version, vytisk_key, cislo_key" +
+            extraNames + ") VALUES(?1, ?2, ?3, ?4, ?5, czech_key(?2), czech_key(?3)" + extraValues +
+            ")");
     std::vector<std::int64_t> kept;
+    const int fullColumns = 5 + static_cast<int>(extras.size());
     const RowReader keepRow = [&](sqlite3_stmt* row) {
-        insertRow.bind(1, sqlite3_column_int64(row, 0));
+        const std::int64_t id = sqlite3_column_int64(row, 0);
+        insertRow.bind(1, id);
         for (int column = 1; column <= 3; ++column) {
-            insertRow.bind(column + 1, fieldOf(row, column));
+            insertRow.bindValue(column + 1, sqlite3_column_value(row, column));
         }
-        insertRow.bind(
-            5, sqlite3_column_count(row) > 4 && sqlite3_column_type(row, 4) == SQLITE_INTEGER
-                   ? sqlite3_column_int64(row, 4)
-                   : std::int64_t{1});
+        const bool full = sqlite3_column_count(row) == fullColumns;
+        insertRow.bind(5, full && sqlite3_column_type(row, 4) == SQLITE_INTEGER
+                              ? sqlite3_column_int64(row, 4)
+                              : std::int64_t{1});
+        for (int e = 0; full && e < static_cast<int>(extras.size()); ++e) {
+            insertRow.bindValue(6 + e, sqlite3_column_value(row, 5 + e));
+        }
+        if (!full && !extras.empty()) {
+            result.fieldsLostIds.push_back(id);
+        }
         insertRow.step();
         insertRow.reset();
-        kept.push_back(sqlite3_column_int64(row, 0));
+        kept.push_back(id);
     };
     // A row whose version can't be read still has its fields; it starts again at 1.
-    TolerantScan rows(old, "main.qv", versioned ? fields + ", version" : fields, fields);
+    TolerantScan rows(old, "main.qv", fields + (versioned ? ", version" : ", 1") + extraNames,
+                      fields);
     result.rowsDamage = rows.readAll(keepRow);
 
     // What else knows of rows: the sort indexes, each read as far as it can be, and the memo
@@ -131,12 +213,24 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     }
     sqlite::Statement insertMemo(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
     std::vector<std::int64_t> memoIds;
+    std::unordered_map<std::int64_t, std::uint64_t> memoDigests;
     const RowReader keepMemo = [&](sqlite3_stmt* memo) {
-        insertMemo.bind(1, sqlite3_column_int64(memo, 0));
-        insertMemo.bind(2, std::optional<std::string>(fieldOf(memo, 1).value_or("")));
+        const std::int64_t id = sqlite3_column_int64(memo, 0);
+        insertMemo.bind(1, id);
+        if (sqlite3_column_type(memo, 1) == SQLITE_NULL) {
+            insertMemo.bind(2, std::optional<std::string>(""));
+        } else {
+            insertMemo.bindValue(2, sqlite3_column_value(memo, 1));
+        }
         insertMemo.step();
         insertMemo.reset();
-        memoIds.push_back(sqlite3_column_int64(memo, 0));
+        const std::uint64_t digest = digestOf(memo, 1);
+        const auto [at, added] = memoDigests.emplace(id, digest);
+        if (!added && at->second != digest) {
+            result.memosReplaced.push_back(id);
+            at->second = digest;
+        }
+        memoIds.push_back(id);
     };
     result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
 
@@ -166,9 +260,20 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     }
     result.memosKept = memoIds.size();
     for (const std::int64_t id : indexed) {
-        result.rowsLost += std::binary_search(kept.begin(), kept.end(), id) ? 0 : 1;
+        if (!std::binary_search(kept.begin(), kept.end(), id)) {
+            result.rowsLostIds.push_back(id);
+        }
     }
+    result.rowsLost = result.rowsLostIds.size();
     result.rowsKept = kept.size();
+    result.rowsUnread = unread(rows.gaps(), kept, highest);
+    if (memos) {
+        result.memosUnread = unread(memos->gaps(), memoIds, highest);
+    }
+    std::sort(result.memosReplaced.begin(), result.memosReplaced.end());
+    result.memosReplaced.erase(
+        std::unique(result.memosReplaced.begin(), result.memosReplaced.end()),
+        result.memosReplaced.end());
 
     sqlite::execute(db,
                     "INSERT INTO main.qv(id) SELECT m.id FROM mb.memo AS m "
@@ -187,6 +292,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         first.step();
     }
     transaction.commit();
+    carryUserObjects(old, memoReadable, fresh, result.objects);
     return result;
 }
 

@@ -22,11 +22,31 @@ InPlaceResult mendInPlace(const std::filesystem::path& directory) {
     RepairConnection connection(directory / schema::rowsFileName, FileUse::Mend);
     sqlite3* db = connection.handle();
     connection.attach(directory / schema::memoFileName, "mb", FileUse::Mend);
+    InPlaceResult result;
     if (formatVersionOf(db, "main") == schema::unkeyedFormatVersion) {
         schema::upgradeToSortKeys(db);
     }
-    InPlaceResult result;
     sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
+    for (const auto& [schemaName, file] :
+         {std::pair{"main", schema::rowsFileName}, std::pair{"mb", schema::memoFileName}}) {
+        std::vector<std::string> triggers;
+        {
+            sqlite::Statement named(db, std::string("SELECT name FROM ") + schemaName +
+                                            ".sqlite_master WHERE type = 'trigger'");
+            while (named.step()) {
+                triggers.push_back(named.text(0).value_or(""));
+            }
+        }
+        for (const std::string& trigger : triggers) {
+            std::string quoted = "\"";
+            for (const char c : trigger) {
+                quoted += c == '"' ? "\"\"" : std::string(1, c);
+            }
+            sqlite::execute(
+                db, ("DROP TRIGGER " + std::string(schemaName) + "." + quoted + "\"").c_str());
+            result.triggersDropped.push_back(std::string(file) + ": trigger " + trigger);
+        }
+    }
     for (int c = 0; c < schema::keyedColumnCount; ++c) {
         sqlite::execute(db, ("DROP INDEX IF EXISTS main." + schema::sortIndexName(c)).c_str());
     }

@@ -84,6 +84,13 @@ void Statement::bind(int index, std::int64_t value) {
     }
 }
 
+void Statement::bindValue(int index, const sqlite3_value* value) {
+    const int rc = sqlite3_bind_value(stmt_, index, value);
+    if (rc != SQLITE_OK) {
+        raise(db_, rc);
+    }
+}
+
 void Statement::bind(int index, const SqlValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bind(index, std::optional<std::string>(*text));
