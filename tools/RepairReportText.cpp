@@ -137,6 +137,9 @@ std::string repairReportText(const repair::RepairReport& report,
     kept.insert(kept.end(), salvage.objects.kept.begin(), salvage.objects.kept.end());
     lines(text, "Kept of what was added to the catalogue besides the program's own:\n", kept);
     std::vector<std::string> lost;
+    if (salvage.memoUnreadable) {
+        lost.push_back("every memo text: qv.mb couldn't be read as a memo file");
+    }
     if (!salvage.rowsLostIds.empty()) {
         lost.push_back(counted(salvage.rowsLostIds.size(), "row", "rows") +
                        " known from the indexes or memo texts couldn't be read, ids " +

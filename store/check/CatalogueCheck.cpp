@@ -39,12 +39,14 @@ std::unique_ptr<CatalogueReadings> readingsOf(const std::filesystem::path& direc
     try {
         return std::make_unique<CatalogueReadings>(directory, scratch);
     } catch (const std::filesystem::filesystem_error& failure) {
-        const std::string text =
-            "The files are in WAL mode or have a change left unfinished "
-            "beside them, and the copies they are read from couldn't be "
-            "made: " +
-            files::reasonOf(failure) + ".";
-        throw EDBEngineError(engine_code::ioError, {{engine_code::ioError, 0, text}});
+        // Files in WAL mode or with a journal are read from copies only.
+        const bool full = files::isDiskFull(failure.code());
+        const EngineCode code = full ? engine_code::diskFull : engine_code::ioError;
+        throw EDBEngineError(
+            code, {{code, 0,
+                    "The copies the check reads from couldn't be made: " +
+                        (full ? std::string("the disk is full") : failure.code().message()) + "."},
+                   {code, 0, "File: " + failure.path1().string()}});
     }
 }
 

@@ -1,6 +1,8 @@
 #include "files/FileCopy.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -124,6 +126,18 @@ void syncToDisk(const std::filesystem::path& path) {
 
 bool isDiskFull(const std::error_code& error) {
     return error.value() == ENOSPC || error.value() == EDQUOT || error.value() == EFBIG;
+}
+
+bool lessRoomThan(const std::filesystem::path& directory, std::uintmax_t bytes) {
+    struct statvfs room {};
+    if (::statvfs(directory.c_str(), &room) == 0 &&
+        static_cast<std::uintmax_t>(room.f_bavail) * room.f_frsize < bytes) {
+        return true;
+    }
+    // A file size limit is a full disk to the files this process writes.
+    struct rlimit limit {};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+           limit.rlim_cur < bytes;
 }
 
 std::string reasonOf(const std::filesystem::filesystem_error& failure) {

@@ -3,6 +3,7 @@
 // error"); and files compared byte for byte.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -21,6 +22,9 @@ void syncToDisk(const std::filesystem::path& path);
 
 // Whether the error is the disk (or the process's file size limit) having no more room.
 bool isDiskFull(const std::error_code& error);
+
+// Whether the file system of directory has less room left for this process than bytes.
+bool lessRoomThan(const std::filesystem::path& directory, std::uintmax_t bytes);
 
 // Why a file operation failed, in plain words: "the disk is full" for a full disk, else the
 // system's own text.

@@ -76,13 +76,25 @@ void refuseNewerFormat(const std::filesystem::path& directory) {
     }
 }
 
+// The bytes of the catalogue's two files and their WAL: about what a rebuild writes.
+std::uintmax_t catalogueSize(const std::filesystem::path& directory) {
+    std::uintmax_t total = 0;
+    for (const std::string name : {"qv.db", "qv.mb", "qv.db-wal", "qv.mb-wal"}) {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(directory / name, error);
+        total += error ? 0 : size;
+    }
+    return total;
+}
+
 }  // namespace
 
 bool RepairReport::lostSomething() const {
-    return !inPlace.triggersDropped.empty() || !salvage.rowsLostIds.empty() ||
-           !salvage.rowsUnread.empty() || !salvage.memosUnread.empty() ||
-           !salvage.memosReplaced.empty() || !salvage.fieldsLostIds.empty() ||
-           !salvage.objects.dropped.empty() || journal == check::JournalVerdict::NeitherSound;
+    return !inPlace.triggersDropped.empty() || salvage.memoUnreadable ||
+           !salvage.rowsLostIds.empty() || !salvage.rowsUnread.empty() ||
+           !salvage.memosUnread.empty() || !salvage.memosReplaced.empty() ||
+           !salvage.fieldsLostIds.empty() || !salvage.objects.dropped.empty() ||
+           journal == check::JournalVerdict::NeitherSound;
 }
 
 CatalogueRepair::CatalogueRepair(const std::filesystem::path& directory)
@@ -168,6 +180,13 @@ void CatalogueRepair::rebuild(RepairReport& report, const RepairSteps& steps) {
         // The mend in place may have changed them before it was found not to be enough.
         const std::vector<std::string> restored = restoreOriginals(report.originals, directory_);
         std::string reason = reasonOf(failure);
+        // SQLite tells a write past a full disk's end apart only when the system said ENOSPC
+        // at once; with less room left than the files take, an I/O error is the full disk.
+        const auto* engine = dynamic_cast<const EDBEngineError*>(&failure);
+        if (engine != nullptr && engine->errorCode() == engine_code::ioError &&
+            files::lessRoomThan(directory_, catalogueSize(directory_))) {
+            reason = "the disk is full (" + reason + ")";
+        }
         if (!reason.empty() && reason.back() == '.') {
             reason.pop_back();
         }

@@ -120,10 +120,11 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         readings = std::make_unique<check::CatalogueReadings>(directory, fresh);
         source = readings->asFound();
     }
+    const FileUse reading = readings ? FileUse::ReadCopy : FileUse::ReadDamaged;
     const std::filesystem::path rowsFile = source / schema::rowsFileName;
     std::unique_ptr<RepairConnection> damaged;
     try {
-        damaged = std::make_unique<RepairConnection>(rowsFile, FileUse::ReadDamaged);
+        damaged = std::make_unique<RepairConnection>(rowsFile, reading);
     } catch (const EDBEngineError& failure) {
         throw RepairFailure(rowsFile.string() + " can't be read as a database (" +
                             failure.entries().front().text +
@@ -140,7 +141,7 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     const bool versioned = prepares(old, schema::rowColumnsProbe);
     bool memoReadable = true;
     try {
-        damaged->attach(source / schema::memoFileName, "mb", FileUse::ReadDamaged);
+        damaged->attach(source / schema::memoFileName, "mb", reading);
     } catch (const EDBEngineError&) {
         memoReadable = false;  // no memo text can be kept
     }
@@ -233,6 +234,9 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         memoIds.push_back(id);
     };
     result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
+    std::error_code noSize;
+    result.memoUnreadable =
+        !memos && std::filesystem::file_size(source / schema::memoFileName, noSize) > 0 && !noSize;
 
     // Then each id the scans leapt over, looked up alone: from 1 to the highest ever given or
     // known, and below that those known.
@@ -266,7 +270,11 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     }
     result.rowsLost = result.rowsLostIds.size();
     result.rowsKept = kept.size();
-    result.rowsUnread = unread(rows.gaps(), kept, highest);
+    // Rows named as lost by id aren't told again among the stretches under damage.
+    std::vector<std::int64_t> told = kept;
+    told.insert(told.end(), result.rowsLostIds.begin(), result.rowsLostIds.end());
+    std::sort(told.begin(), told.end());
+    result.rowsUnread = unread(rows.gaps(), told, highest);
     if (memos) {
         result.memosUnread = unread(memos->gaps(), memoIds, highest);
     }

@@ -38,6 +38,7 @@ struct SalvageResult {
     std::uint64_t rowsDamage = 0;
     std::uint64_t memoDamage = 0;
 
+    bool memoUnreadable = false;              // qv.mb couldn't be read at all
     std::vector<std::int64_t> rowsLostIds;    // known rows that couldn't be read
     std::vector<IdRange> rowsUnread;          // ids under damage not read: rows there lost
     std::vector<IdRange> memosUnread;         // the same for memo texts

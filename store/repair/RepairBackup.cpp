@@ -116,6 +116,10 @@ std::vector<std::string> restoreOriginals(const std::filesystem::path& originals
                 !std::filesystem::exists(originals / name)) {
                 std::filesystem::remove(entry.path());  // a journal the repair left
             }
+            if (entry.is_regular_file() && isCatalogueWal(name) && name.ends_with("-shm")) {
+                // The WAL's index, made afresh from it by the next opening.
+                std::filesystem::remove(entry.path());
+            }
         }
         for (const bool mainFiles : {true, false}) {
             for (const auto& entry : std::filesystem::directory_iterator(originals)) {
