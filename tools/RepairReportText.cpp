@@ -130,6 +130,15 @@ std::string repairReportText(const repair::RepairReport& report,
     }
     text += ".\n";
     const repair::SalvageResult& salvage = report.salvage;
+    if (salvage.rowsFileMissing) {
+        text += "qv.db was missing: the memo texts were kept, each with a row of its own.\n";
+    }
+    if (salvage.memoSchemaRebuilt) {
+        text +=
+            "qv.mb's first page, its header and schema, couldn't be read: it was made again "
+            "from the schema the program gives the file, and the memo texts read through "
+            "it.\n";
+    }
     std::vector<std::string> kept;
     for (const std::string& column : salvage.columnsKept) {
         kept.push_back("qv.db: column " + column + " of qv, with its values");

@@ -10,7 +10,8 @@
 //  - when that fails or the check still finds something, the rebuild (CatalogueSalvage) into a
 //    directory beside the files, which then take the new files' place;
 //  - the check of the result.
-// A missing qv.mb is rebuilt empty; a missing qv.db is refused (no lock can be held on it).
+// A missing qv.mb is rebuilt empty; a missing qv.db is rebuilt from the memo texts, each given a
+// row of its own, fields empty.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +52,7 @@ using RepairSteps = std::function<void(const std::string& step)>;
 
 class CatalogueRepair {
   public:
-    // Throws RepairFailure when a copy of the program has the catalogue open, or qv.db is
-    // missing.
+    // Throws RepairFailure when a copy of the program has the catalogue open.
     explicit CatalogueRepair(const std::filesystem::path& directory);
 
     // Throws RepairFailure, saying whether the files were changed, when it can't go on.

@@ -1,6 +1,7 @@
 #include "repair/CatalogueSalvage.h"
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,59 @@ std::uint64_t digestOf(sqlite3_stmt* row, int column) {
     return hash;
 }
 
+// The size of the pages of the program's files: SQLite's default, which it never changes.
+constexpr std::uintmax_t pageSize = 4096;
+
+std::string bytesOf(const std::filesystem::path& file, std::uintmax_t count) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+// Whether qv.mb's first page, its header and schema, is gone while its other pages may still
+// hold memo texts: no SQLite header there, or one of a memo file whose schema can't be read. A
+// file of another kind (the rows file in its place) is never read as a memo file.
+bool hasLostItsSchema(const std::filesystem::path& memoFile) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(memoFile, error);
+    if (error || size < 2 * pageSize || size % pageSize != 0) {
+        return false;
+    }
+    const std::string header = bytesOf(memoFile, 100);
+    if (header.size() < 100 || header.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0) {
+        return true;
+    }
+    std::uint32_t applicationId = 0;
+    for (std::size_t i = 68; i < 72; ++i) {
+        applicationId = (applicationId << 8) | static_cast<unsigned char>(header[i]);
+    }
+    return applicationId == static_cast<std::uint32_t>(schema::memoApplicationId);
+}
+
+// A copy of memoFile at mended with the first page of a new memo file in place of its own: the
+// program makes every qv.mb alike, its memo table's b-tree rooted on page 2, so the new schema
+// leads to the old texts. The header says how many pages the file has; its free pages are lost.
+void giveSchemaBack(const std::filesystem::path& memoFile, const std::filesystem::path& model,
+                    const std::filesystem::path& mended) {
+    std::string bytes = bytesOf(memoFile, std::filesystem::file_size(memoFile));
+    const std::string first = bytesOf(model, pageSize);
+    bytes.replace(0, first.size(), first);
+    const auto pages = static_cast<std::uint32_t>(bytes.size() / pageSize);
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[28 + i] = static_cast<char>((pages >> (8 * (3 - i))) & 0xff);
+        bytes[32 + i] = 0;  // the first free page: none
+        bytes[36 + i] = 0;  // free pages: none
+    }
+    std::ofstream out(mended, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+        throw EDBEngineError(engine_code::diskFull,
+                             {{engine_code::diskFull, 0, "File: " + mended.string()}});
+    }
+}
+
 }  // namespace
 
 SalvageResult salvageInto(const std::filesystem::path& directory,
@@ -121,7 +175,17 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         source = readings->asFound();
     }
     const FileUse reading = readings ? FileUse::ReadCopy : FileUse::ReadDamaged;
-    const std::filesystem::path rowsFile = source / schema::rowsFileName;
+    // An empty catalogue's files: its qv.db stands in for a missing one, so that the memo texts
+    // are still kept, and its qv.mb's first page gives a damaged one its schema back.
+    const std::filesystem::path model = fresh / ".known-schema";
+    std::filesystem::create_directory(model);
+    schema::createTable(model);
+    std::filesystem::path rowsFile = source / schema::rowsFileName;
+    SalvageResult result;
+    if (!std::filesystem::exists(rowsFile)) {
+        rowsFile = model / schema::rowsFileName;
+        result.rowsFileMissing = true;
+    }
     std::unique_ptr<RepairConnection> damaged;
     try {
         damaged = std::make_unique<RepairConnection>(rowsFile, reading);
@@ -158,7 +222,6 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     RepairConnection connection(fresh / schema::rowsFileName, FileUse::Mend);
     sqlite3* db = connection.handle();
     connection.attach(fresh / schema::memoFileName, "mb", FileUse::Mend);
-    SalvageResult result;
     for (const auto& [name, type] : extras) {
         sqlite::execute(db,
                         ("ALTER TABLE main.qv ADD COLUMN " + quoted(name) + " " + type).c_str());
@@ -212,6 +275,23 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
             // no memo table to be read in it
         }
     }
+    const std::filesystem::path memoFile = source / schema::memoFileName;
+    if (!memos && hasLostItsSchema(memoFile)) {
+        const std::filesystem::path mended = fresh / ".page-one" / schema::memoFileName;
+        std::filesystem::create_directory(mended.parent_path());
+        giveSchemaBack(memoFile, model / schema::memoFileName, mended);
+        try {
+            if (memoReadable) {
+                sqlite::execute(old, "DETACH mb");
+            }
+            damaged->attach(mended, "mb", FileUse::ReadDamaged);
+            memoReadable = true;
+            memos = std::make_unique<TolerantScan>(old, "mb.memo", "obsah");
+            result.memoSchemaRebuilt = true;
+        } catch (const EDBEngineError&) {
+            // its pages are no memo table either
+        }
+    }
     sqlite::Statement insertMemo(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
     std::vector<std::int64_t> memoIds;
     std::unordered_map<std::int64_t, std::uint64_t> memoDigests;
@@ -235,8 +315,9 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     };
     result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
     std::error_code noSize;
-    result.memoUnreadable =
-        !memos && std::filesystem::file_size(source / schema::memoFileName, noSize) > 0 && !noSize;
+    result.memoUnreadable = !result.memoSchemaRebuilt && !memos &&
+                            std::filesystem::file_size(source / schema::memoFileName, noSize) > 0 &&
+                            !noSize;
 
     // Then each id the scans leapt over, looked up alone: from 1 to the highest ever given or
     // known, and below that those known.

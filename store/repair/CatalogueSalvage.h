@@ -6,7 +6,9 @@
 // the table gave or the sort indexes or memo texts know of. A memo text whose row is lost gets a
 // row of its own, fields empty, as the in-place mend gives it. Columns the user added to the
 // table come along with their values; the user's own tables, views and indexes too
-// (UserObjects). Files in WAL mode are read with their WAL's committed changes, from a copy.
+// (UserObjects). Files in WAL mode are read with their WAL's committed changes, from a copy. A
+// qv.mb whose first page (its header and schema) is lost is read through a copy given the first
+// page of a new one; a missing qv.db leaves the memo texts, each given a row of its own.
 //
 // What couldn't be kept is named by id, for the report.
 #pragma once
@@ -37,6 +39,8 @@ struct SalvageResult {
     // counts as one.
     std::uint64_t rowsDamage = 0;
     std::uint64_t memoDamage = 0;
+    bool rowsFileMissing = false;    // qv.db was not there: the memo texts got rows
+    bool memoSchemaRebuilt = false;  // qv.mb's first page was made again to read it
 
     bool memoUnreadable = false;              // qv.mb couldn't be read at all
     std::vector<std::int64_t> rowsLostIds;    // known rows that couldn't be read

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -323,6 +324,38 @@ TEST(QvtoolRepair, CheckTellsWhatMakesSaveFailAndFieldsOverTheLimits) {
     EXPECT_EQ(sqliteInteger(dir, "SELECT length(vytisk) FROM qv WHERE id = 3"), 60);
     const QvtoolRun after = runQvtool({"check", dir.string()});
     EXPECT_EQ(after.out.find("trigger"), std::string::npos) << after.out;
+}
+
+TEST(QvtoolRepair, MemoTextsAreKeptThroughALostFirstPageAndWithoutTheRowsFile) {
+    TemporaryDirectory made;
+    ASSERT_EQ(runQvtool({"generate", made.path().string(), "3000"}).exitCode, 0);
+    const std::string memos = "SELECT sum(length(obsah)) + count(*) * 1000000000 FROM mb.memo";
+    const std::int64_t before = sqliteInteger(made.path(), memos);
+    const struct {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> damage;
+        const char* said;
+        std::int64_t rows;
+    } cases[] = {
+        {"page 1 of qv.mb zeroed",
+         [](const auto& d) {
+             std::fstream(d / "qv.mb", std::ios::in | std::ios::out | std::ios::binary)
+                 << std::string(4096, '\0');
+         },
+         "qv.mb's first page, its header and schema, couldn't be read: it was made again", 3000},
+        {"qv.db missing", [](const auto& d) { std::filesystem::remove(d / "qv.db"); },
+         "qv.db was missing: the memo texts were kept, each with a row of its own.", 3000},
+    };
+    for (const auto& c : cases) {
+        TemporaryDirectory work;
+        copyFiles(made.path(), work.path());
+        c.damage(work.path());
+        const QvtoolRun repair = runQvtool({"repair", work.path().string()});
+        EXPECT_EQ(repair.exitCode, 0) << c.name << '\n' << repair.out << repair.err;
+        EXPECT_NE(repair.out.find(c.said), std::string::npos) << c.name << '\n' << repair.out;
+        EXPECT_EQ(sqliteInteger(work.path(), memos), before) << c.name;
+        EXPECT_EQ(sqliteInteger(work.path(), "SELECT count(*) FROM qv"), c.rows) << c.name;
+    }
 }
 
 TEST(QvtoolRepair, WhatAStoppedRepairLeftIsRemovedAndNamed) {
