@@ -179,9 +179,9 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             break;
         }
     }
-    if (!readOnly()) {
-        rowLocks_ = std::make_unique<RowLocks>(rowsPath);
-    }
+    // A copy that only reads holds the catalogue open too: a repair must not swap the files
+    // under it.
+    rowLocks_ = std::make_unique<RowLocks>(rowsPath);
     for (const std::filesystem::path& path : {rowsPath, memoPath}) {
         if (readOnly() && inWalMode(path, vfsName_.c_str())) {
             failWalReadOnly(path);

@@ -4,7 +4,10 @@
 // with its own exit status, and check makes nothing beside the files.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -15,6 +18,9 @@
 #include "CatalogueReading.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "engine/Engine.h"
+#include "repair/RepairFailure.h"
+#include "repair/RepairLock.h"
 
 namespace quorvel::testing {
 namespace {
@@ -382,6 +388,64 @@ TEST(QvtoolRepair, WhatAStoppedRepairLeftIsRemovedAndNamed) {
     const std::filesystem::path kept = keptOriginals(dir);
     ASSERT_FALSE(kept.empty());
     EXPECT_EQ(fileBytes(kept / "qv.db").size(), std::filesystem::file_size(dir / "qv.db"));
+}
+
+// A copy of the program that may only read the catalogue (another user's, here) holds it open
+// as one that writes does, so a repair can't swap the files under it.
+TEST(QvtoolRepair, ACopyThatOnlyReadsKeepsARepairOut) {
+    TemporaryDirectory work;
+    const std::filesystem::path dir = work.path();
+    ASSERT_EQ(runQvtool({"demo", dir.string()}).exitCode, 0);
+    std::filesystem::permissions(
+        dir, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                 std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                 std::filesystem::perms::others_exec);
+    for (const char* name : {"qv.db", "qv.mb"}) {
+        std::filesystem::permissions(dir / name, std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::group_read |
+                                                     std::filesystem::perms::others_read);
+    }
+    int opened[2];
+    int done[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        constexpr uid_t nobody = 65534;
+        char said = 'e';
+        if (::geteuid() != 0 ||
+            (::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0 &&
+             ::setresuid(nobody, nobody, nobody) == 0)) {
+            try {
+                Engine engine(dir);
+                engine.database();
+                said = 'o';
+                (void)!::write(opened[1], &said, 1);
+                (void)!::read(done[0], &said, 1);
+                ::_exit(0);
+            } catch (const std::exception&) {
+            }
+        }
+        (void)!::write(opened[1], &said, 1);
+        ::_exit(1);
+    }
+    char said = 0;
+    ASSERT_EQ(::read(opened[0], &said, 1), 1);
+    EXPECT_EQ(said, 'o') << "the catalogue didn't open for reading";
+    try {
+        repair::RepairLock repairing(dir / "qv.db");
+        ADD_FAILURE() << "a repair took the catalogue from a copy that reads it";
+    } catch (const repair::RepairFailure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("A copy of Quorvel has the catalogue"),
+                  std::string::npos)
+            << failure.what();
+    }
+    (void)!::write(done[1], "x", 1);
+    int status = 0;
+    ::waitpid(reader, &status, 0);
+    for (const int fd : {opened[0], opened[1], done[0], done[1]}) {
+        ::close(fd);
+    }
 }
 
 }  // namespace
