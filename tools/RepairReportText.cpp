@@ -123,12 +123,30 @@ std::string repairReportText(const repair::RepairReport& report,
     const std::uint64_t givenRows = report.way == repair::RepairWay::MendedInPlace
                                         ? report.inPlace.memosGivenRows
                                         : report.salvage.memosGivenRows;
+    const std::vector<std::int64_t>& givenIds = report.way == repair::RepairWay::MendedInPlace
+                                                    ? report.inPlace.memoIdsGivenRows
+                                                    : report.salvage.memoIdsGivenRows;
     if (givenRows > 0) {
         text += "; " + counted(givenRows, "memo text", "memo texts") +
                 (givenRows == 1 ? " without a row got a row" : " without a row each got a row") +
-                " of its own, its fields empty";
+                " of its own, its fields empty (id " + idsText(givenIds) + ")";
     }
     text += ".\n";
+    const repair::InPlaceResult& mended = report.inPlace;
+    if (mended.rowsCommits != mended.memoCommits) {
+        const bool rowsOlder = mended.rowsCommits < mended.memoCommits;
+        text +=
+            "qv.db and qv.mb were from different moments (" + std::to_string(mended.rowsCommits) +
+            " and " + std::to_string(mended.memoCommits) + " changes of both files): " +
+            (rowsOlder
+                 ? "qv.db is the older, so rows added since have only their memo texts (the rows "
+                   "given above), and any row deleted since is back, without its memo text."
+                 : "qv.mb is the older, so the memo texts of the rows changed since are as "
+                   "they were then, and those of rows added since are missing.") +
+            " Both files now count " +
+            std::to_string(std::max(mended.rowsCommits, mended.memoCommits)) +
+            " changes; the files as they were are kept.\n";
+    }
     const repair::SalvageResult& salvage = report.salvage;
     if (salvage.rowsFileMissing) {
         text += "qv.db was missing: the memo texts were kept, each with a row of its own.\n";

@@ -47,7 +47,9 @@ RowInsert::RowInsert(sqlite3* db)
       insertRow_(db, insertSql()),
       updateRow_(db, updateSql()),
       storeMemo_(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)"),
-      removeMemo_(db, "DELETE FROM mb.memo WHERE id = ?1") {}
+      removeMemo_(db, "DELETE FROM mb.memo WHERE id = ?1"),
+      raiseRowsCount_(db, schema::raiseRowsCommitCountSql),
+      raiseMemoCount_(db, schema::raiseMemoCommitCountSql) {}
 
 std::optional<std::string_view> RowInsert::stored(std::optional<std::string_view> text) {
     if (!text || text->empty()) {
@@ -125,6 +127,10 @@ void RowInsert::writeMemo(std::int64_t id, std::optional<std::string_view> memo)
         statement.bindStatic(2, text);
     }
     statement.step();
+    for (sqlite::Statement* raise : {&raiseRowsCount_, &raiseMemoCount_}) {
+        ResetGuard raised(*raise);
+        raise->step();
+    }
 }
 
 }  // namespace quorvel

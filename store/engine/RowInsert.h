@@ -57,7 +57,8 @@ class RowInsert {
     // Writes the strings over row id if its version is version, and raises the version by one;
     // false (nothing written) when there is no row id at that version.
     bool update(std::int64_t id, std::int64_t version, const Texts& strings);
-    // Makes row id's memo text memo (nullopt or empty: none).
+    // Makes row id's memo text memo (nullopt or empty: none), and raises both files' count of
+    // changes written to both (schema::commitCountsSql).
     void writeMemo(std::int64_t id, std::optional<std::string_view> memo);
 
   private:
@@ -71,6 +72,8 @@ class RowInsert {
     sqlite::Statement updateRow_;
     sqlite::Statement storeMemo_;
     sqlite::Statement removeMemo_;
+    sqlite::Statement raiseRowsCount_;
+    sqlite::Statement raiseMemoCount_;
 };
 
 }  // namespace quorvel

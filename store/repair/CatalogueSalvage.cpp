@@ -364,6 +364,10 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         std::unique(result.memosReplaced.begin(), result.memosReplaced.end()),
         result.memosReplaced.end());
 
+    collectIds(db,
+               "SELECT m.id FROM mb.memo AS m WHERE NOT EXISTS "
+               "(SELECT 1 FROM main.qv WHERE qv.id = m.id) ORDER BY m.id",
+               result.memoIdsGivenRows);
     sqlite::execute(db,
                     "INSERT INTO main.qv(id) SELECT m.id FROM mb.memo AS m "
                     "WHERE NOT EXISTS (SELECT 1 FROM main.qv WHERE qv.id = m.id)");
@@ -379,6 +383,21 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         sqlite::Statement first(db, "INSERT INTO main.sqlite_sequence(name, seq) VALUES('qv', ?1)");
         first.bind(1, highest);
         first.step();
+    }
+    // The count of changes of both files goes on from the higher of the two.
+    std::vector<std::int64_t> commits;
+    collectIds(old, "SELECT max(rowid) FROM main.qv_pair", commits);
+    if (memoReadable) {
+        collectIds(old, "SELECT max(rowid) FROM mb.qv_pair", commits);
+    }
+    const std::int64_t mostCommits =
+        commits.empty()
+            ? 1
+            : std::max<std::int64_t>(1, *std::max_element(commits.begin(), commits.end()));
+    for (const char* file : {"main", "mb"}) {
+        sqlite::execute(db, ("UPDATE " + std::string(file) +
+                             ".qv_pair SET rowid = " + std::to_string(mostCommits))
+                                .c_str());
     }
     transaction.commit();
     carryUserObjects(old, memoReadable, fresh, result.objects);

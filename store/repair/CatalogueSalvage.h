@@ -42,11 +42,12 @@ struct SalvageResult {
     bool rowsFileMissing = false;    // qv.db was not there: the memo texts got rows
     bool memoSchemaRebuilt = false;  // qv.mb's first page was made again to read it
 
-    bool memoUnreadable = false;              // qv.mb couldn't be read at all
-    std::vector<std::int64_t> rowsLostIds;    // known rows that couldn't be read
-    std::vector<IdRange> rowsUnread;          // ids under damage not read: rows there lost
-    std::vector<IdRange> memosUnread;         // the same for memo texts
-    std::vector<std::int64_t> memosReplaced;  // read twice, differently: the later is kept
+    bool memoUnreadable = false;                 // qv.mb couldn't be read at all
+    std::vector<std::int64_t> rowsLostIds;       // known rows that couldn't be read
+    std::vector<IdRange> rowsUnread;             // ids under damage not read: rows there lost
+    std::vector<IdRange> memosUnread;            // the same for memo texts
+    std::vector<std::int64_t> memoIdsGivenRows;  // memo texts without a row, given one
+    std::vector<std::int64_t> memosReplaced;     // read twice, differently: the later is kept
     std::vector<std::int64_t> fieldsLostIds;  // rows whose columns of the user's couldn't be read
     std::vector<std::string> columnsKept;     // the user's columns of qv
     UserObjectsCarried objects;

@@ -1,5 +1,6 @@
 #include "repair/InPlaceMend.h"
 
+#include <algorithm>
 #include <string>
 
 #include "engine/CatalogueSchema.h"
@@ -55,6 +56,26 @@ InPlaceResult mendInPlace(const std::filesystem::path& directory) {
         const std::string made = std::string("czech_key(") + schema::columns[c].sqlName + ")";
         result.keysMade += changes(
             db, "UPDATE main.qv SET " + key + " = " + made + " WHERE " + key + " IS NOT " + made);
+    }
+    {
+        sqlite::Statement orphans(db,
+                                  "SELECT m.id FROM mb.memo AS m WHERE NOT EXISTS "
+                                  "(SELECT 1 FROM main.qv WHERE qv.id = m.id) ORDER BY m.id");
+        while (orphans.step()) {
+            result.memoIdsGivenRows.push_back(orphans.integer(0));
+        }
+    }
+    {
+        sqlite::Statement counts(db, schema::commitCountsSql);
+        if (counts.step() && counts.integer(0) != counts.integer(1)) {
+            result.rowsCommits = counts.integer(0);
+            result.memoCommits = counts.integer(1);
+        }
+    }
+    if (result.rowsCommits != result.memoCommits) {
+        const std::string higher = std::to_string(std::max(result.rowsCommits, result.memoCommits));
+        sqlite::execute(db, ("UPDATE main.qv_pair SET rowid = " + higher).c_str());
+        sqlite::execute(db, ("UPDATE mb.qv_pair SET rowid = " + higher).c_str());
     }
     result.memosGivenRows = changes(db,
                                     "INSERT INTO main.qv(id) SELECT m.id FROM mb.memo AS m "

@@ -26,6 +26,12 @@ struct InPlaceResult {
     std::uint64_t memosGivenRows = 0;  // memo texts that had no row
     // Triggers of the user's, dropped: the program allows none ("qv.db: trigger name").
     std::vector<std::string> triggersDropped;
+    // The ids of the memo texts that had no row.
+    std::vector<std::int64_t> memoIdsGivenRows;
+    // The two files' counts of changes of both, when they differed (files from different
+    // moments): both now hold the higher.
+    std::int64_t rowsCommits = 0;
+    std::int64_t memoCommits = 0;
 };
 
 // Throws EDBEngineError when the files can't be read or written to the end, and InPlaceDamage

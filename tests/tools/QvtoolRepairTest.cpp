@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CatalogueReading.h"
+#include "EDBEngineError.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "engine/Engine.h"
@@ -388,6 +389,62 @@ TEST(QvtoolRepair, WhatAStoppedRepairLeftIsRemovedAndNamed) {
     const std::filesystem::path kept = keptOriginals(dir);
     ASSERT_FALSE(kept.empty());
     EXPECT_EQ(fileBytes(kept / "qv.db").size(), std::filesystem::file_size(dir / "qv.db"));
+}
+
+// qv.db or qv.mb put back from before an import of 100 rows, beside the other from after.
+TEST(QvtoolRepair, FilesFromDifferentMomentsAreToldByCheckTheProgramAndRepair) {
+    TemporaryDirectory before;
+    TemporaryDirectory after;
+    ASSERT_EQ(runQvtool({"demo", before.path().string()}).exitCode, 0);
+    copyFiles(before.path(), after.path());
+    const std::filesystem::path csv = after.path() / "new.csv";
+    {
+        std::ofstream rows(csv);
+        rows << "Vytisk,Cislo,Nejzajimavejsi_casti,Obsah_vytisku\n";
+        for (int row = 1; row <= 100; ++row) {
+            rows << "Nový " << row << "," << row << "/2020,části,obsah " << row << "\n";
+        }
+    }
+    ASSERT_EQ(runQvtool({"import", csv.string(), after.path().string()}).exitCode, 0);
+    std::filesystem::remove(csv);
+    for (const bool rowsOlder : {true, false}) {
+        TemporaryDirectory work;
+        const std::filesystem::path dir = work.path();
+        std::filesystem::copy_file((rowsOlder ? before : after).path() / "qv.db", dir / "qv.db");
+        std::filesystem::copy_file((rowsOlder ? after : before).path() / "qv.mb", dir / "qv.mb");
+        const std::string older = rowsOlder ? "qv.db is the older" : "qv.mb is the older";
+        const QvtoolRun check = runQvtool({"check", dir.string()});
+        EXPECT_EQ(check.exitCode, 1);
+        EXPECT_NE(check.out.find("qv.mb: qv.db and qv.mb are from different moments: qv.db has " +
+                                 std::string(rowsOlder ? "51" : "151") +
+                                 " changes of both files, qv.mb " + (rowsOlder ? "151" : "51") +
+                                 "; " + older),
+                  std::string::npos)
+            << check.out;
+        try {
+            Engine(dir).database();
+            ADD_FAILURE() << "files of two moments opened";
+        } catch (const EDBEngineError& error) {
+            EXPECT_EQ(error.errorCode(), engine_code::filesDoNotMatch);
+            EXPECT_NE(error.message().find("The files are from different moments"),
+                      std::string::npos)
+                << error.message();
+        }
+        const QvtoolRun repair = runQvtool({"repair", dir.string()});
+        EXPECT_EQ(repair.exitCode, 0) << repair.out << repair.err;
+        EXPECT_NE(repair.out.find("qv.db and qv.mb were from different moments (" +
+                                  std::string(rowsOlder ? "51 and 151" : "151 and 51") +
+                                  " changes of both files): " + older),
+                  std::string::npos)
+            << repair.out;
+        if (rowsOlder) {
+            EXPECT_NE(repair.out.find("without a row each got a row of its own, its fields "
+                                      "empty (id 51-150)"),
+                      std::string::npos)
+                << repair.out;
+        }
+        EXPECT_NO_THROW(Engine(dir).database());
+    }
 }
 
 // A copy of the program that may only read the catalogue (another user's, here) holds it open
