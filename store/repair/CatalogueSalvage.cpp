@@ -400,6 +400,22 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
                                 .c_str());
     }
     transaction.commit();
+    if (memoReadable) {
+        // The memo texts are carried by id and text alone: other columns are named.
+        sqlite3_stmt* info = nullptr;
+        if (sqlite3_prepare_v2(old, "PRAGMA mb.table_info(memo)", -1, &info, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(info) == SQLITE_ROW) {
+                const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+                const std::string column = name != nullptr ? name : "";
+                if (column != "id" && column != "obsah") {
+                    result.objects.dropped.push_back("qv.mb: column " + column +
+                                                     " of memo, with its values");
+                }
+            }
+        }
+        sqlite3_finalize(info);
+    }
     carryUserObjects(old, memoReadable, fresh, result.objects);
     return result;
 }
