@@ -62,8 +62,8 @@ inline constexpr const char* keyColumnsProbe = "SELECT vytisk_key, cislo_key FRO
 inline constexpr const char* memoColumnsProbe = "SELECT id, obsah FROM mb.memo LIMIT 0";
 
 // Each file's row of qv_pair holds the pair's token and, as its rowid, the count of the changes
-// written to both files at once: every write of a memo text raises it in both (RowInsert), in
-// the transaction that writes the row, so the two files of one moment hold the same count and a
+// written to both files at once: a transaction's first write of a memo text raises it in both
+// (RowInsert), so the two files of one moment hold the same count and a
 // file put back from another moment holds another. A catalogue made before the count was kept
 // has 1 in both, as a new one has.
 inline constexpr const char* commitCountsSql =
