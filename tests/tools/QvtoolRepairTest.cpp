@@ -58,8 +58,8 @@ void copyFiles(const std::filesystem::path& from, const std::filesystem::path& t
     }
 }
 
-// An integer read from the files in directory as they stand (on a copy: a WAL or a journal
-// beside them is read as SQLite reads it, and nothing is made beside them).
+// An integer read from the files in directory as SQLite reads them, a WAL read in and a hot
+// journal rolled back: on a copy, so nothing is made or changed beside them.
 std::int64_t readInteger(const std::filesystem::path& directory, const std::string& sql) {
     TemporaryDirectory copy;
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
@@ -67,7 +67,20 @@ std::int64_t readInteger(const std::filesystem::path& directory, const std::stri
             std::filesystem::copy_file(entry.path(), copy.path() / entry.path().filename());
         }
     }
-    return sqliteInteger(copy.path(), sql);
+    sqlite3* db = nullptr;
+    std::int64_t value = -1;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open((copy.path() / "qv.db").c_str(), &db) == SQLITE_OK &&
+        sqlite3_exec(db, ("ATTACH '" + (copy.path() / "qv.mb").string() + "' AS mb").c_str(),
+                     nullptr, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        value = sqlite3_column_int64(statement, 0);
+    }
+    EXPECT_NE(value, -1) << sql << ": " << sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
 }
 
 // Overwrites the end of page of qv.db (numbered from 1) with other bytes, or the whole page with
@@ -243,6 +256,56 @@ TEST(QvtoolRepair, AJournalIsRolledInOnlyWhenItIsTheFilesOwn) {
             EXPECT_TRUE(std::filesystem::exists(keptOriginals(work.path()) / journal)) << c.name;
         }
     }
+}
+
+// A change killed after it wrote all its pages but before its journals were removed: the files
+// are sound as they are, and sound with the journals rolled back, and hold other rows. Both are
+// kept, the files as they are in the catalogue's place.
+TEST(QvtoolRepair, WhenBothReadingsAreSoundBothAreKept) {
+    TemporaryDirectory work;
+    TemporaryDirectory killed;
+    const std::filesystem::path dir = work.path();
+    ASSERT_EQ(runQvtool({"generate", dir.string(), "2000"}).exitCode, 0);
+    const std::string change =
+        "UPDATE main.qv SET nejzajimavejsi_casti = 'changed' WHERE id <= 300; "
+        "UPDATE mb.memo SET obsah = 'changed' WHERE id <= 300";
+    const std::string changed = "SELECT count(*) FROM mb.memo WHERE obsah = 'changed'";
+    copyFiles(dir, killed.path());
+    {
+        OtherProgram program(killed.path());
+        program.run("PRAGMA main.cache_size=5; PRAGMA mb.cache_size=5; BEGIN; " + change);
+        for (const char* journal : {"qv.db-journal", "qv.mb-journal"}) {
+            std::filesystem::copy_file(killed.path() / journal, dir / (std::string(journal) + "~"));
+        }
+        program.run("ROLLBACK");
+    }
+    OtherProgram(dir).run(change);
+    for (const char* journal : {"qv.db-journal", "qv.mb-journal"}) {
+        std::filesystem::rename(dir / (std::string(journal) + "~"), dir / journal);
+    }
+
+    const QvtoolRun check = runQvtool({"check", dir.string()});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_NE(check.out.find("the catalogue is sound both with it rolled back and without it, "
+                             "yet holds other rows each way. A repair keeps both."),
+              std::string::npos)
+        << check.out;
+    const QvtoolRun repair = runQvtool({"repair", dir.string()});
+    EXPECT_EQ(repair.exitCode, 0) << repair.out << repair.err;
+    std::filesystem::path rolledBack;
+    for (const std::string& name : directoryListing(dir)) {
+        if (name.starts_with("qv-journal-rolled-back-")) {
+            rolledBack = dir / name;
+        }
+    }
+    ASSERT_FALSE(rolledBack.empty()) << repair.out;
+    EXPECT_NE(repair.out.find("is kept whole in " + rolledBack.string()), std::string::npos)
+        << repair.out;
+    EXPECT_EQ(sqliteInteger(dir, changed), 300);
+    // As SQLite rolls the kept originals back, journals and all.
+    EXPECT_LT(sqliteInteger(rolledBack, changed), 300);
+    EXPECT_EQ(sqliteInteger(rolledBack, changed), readInteger(keptOriginals(dir), changed));
+    EXPECT_EQ(runQvtool({"check", rolledBack.string()}).exitCode, 0);
 }
 
 TEST(QvtoolRepair, ARebuildKeepsTheUsersAdditionsAndNamesWhatItLost) {
