@@ -41,7 +41,7 @@ namespace {
 
 using namespace quorvel;
 
-enum ExitCode { exitDone = 0, exitFailed = 1, exitUsage = 2 };
+enum ExitCode { exitDone = 0, exitFailed = 1, exitUsage = 2, exitRepairedWithLosses = 3 };
 
 // The largest N generate takes: far beyond any benchmark, and below what a 64-bit row count or
 // the disk could trouble.
@@ -260,7 +260,13 @@ int repairCatalogue(const std::vector<std::string>& arguments) {
         }
     });
     std::cout << tools::repairReportText(report, directory);
-    return report.remaining.empty() ? exitDone : exitFailed;
+    const bool unmended =
+        std::any_of(report.remaining.begin(), report.remaining.end(),
+                    [](const check::CheckFinding& finding) { return finding.mendable; });
+    if (unmended) {
+        return exitFailed;
+    }
+    return report.lostSomething() ? exitRepairedWithLosses : exitDone;
 }
 
 int holdings(const std::vector<std::string>& arguments) {

@@ -173,6 +173,18 @@ void CheckConnection::identify() {
                                  schema::rowsFileName + " (their pairing tokens differ)."});
         return;
     }
+    sqlite::Statement counts(db_, schema::commitCountsSql);
+    if (counts.step() && counts.integer(0) != counts.integer(1)) {
+        const std::int64_t rows = counts.integer(0);
+        const std::int64_t memos = counts.integer(1);
+        findings_.push_back(
+            {schema::memoFileName, 1,
+             std::string(schema::memoFileName) + ": qv.db and qv.mb are from different moments: " +
+                 "qv.db has " + std::to_string(rows) + " changes of both files, qv.mb " +
+                 std::to_string(memos) + "; " + (rows < memos ? "qv.db" : "qv.mb") +
+                 " is the older, so the rows and memo texts changed between them don't agree. "
+                 "The program refuses to open them."});
+    }
     catalogue_ = true;
 }
 

@@ -61,6 +61,16 @@ inline constexpr const char* rowColumnsProbe =
 inline constexpr const char* keyColumnsProbe = "SELECT vytisk_key, cislo_key FROM main.qv LIMIT 0";
 inline constexpr const char* memoColumnsProbe = "SELECT id, obsah FROM mb.memo LIMIT 0";
 
+// Each file's row of qv_pair holds the pair's token and, as its rowid, the count of the changes
+// written to both files at once: a transaction's first write of a memo text raises it in both
+// (RowInsert), so the two files of one moment hold the same count and a
+// file put back from another moment holds another. A catalogue made before the count was kept
+// has 1 in both, as a new one has.
+inline constexpr const char* commitCountsSql =
+    "SELECT (SELECT max(rowid) FROM main.qv_pair), (SELECT max(rowid) FROM mb.qv_pair)";
+inline constexpr const char* raiseRowsCommitCountSql = "UPDATE main.qv_pair SET rowid = rowid + 1";
+inline constexpr const char* raiseMemoCommitCountSql = "UPDATE mb.qv_pair SET rowid = rowid + 1";
+
 // The column of the table called name, compared without regard to case; nullopt if none.
 std::optional<int> findColumn(std::string_view name);
 

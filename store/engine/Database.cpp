@@ -126,8 +126,10 @@ int authorize(void*, int action, const char* first, const char*, const char*, co
         case SQLITE_INSERT:
         case SQLITE_UPDATE:
         case SQLITE_DELETE:
-            return table == "qv" || table == "memo" || table == "sqlite_sequence" ? SQLITE_OK
-                                                                                  : SQLITE_DENY;
+            return table == "qv" || table == "memo" || table == "sqlite_sequence" ||
+                           table == "qv_pair"
+                       ? SQLITE_OK
+                       : SQLITE_DENY;
         default:
             return SQLITE_DENY;
     }
@@ -179,9 +181,9 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             break;
         }
     }
-    if (!readOnly()) {
-        rowLocks_ = std::make_unique<RowLocks>(rowsPath);
-    }
+    // A copy that only reads holds the catalogue open too: a repair must not swap the files
+    // under it.
+    rowLocks_ = std::make_unique<RowLocks>(rowsPath);
     for (const std::filesystem::path& path : {rowsPath, memoPath}) {
         if (readOnly() && inWalMode(path, vfsName_.c_str())) {
             failWalReadOnly(path);
@@ -390,6 +392,13 @@ void Database::checkPair() {
                            "(SELECT token FROM mb.qv_pair)");
     if (!pair.step() || pair.integer(0) != 1) {
         failFile(engine_code::filesDoNotMatch, directory_ / schema::memoFileName);
+    }
+    sqlite::Statement counts(db_, schema::commitCountsSql);
+    if (counts.step() && counts.integer(0) != counts.integer(1)) {
+        failFile(engine_code::filesDoNotMatch, directory_ / schema::memoFileName,
+                 "The files are from different moments: qv.db has " +
+                     std::to_string(counts.integer(0)) + " changes of both files, qv.mb " +
+                     std::to_string(counts.integer(1)) + ". qvtool check and repair tell more.");
     }
 }
 

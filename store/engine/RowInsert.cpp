@@ -47,7 +47,26 @@ RowInsert::RowInsert(sqlite3* db)
       insertRow_(db, insertSql()),
       updateRow_(db, updateSql()),
       storeMemo_(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)"),
-      removeMemo_(db, "DELETE FROM mb.memo WHERE id = ?1") {}
+      removeMemo_(db, "DELETE FROM mb.memo WHERE id = ?1"),
+      raiseRowsCount_(db, schema::raiseRowsCommitCountSql),
+      raiseMemoCount_(db, schema::raiseMemoCommitCountSql) {
+    sqlite3_commit_hook(db_, &RowInsert::transactionEnds, this);
+    sqlite3_rollback_hook(db_, &RowInsert::transactionRolledBack, this);
+}
+
+RowInsert::~RowInsert() {
+    sqlite3_commit_hook(db_, nullptr, nullptr);
+    sqlite3_rollback_hook(db_, nullptr, nullptr);
+}
+
+int RowInsert::transactionEnds(void* self) {
+    static_cast<RowInsert*>(self)->countRaised_ = false;
+    return 0;  // the commit goes on
+}
+
+void RowInsert::transactionRolledBack(void* self) {
+    static_cast<RowInsert*>(self)->countRaised_ = false;
+}
 
 std::optional<std::string_view> RowInsert::stored(std::optional<std::string_view> text) {
     if (!text || text->empty()) {
@@ -125,6 +144,14 @@ void RowInsert::writeMemo(std::int64_t id, std::optional<std::string_view> memo)
         statement.bindStatic(2, text);
     }
     statement.step();
+    // Once a transaction: the count tells commits apart, not memo texts.
+    if (!countRaised_) {
+        for (sqlite::Statement* raise : {&raiseRowsCount_, &raiseMemoCount_}) {
+            ResetGuard raised(*raise);
+            raise->step();
+        }
+        countRaised_ = true;
+    }
 }
 
 }  // namespace quorvel

@@ -40,6 +40,8 @@ class RowInsert {
 
     // Prepares the statements on db; throws EDBEngineError.
     explicit RowInsert(sqlite3* db);
+    // Lets go of the connection's commit and rollback hooks, which it holds while it lives.
+    ~RowInsert();
     RowInsert(const RowInsert&) = delete;
     RowInsert& operator=(const RowInsert&) = delete;
 
@@ -57,7 +59,9 @@ class RowInsert {
     // Writes the strings over row id if its version is version, and raises the version by one;
     // false (nothing written) when there is no row id at that version.
     bool update(std::int64_t id, std::int64_t version, const Texts& strings);
-    // Makes row id's memo text memo (nullopt or empty: none).
+    // Makes row id's memo text memo (nullopt or empty: none), and, the first time in a
+    // transaction, raises both files' count of changes written to both
+    // (schema::commitCountsSql).
     void writeMemo(std::int64_t id, std::optional<std::string_view> memo);
 
   private:
@@ -71,6 +75,12 @@ class RowInsert {
     sqlite::Statement updateRow_;
     sqlite::Statement storeMemo_;
     sqlite::Statement removeMemo_;
+    sqlite::Statement raiseRowsCount_;
+    sqlite::Statement raiseMemoCount_;
+    // Whether the transaction under way raised the count already; the hooks clear it at its end.
+    bool countRaised_ = false;
+    static int transactionEnds(void* self);
+    static void transactionRolledBack(void* self);
 };
 
 }  // namespace quorvel

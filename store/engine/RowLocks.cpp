@@ -58,6 +58,10 @@ off_t rowLockOffset(std::int64_t id) {
 
 RowLocks::RowLocks(const std::filesystem::path& rowsFile)
     : fd_(::open(rowsFile.c_str(), O_RDWR | O_CLOEXEC)) {
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS)) {
+        // A copy that may only read still says the catalogue is open; it locks no row.
+        fd_ = ::open(rowsFile.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd_ < 0) {
         const int error = errno;
         const EngineCode code = error == ENOENT                       ? engine_code::tableNotFound

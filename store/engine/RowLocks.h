@@ -30,8 +30,9 @@ bool lockCatalogueOpen(int fd, short type);
 
 class RowLocks {
   public:
-    // Opens rowsFile for reading and writing and takes the shared lock that says the catalogue
-    // is open; throws EDBEngineError when it can't, tableBusy while qvtool repairs it.
+    // Opens rowsFile for reading and writing (for reading alone when it may only be read: no
+    // row can be locked then) and takes the shared lock that says the catalogue is open; throws
+    // EDBEngineError when it can't, tableBusy while qvtool repairs it.
     explicit RowLocks(const std::filesystem::path& rowsFile);
     ~RowLocks();
     RowLocks(const RowLocks&) = delete;

@@ -1,12 +1,15 @@
 #include "repair/CatalogueSalvage.h"
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "EDBEngineError.h"
+#include "check/CatalogueReadings.h"
 #include "engine/CatalogueSchema.h"
 #include "repair/RepairConnection.h"
 #include "repair/RepairFailure.h"
@@ -43,15 +46,117 @@ bool prepares(sqlite3* db, const std::string& sql) {
     return prepared;
 }
 
-// A field as read from the damaged file: a text, or no value; anything else damage made of it
-// is taken as its text.
-std::optional<std::string> fieldOf(sqlite3_stmt* row, int column) {
-    if (sqlite3_column_type(row, column) == SQLITE_NULL) {
-        return std::nullopt;
+// The columns of the damaged table qv beyond the program's own, with their declared types.
+std::vector<std::pair<std::string, std::string>> userColumns(sqlite3* db) {
+    static const std::vector<std::string> own{
+        "id", "vytisk", "cislo", "nejzajimavejsi_casti", "version", "vytisk_key", "cislo_key"};
+    std::vector<std::pair<std::string, std::string>> columns;
+    sqlite3_stmt* info = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA main.table_info(qv)", -1, &info, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(info) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 2));
+            if (name != nullptr && std::find(own.begin(), own.end(), name) == own.end()) {
+                columns.emplace_back(name, type != nullptr ? type : "");
+            }
+        }
     }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
-    return std::string(text != nullptr ? text : "",
-                       static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+    sqlite3_finalize(info);
+    return columns;
+}
+
+std::string quoted(const std::string& name) {
+    std::string text = "\"";
+    for (const char c : name) {
+        text += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return text + "\"";
+}
+
+// The ids of the gaps, between 1 and highest, that aren't among kept (sorted), as ranges.
+std::vector<IdRange> unread(const std::vector<TolerantScan::Gap>& gaps,
+                            const std::vector<std::int64_t>& kept, std::int64_t highest) {
+    std::vector<IdRange> ranges;
+    for (const TolerantScan::Gap& gap : gaps) {
+        std::int64_t first = std::max<std::int64_t>(gap.first, 1);
+        const std::int64_t last = std::min(gap.last, highest);
+        auto next = std::lower_bound(kept.begin(), kept.end(), first);
+        while (first <= last) {
+            const std::int64_t end = next != kept.end() ? std::min(*next - 1, last) : last;
+            if (first <= end) {
+                ranges.push_back({first, end});
+            }
+            if (next == kept.end() || *next > last) {
+                break;
+            }
+            first = *next + 1;
+            ++next;
+        }
+    }
+    return ranges;
+}
+
+std::uint64_t digestOf(sqlite3_stmt* row, int column) {
+    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(row, column));
+    std::uint64_t hash =
+        14695981039346656037ULL ^ static_cast<std::uint64_t>(sqlite3_column_type(row, column));
+    for (int i = 0; i < sqlite3_column_bytes(row, column); ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+// The size of the pages of the program's files: SQLite's default, which it never changes.
+constexpr std::uintmax_t pageSize = 4096;
+
+std::string bytesOf(const std::filesystem::path& file, std::uintmax_t count) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+// Whether qv.mb's first page, its header and schema, is gone while its other pages may still
+// hold memo texts: no SQLite header there, or one of a memo file whose schema can't be read. A
+// file of another kind (the rows file in its place) is never read as a memo file.
+bool hasLostItsSchema(const std::filesystem::path& memoFile) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(memoFile, error);
+    if (error || size < 2 * pageSize || size % pageSize != 0) {
+        return false;
+    }
+    const std::string header = bytesOf(memoFile, 100);
+    if (header.size() < 100 || header.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0) {
+        return true;
+    }
+    std::uint32_t applicationId = 0;
+    for (std::size_t i = 68; i < 72; ++i) {
+        applicationId = (applicationId << 8) | static_cast<unsigned char>(header[i]);
+    }
+    return applicationId == static_cast<std::uint32_t>(schema::memoApplicationId);
+}
+
+// A copy of memoFile at mended with the first page of a new memo file in place of its own: the
+// program makes every qv.mb alike, its memo table's b-tree rooted on page 2, so the new schema
+// leads to the old texts. The header says how many pages the file has; its free pages are lost.
+void giveSchemaBack(const std::filesystem::path& memoFile, const std::filesystem::path& model,
+                    const std::filesystem::path& mended) {
+    std::string bytes = bytesOf(memoFile, std::filesystem::file_size(memoFile));
+    const std::string first = bytesOf(model, pageSize);
+    bytes.replace(0, first.size(), first);
+    const auto pages = static_cast<std::uint32_t>(bytes.size() / pageSize);
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[28 + i] = static_cast<char>((pages >> (8 * (3 - i))) & 0xff);
+        bytes[32 + i] = 0;  // the first free page: none
+        bytes[36 + i] = 0;  // free pages: none
+    }
+    std::ofstream out(mended, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+        throw EDBEngineError(engine_code::diskFull,
+                             {{engine_code::diskFull, 0, "File: " + mended.string()}});
+    }
 }
 
 }  // namespace
@@ -61,10 +166,29 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     // The damaged files are read on a connection of their own, each statement its own read:
     // SQLite keeps a file in error for the rest of a transaction once it met damage in it, and
     // the new files' transaction must go on to its commit.
-    const std::filesystem::path rowsFile = directory / schema::rowsFileName;
+    // A WAL's committed changes are read from a copy with them folded in: the damaged files
+    // themselves are read immutable, which leaves any WAL out.
+    std::unique_ptr<check::CatalogueReadings> readings;
+    std::filesystem::path source = directory;
+    if (check::CatalogueReadings::hasWal(directory)) {
+        readings = std::make_unique<check::CatalogueReadings>(directory, fresh);
+        source = readings->asFound();
+    }
+    const FileUse reading = readings ? FileUse::ReadCopy : FileUse::ReadDamaged;
+    // An empty catalogue's files: its qv.db stands in for a missing one, so that the memo texts
+    // are still kept, and its qv.mb's first page gives a damaged one its schema back.
+    const std::filesystem::path model = fresh / ".known-schema";
+    std::filesystem::create_directory(model);
+    schema::createTable(model);
+    std::filesystem::path rowsFile = source / schema::rowsFileName;
+    SalvageResult result;
+    if (!std::filesystem::exists(rowsFile)) {
+        rowsFile = model / schema::rowsFileName;
+        result.rowsFileMissing = true;
+    }
     std::unique_ptr<RepairConnection> damaged;
     try {
-        damaged = std::make_unique<RepairConnection>(rowsFile, FileUse::ReadDamaged);
+        damaged = std::make_unique<RepairConnection>(rowsFile, reading);
     } catch (const EDBEngineError& failure) {
         throw RepairFailure(rowsFile.string() + " can't be read as a database (" +
                             failure.entries().front().text +
@@ -81,38 +205,60 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     const bool versioned = prepares(old, schema::rowColumnsProbe);
     bool memoReadable = true;
     try {
-        damaged->attach(directory / schema::memoFileName, "mb", FileUse::ReadDamaged);
+        damaged->attach(source / schema::memoFileName, "mb", reading);
     } catch (const EDBEngineError&) {
         memoReadable = false;  // no memo text can be kept
+    }
+
+    const std::vector<std::pair<std::string, std::string>> extras = userColumns(old);
+    std::string extraNames;
+    std::string extraValues;
+    for (std::size_t e = 0; e < extras.size(); ++e) {
+        extraNames += ", " + quoted(extras[e].first);
+        extraValues += ", ?" + std::to_string(e + 6);
     }
 
     schema::createTable(fresh);
     RepairConnection connection(fresh / schema::rowsFileName, FileUse::Mend);
     sqlite3* db = connection.handle();
     connection.attach(fresh / schema::memoFileName, "mb", FileUse::Mend);
-    SalvageResult result;
+    for (const auto& [name, type] : extras) {
+        sqlite::execute(db,
+                        ("ALTER TABLE main.qv ADD COLUMN " + quoted(name) + " " + type).c_str());
+        result.columnsKept.push_back(name + (type.empty() ? "" : " " + type));
+    }
     sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Write);
     sqlite::Statement insertRow(
         db,
         "INSERT OR REPLACE INTO main.qv"
-        "(id, vytisk, cislo, nejzajimavejsi_casti, version, vytisk_key, cislo_key) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, czech_key(?2), czech_key(?3))");
+        "(id, vytisk, cislo, nejzajimavejsi_casti, version, vytisk_key, cislo_key" +
+            extraNames + ") VALUES(?1, ?2, ?3, ?4, ?5, czech_key(?2), czech_key(?3)" + extraValues +
+            ")");
     std::vector<std::int64_t> kept;
+    const int fullColumns = 5 + static_cast<int>(extras.size());
     const RowReader keepRow = [&](sqlite3_stmt* row) {
-        insertRow.bind(1, sqlite3_column_int64(row, 0));
+        const std::int64_t id = sqlite3_column_int64(row, 0);
+        insertRow.bind(1, id);
         for (int column = 1; column <= 3; ++column) {
-            insertRow.bind(column + 1, fieldOf(row, column));
+            insertRow.bindValue(column + 1, sqlite3_column_value(row, column));
         }
-        insertRow.bind(
-            5, sqlite3_column_count(row) > 4 && sqlite3_column_type(row, 4) == SQLITE_INTEGER
-                   ? sqlite3_column_int64(row, 4)
-                   : std::int64_t{1});
+        const bool full = sqlite3_column_count(row) == fullColumns;
+        insertRow.bind(5, full && sqlite3_column_type(row, 4) == SQLITE_INTEGER
+                              ? sqlite3_column_int64(row, 4)
+                              : std::int64_t{1});
+        for (int e = 0; full && e < static_cast<int>(extras.size()); ++e) {
+            insertRow.bindValue(6 + e, sqlite3_column_value(row, 5 + e));
+        }
+        if (!full && !extras.empty()) {
+            result.fieldsLostIds.push_back(id);
+        }
         insertRow.step();
         insertRow.reset();
-        kept.push_back(sqlite3_column_int64(row, 0));
+        kept.push_back(id);
     };
     // A row whose version can't be read still has its fields; it starts again at 1.
-    TolerantScan rows(old, "main.qv", versioned ? fields + ", version" : fields, fields);
+    TolerantScan rows(old, "main.qv", fields + (versioned ? ", version" : ", 1") + extraNames,
+                      fields);
     result.rowsDamage = rows.readAll(keepRow);
 
     // What else knows of rows: the sort indexes, each read as far as it can be, and the memo
@@ -129,16 +275,49 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
             // no memo table to be read in it
         }
     }
+    const std::filesystem::path memoFile = source / schema::memoFileName;
+    if (!memos && hasLostItsSchema(memoFile)) {
+        const std::filesystem::path mended = fresh / ".page-one" / schema::memoFileName;
+        std::filesystem::create_directory(mended.parent_path());
+        giveSchemaBack(memoFile, model / schema::memoFileName, mended);
+        try {
+            if (memoReadable) {
+                sqlite::execute(old, "DETACH mb");
+            }
+            damaged->attach(mended, "mb", FileUse::ReadDamaged);
+            memoReadable = true;
+            memos = std::make_unique<TolerantScan>(old, "mb.memo", "obsah");
+            result.memoSchemaRebuilt = true;
+        } catch (const EDBEngineError&) {
+            // its pages are no memo table either
+        }
+    }
     sqlite::Statement insertMemo(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
     std::vector<std::int64_t> memoIds;
+    std::unordered_map<std::int64_t, std::uint64_t> memoDigests;
     const RowReader keepMemo = [&](sqlite3_stmt* memo) {
-        insertMemo.bind(1, sqlite3_column_int64(memo, 0));
-        insertMemo.bind(2, std::optional<std::string>(fieldOf(memo, 1).value_or("")));
+        const std::int64_t id = sqlite3_column_int64(memo, 0);
+        insertMemo.bind(1, id);
+        if (sqlite3_column_type(memo, 1) == SQLITE_NULL) {
+            insertMemo.bind(2, std::optional<std::string>(""));
+        } else {
+            insertMemo.bindValue(2, sqlite3_column_value(memo, 1));
+        }
         insertMemo.step();
         insertMemo.reset();
-        memoIds.push_back(sqlite3_column_int64(memo, 0));
+        const std::uint64_t digest = digestOf(memo, 1);
+        const auto [at, added] = memoDigests.emplace(id, digest);
+        if (!added && at->second != digest) {
+            result.memosReplaced.push_back(id);
+            at->second = digest;
+        }
+        memoIds.push_back(id);
     };
     result.memoDamage = memos ? memos->readAll(keepMemo) : 1;
+    std::error_code noSize;
+    result.memoUnreadable = !result.memoSchemaRebuilt && !memos &&
+                            std::filesystem::file_size(source / schema::memoFileName, noSize) > 0 &&
+                            !noSize;
 
     // Then each id the scans leapt over, looked up alone: from 1 to the highest ever given or
     // known, and below that those known.
@@ -166,10 +345,29 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     }
     result.memosKept = memoIds.size();
     for (const std::int64_t id : indexed) {
-        result.rowsLost += std::binary_search(kept.begin(), kept.end(), id) ? 0 : 1;
+        if (!std::binary_search(kept.begin(), kept.end(), id)) {
+            result.rowsLostIds.push_back(id);
+        }
     }
+    result.rowsLost = result.rowsLostIds.size();
     result.rowsKept = kept.size();
+    // Rows named as lost by id aren't told again among the stretches under damage.
+    std::vector<std::int64_t> told = kept;
+    told.insert(told.end(), result.rowsLostIds.begin(), result.rowsLostIds.end());
+    std::sort(told.begin(), told.end());
+    result.rowsUnread = unread(rows.gaps(), told, highest);
+    if (memos) {
+        result.memosUnread = unread(memos->gaps(), memoIds, highest);
+    }
+    std::sort(result.memosReplaced.begin(), result.memosReplaced.end());
+    result.memosReplaced.erase(
+        std::unique(result.memosReplaced.begin(), result.memosReplaced.end()),
+        result.memosReplaced.end());
 
+    collectIds(db,
+               "SELECT m.id FROM mb.memo AS m WHERE NOT EXISTS "
+               "(SELECT 1 FROM main.qv WHERE qv.id = m.id) ORDER BY m.id",
+               result.memoIdsGivenRows);
     sqlite::execute(db,
                     "INSERT INTO main.qv(id) SELECT m.id FROM mb.memo AS m "
                     "WHERE NOT EXISTS (SELECT 1 FROM main.qv WHERE qv.id = m.id)");
@@ -186,7 +384,39 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
         first.bind(1, highest);
         first.step();
     }
+    // The count of changes of both files goes on from the higher of the two.
+    std::vector<std::int64_t> commits;
+    collectIds(old, "SELECT max(rowid) FROM main.qv_pair", commits);
+    if (memoReadable) {
+        collectIds(old, "SELECT max(rowid) FROM mb.qv_pair", commits);
+    }
+    const std::int64_t mostCommits =
+        commits.empty()
+            ? 1
+            : std::max<std::int64_t>(1, *std::max_element(commits.begin(), commits.end()));
+    for (const char* file : {"main", "mb"}) {
+        sqlite::execute(db, ("UPDATE " + std::string(file) +
+                             ".qv_pair SET rowid = " + std::to_string(mostCommits))
+                                .c_str());
+    }
     transaction.commit();
+    if (memoReadable) {
+        // The memo texts are carried by id and text alone: other columns are named.
+        sqlite3_stmt* info = nullptr;
+        if (sqlite3_prepare_v2(old, "PRAGMA mb.table_info(memo)", -1, &info, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(info) == SQLITE_ROW) {
+                const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+                const std::string column = name != nullptr ? name : "";
+                if (column != "id" && column != "obsah") {
+                    result.objects.dropped.push_back("qv.mb: column " + column +
+                                                     " of memo, with its values");
+                }
+            }
+        }
+        sqlite3_finalize(info);
+    }
+    carryUserObjects(old, memoReadable, fresh, result.objects);
     return result;
 }
 

@@ -12,8 +12,14 @@ namespace {
 constexpr int busyTimeoutMs = 5000;
 
 std::string uriFor(const std::filesystem::path& file, FileUse use) {
-    return use == FileUse::Mend ? sqlite::fileUri(file, "rw")
-                                : sqlite::fileUri(file, "ro") + "&immutable=1";
+    switch (use) {
+        case FileUse::Mend:
+            return sqlite::fileUri(file, "rw");
+        case FileUse::ReadCopy:
+            return sqlite::fileUri(file, "ro");
+        default:
+            return sqlite::fileUri(file, "ro") + "&immutable=1";
+    }
 }
 
 void configure(sqlite3* db, const std::string& schemaName, FileUse use) {

@@ -2,7 +2,8 @@
 // czech_key installed (the sort keys are made by SQL). Files being mended are opened for
 // writing in rollback-journal mode with full syncs, as the program has them; damaged originals
 // being read from are opened immutable, so that SQLite neither locks them nor looks for a
-// journal (the repair holds the catalogue, and the originals are kept as they were anyway).
+// journal (the repair holds the catalogue, and the originals are kept as they were anyway);
+// a private copy of them is read as SQLite reads any file, its WAL too.
 #pragma once
 
 #include <sqlite3.h>
@@ -14,7 +15,7 @@
 
 namespace quorvel::repair {
 
-enum class FileUse { Mend, ReadDamaged };
+enum class FileUse { Mend, ReadDamaged, ReadCopy };
 
 class RepairConnection {
   public:

@@ -12,7 +12,12 @@
 namespace quorvel::repair {
 
 RepairLock::RepairLock(const std::filesystem::path& rowsFile) {
-    holdAlso(rowsFile);
+    // Without qv.db no copy of the program can open the catalogue; the rebuilt one is held
+    // before it takes its name.
+    std::error_code error;
+    if (std::filesystem::exists(rowsFile, error) || error) {
+        holdAlso(rowsFile);
+    }
 }
 
 RepairLock::~RepairLock() {

@@ -13,7 +13,8 @@ namespace quorvel::repair {
 class RepairLock {
   public:
     // Throws RepairFailure when a copy of the program has the catalogue in directory open, or
-    // qv.db can't be opened for writing.
+    // qv.db can't be opened for writing. A missing qv.db is no catalogue a copy can open: nothing
+    // is held then.
     explicit RepairLock(const std::filesystem::path& rowsFile);
     // Closes the descriptors, and with them this process's POSIX locks on the files: so the
     // lock is let go of only after every SQLite connection to them has closed.

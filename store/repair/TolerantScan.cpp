@@ -92,9 +92,13 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
         const Entry here = enterAt(from);
         if (here.entered) {
             if (!here.row) {
+                gaps_.push_back({from, lastId});
                 return stretches;
             }
-            readOne(here.id, read);
+            const bool hereRead = readOne(here.id, read);
+            if (!hereRead || here.id > from) {
+                gaps_.push_back({from, hereRead ? here.id - 1 : here.id});
+            }
             if (here.id == lastId) {
                 return stretches;
             }
@@ -112,6 +116,7 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
                 break;
             }
             if (entered == lastId) {
+                gaps_.push_back({from, lastId});
                 return stretches;
             }
             failed = entered;
@@ -122,6 +127,7 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
                 (static_cast<std::uint64_t>(entered) - static_cast<std::uint64_t>(failed)) / 2);
             (enterAt(middle).entered ? entered : failed) = middle;
         }
+        gaps_.push_back({from, entered - 1});
         from = entered;
     }
 }

@@ -45,6 +45,13 @@ class TolerantScan {
                      const RowReader& read);
     static constexpr std::int64_t mostLookups = 10'000'000;
 
+    // The stretches of ids readAll leapt over, first and last: rows there, if any, weren't read.
+    struct Gap {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+    };
+    const std::vector<Gap>& gaps() const { return gaps_; }
+
   private:
     struct Entry {
         bool entered = false;  // the b-tree could be entered at from
@@ -58,6 +65,7 @@ class TolerantScan {
     sqlite3_stmt* enter_ = nullptr;
     sqlite3_stmt* one_ = nullptr;
     sqlite3_stmt* essentials_ = nullptr;
+    std::vector<Gap> gaps_;
 };
 
 }  // namespace quorvel::repair

@@ -1,5 +1,7 @@
 #include "sqlite/SqliteStatement.h"
 
+#include <cerrno>
+
 #include <cassert>
 
 #include "EDBEngineError.h"
@@ -38,9 +40,18 @@ EngineCode engineCodeFor(int rc) {
 }
 
 void raise(sqlite3* db, int rc, const std::string& context) {
-    const EngineCode code = engineCodeFor(rc);
+    EngineCode code = engineCodeFor(rc);
     std::vector<EngineErrorEntry> entries;
     const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    // SQLite calls only a short write with ENOSPC a full disk; a write past the quota or the
+    // process's file size limit is the same to the user.
+    if (db != nullptr && (rc & 0xff) == SQLITE_IOERR) {
+        const int error = sqlite3_system_errno(db);
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+            code = engineCodeFor(SQLITE_FULL);
+            message = sqlite3_errstr(SQLITE_FULL);
+        }
+    }
     entries.push_back({code, rc, message != nullptr ? message : ""});
     if (!context.empty()) {
         entries.push_back({code, 0, context});
@@ -79,6 +90,13 @@ void Statement::bind(int index, const std::optional<std::string>& text) {
 
 void Statement::bind(int index, std::int64_t value) {
     const int rc = sqlite3_bind_int64(stmt_, index, value);
+    if (rc != SQLITE_OK) {
+        raise(db_, rc);
+    }
+}
+
+void Statement::bindValue(int index, const sqlite3_value* value) {
+    const int rc = sqlite3_bind_value(stmt_, index, value);
     if (rc != SQLITE_OK) {
         raise(db_, rc);
     }

@@ -41,6 +41,8 @@ class Statement {
     // An absent text binds NULL.
     void bindStatic(int index, std::optional<std::string_view> text);
     void bindBlob(int index, std::string_view bytes);
+    // A value another statement read, bound with its type (a blob stays a blob).
+    void bindValue(int index, const sqlite3_value* value);
 
     // Advances to the next row; false at the end. Throws on failure (and resets).
     bool step();

@@ -7,6 +7,9 @@
 #include <iterator>
 #include <utility>
 
+#include <sqlite3.h>
+
+#include "CatalogueGenerator.h"
 #include "SplitMix64.h"
 #include "engine/CatalogueSchema.h"
 
@@ -71,12 +74,41 @@ constexpr std::array<HeaderField, 22> headerFields{{
 constexpr std::array<std::uint32_t, 8> edgeValues{0,          1,          2,          3,
                                                   0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x10000};
 
+// A connection of another program to a catalogue's files, qv.mb attached as mb; statements that
+// fail are ignored (the damage then is what they managed).
+class OtherProgram {
+  public:
+    explicit OtherProgram(const std::filesystem::path& directory) {
+        sqlite3_open((directory / schema::rowsFileName).c_str(), &db_);
+        run("ATTACH '" + (directory / schema::memoFileName).string() + "' AS mb");
+    }
+    ~OtherProgram() { sqlite3_close(db_); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    void run(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+// The files of from but the WAL's index copied into to, as a program killed now leaves them.
+void copyFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::create_directories(to);
+    for (const auto& entry : std::filesystem::directory_iterator(from)) {
+        if (entry.is_regular_file() && !entry.path().string().ends_with("-shm")) {
+            std::filesystem::copy_file(entry.path(), to / entry.path().filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+}
+
 }  // namespace
 
 const char* nameOf(DamageKind kind) {
     static constexpr std::array<const char*, damageKindCount> names{
-        "truncated",     "bytes flipped", "pages swapped", "header changed",
-        "files swapped", "empty file",    "text file"};
+        "truncated",       "bytes flipped",  "pages swapped", "header changed",
+        "files swapped",   "empty file",     "text file",     "WAL committed",
+        "foreign journal", "user additions", "page 1 zeroed", "killed backup"};
     return names.at(static_cast<std::size_t>(kind));
 }
 
@@ -91,6 +123,18 @@ std::string CatalogueDamage::apply(const std::filesystem::path& directory) const
         std::filesystem::rename(memos, rows);
         std::filesystem::rename(aside, memos);
         return "qv.db and qv.mb swapped";
+    }
+    switch (kind_) {
+        case DamageKind::WalCommitted:
+            return leaveWal(directory);
+        case DamageKind::ForeignJournal:
+            return leaveForeignJournal(directory);
+        case DamageKind::UserAdditions:
+            return addUsersObjects(directory);
+        case DamageKind::KilledDuringBackup:
+            return leaveStoppedBackup(directory);
+        default:
+            break;
     }
     SplitMix64 random(seed_);
     // qv.db, qv.mb or both, each with damage of its own.
@@ -183,10 +227,128 @@ std::string CatalogueDamage::damageFile(std::string& bytes, std::uint64_t seed) 
             }
             return "replaced by text";
         }
-        case DamageKind::FilesSwapped:
+        case DamageKind::PageOneZeroed:
+            std::fill(bytes.begin(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(std::min(pageSize, bytes.size())),
+                      '\0');
+            return "page 1 zeroed";
+        default:
             break;
     }
     return {};
+}
+
+std::string CatalogueDamage::flipSome(const std::filesystem::path& directory,
+                                      std::uint64_t seed) const {
+    SplitMix64 random(seed);
+    if (random.oneIn(2)) {
+        return "no bytes flipped";
+    }
+    const std::filesystem::path rows = directory / schema::rowsFileName;
+    std::string bytes = readBytes(rows);
+    const std::size_t pageSize = pageSizeOf(bytes);
+    if (bytes.size() <= pageSize) {
+        return "no page past the first";
+    }
+    std::string offsets;
+    for (std::uint64_t flip = random.between(1, 8); flip > 0; --flip) {
+        const std::size_t at = pageSize + random.below(bytes.size() - pageSize);
+        bytes[at] = static_cast<char>(bytes[at] ^ static_cast<char>(random.between(1, 255)));
+        offsets += std::to_string(at) + " ";
+    }
+    writeBytes(rows, bytes);
+    return "qv.db bytes flipped at " + offsets;
+}
+
+// Edits committed in WAL mode by another program killed before it checkpointed them.
+std::string CatalogueDamage::leaveWal(const std::filesystem::path& directory) const {
+    SplitMix64 random(seed_);
+    const std::filesystem::path running = directory / "running";
+    copyFiles(directory, running);
+    const std::uint64_t edits = random.between(1, 30);
+    {
+        OtherProgram other(running);
+        other.run(
+            "PRAGMA main.journal_mode=WAL; PRAGMA mb.journal_mode=WAL; "
+            "PRAGMA wal_autocheckpoint=0");
+        for (std::uint64_t edit = 0; edit < edits; ++edit) {
+            const std::string id = std::to_string(random.between(1, 60));
+            other.run("BEGIN; UPDATE main.qv SET cislo = 'wal " + id + "' WHERE id = " + id +
+                      "; INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(" + id + ", 'wal memo " +
+                      std::to_string(edit) + "'); COMMIT");
+        }
+        copyFiles(running, directory);
+    }
+    std::filesystem::remove_all(running);
+    return std::to_string(edits) + " edits left in the WAL; " + flipSome(directory, random.next());
+}
+
+// The journals another catalogue's import left when it was killed, big enough that SQLite wrote
+// part of it into that catalogue's files already, put beside qv.db, qv.mb or both.
+std::string CatalogueDamage::leaveForeignJournal(const std::filesystem::path& directory) const {
+    SplitMix64 random(seed_);
+    const std::filesystem::path other = directory / "other";
+    const std::filesystem::path killed = directory / "killed";
+    std::filesystem::create_directories(other);
+    tools::generateCatalogue(other, 300, random.next(), [](std::uint64_t) {});
+    {
+        OtherProgram program(other);
+        program.run(
+            "PRAGMA main.cache_size=5; PRAGMA mb.cache_size=5; BEGIN; "
+            "INSERT INTO main.qv(vytisk, cislo, vytisk_key, cislo_key) "
+            "SELECT vytisk, cislo, vytisk_key, cislo_key FROM main.qv; "
+            "INSERT INTO mb.memo(id, obsah) SELECT id + 300, obsah FROM mb.memo");
+        copyFiles(other, killed);
+        program.run("ROLLBACK");
+    }
+    const std::uint64_t which = random.below(3);
+    std::string description;
+    for (const char* name : {schema::rowsFileName, schema::memoFileName}) {
+        const bool isRows = std::string(name) == schema::rowsFileName;
+        if ((which == 0 && !isRows) || (which == 1 && isRows)) {
+            continue;
+        }
+        const std::string journal = std::string(name) + "-journal";
+        if (std::filesystem::exists(killed / journal)) {
+            std::filesystem::copy_file(killed / journal, directory / journal);
+            description += journal + " of another catalogue; ";
+        }
+    }
+    std::filesystem::remove_all(other);
+    std::filesystem::remove_all(killed);
+    return description;
+}
+
+// A column of the user's with values, a table of theirs and a trigger.
+std::string CatalogueDamage::addUsersObjects(const std::filesystem::path& directory) const {
+    SplitMix64 random(seed_);
+    {
+        OtherProgram user(directory);
+        user.run(
+            "ALTER TABLE main.qv ADD COLUMN poznamka TEXT; "
+            "UPDATE main.qv SET poznamka = 'note ' || id WHERE id % 3 = 0; "
+            "CREATE TABLE main.mine(a INTEGER PRIMARY KEY, b); "
+            "INSERT INTO main.mine(b) VALUES ('x'), (x'00ff'), (NULL); "
+            "CREATE TRIGGER main.stamp AFTER UPDATE ON qv BEGIN SELECT 1; END");
+    }
+    return "a column, a table and a trigger of the user's; " + flipSome(directory, random.next());
+}
+
+// What a repair killed while it copied the originals leaves: its partial copy under its
+// temporary name, maybe its work directory, and the files as they were, maybe damaged.
+std::string CatalogueDamage::leaveStoppedBackup(const std::filesystem::path& directory) const {
+    SplitMix64 random(seed_);
+    const std::filesystem::path keeping = directory / ".qv-keeping-qv-before-repair-2026-01-01";
+    std::filesystem::create_directories(keeping);
+    std::string rows = readBytes(directory / schema::rowsFileName);
+    rows.resize(random.below(rows.size() + 1));
+    writeBytes(keeping / schema::rowsFileName, rows);
+    if (random.oneIn(2)) {
+        std::filesystem::create_directories(directory / ".qv-repair-x1Y2z3");
+        writeBytes(directory / ".qv-repair-x1Y2z3" / schema::rowsFileName, rows);
+    }
+    return "a partial copy of " + std::to_string(rows.size()) + " bytes left; " +
+           flipSome(directory, random.next());
 }
 
 }  // namespace quorvel::testing

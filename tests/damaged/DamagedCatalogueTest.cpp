@@ -161,16 +161,16 @@ TEST_F(DamagedCatalogue, EveryDamageGivesAnEngineErrorOrATableThatReadsWhole) {
     const int cases = shortRuns() ? 350 : 10000;
     ::signal(SIGALRM, onHang);
     TempDir work;
-    std::array<Outcome, damageKindCount> outcomes{};
+    std::array<Outcome, fileDamageKindCount> outcomes{};
     int index = 0;
     for (; index < cases && !HasFailure(); ++index) {
-        const auto kind = static_cast<DamageKind>(index % damageKindCount);
+        const auto kind = static_cast<DamageKind>(index % fileDamageKindCount);
         runCase(work.path() / "case", kind, static_cast<std::uint64_t>(index),
                 outcomes.at(static_cast<std::size_t>(kind)));
     }
     ::signal(SIGALRM, SIG_DFL);
     std::cout << index << " damaged catalogues:\n";
-    for (int kind = 0; kind < damageKindCount; ++kind) {
+    for (int kind = 0; kind < fileDamageKindCount; ++kind) {
         const Outcome& outcome = outcomes.at(static_cast<std::size_t>(kind));
         std::cout << "  " << nameOf(static_cast<DamageKind>(kind)) << ": " << outcome.refusedAtOpen
                   << " refused at open, " << outcome.refusedLater << " refused later, "
