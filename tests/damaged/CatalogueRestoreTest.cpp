@@ -43,25 +43,39 @@ void copyCatalogue(const std::filesystem::path& from, const std::filesystem::pat
     std::filesystem::copy_file(from / "qv.mb", to / "qv.mb");
 }
 
-// Runs the restore in a child process; kills it after delay unless it ended before. Whether it
-// was killed.
-bool restoreKilledAfter(const std::filesystem::path& base, const std::filesystem::path& dir,
-                        std::chrono::microseconds delay) {
+constexpr const char* installStep = "putting the backup in place";
+
+// Runs the restore in a child process and kills it delay after it began, or, when inInstall,
+// delay after it began putting the backup in place; unless it ended before.
+void restoreKilledAfter(const std::filesystem::path& base, const std::filesystem::path& dir,
+                        std::chrono::microseconds delay, bool inInstall) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
     std::fflush(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
+        ::close(fds[0]);
         try {
-            restore::CatalogueRestore(base, dir).run([](const std::string&) {});
+            restore::CatalogueRestore(base, dir).run([&fds](const std::string& step) {
+                if (step == installStep) {
+                    [[maybe_unused]] const ssize_t n = ::write(fds[1], "I", 1);
+                }
+            });
         } catch (...) {
             ::_exit(1);
         }
         ::_exit(0);
     }
+    ::close(fds[1]);
+    if (inInstall) {
+        char byte = '\0';
+        [[maybe_unused]] const ssize_t n = ::read(fds[0], &byte, 1);
+    }
     std::this_thread::sleep_for(delay);
-    const bool killed = ::kill(child, SIGKILL) == 0;
+    ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    return killed && WIFSIGNALED(status);
+    ::close(fds[0]);
 }
 
 TEST(CatalogueRestore, AKilledRestoreLeavesTheOldCatalogueOrTheRestoredOne) {
@@ -93,22 +107,35 @@ TEST(CatalogueRestore, AKilledRestoreLeavesTheOldCatalogueOrTheRestoredOne) {
     // How long one restore takes here, so that the kills fall across the whole of it.
     const std::filesystem::path dir = work.path() / "catalogue";
     copyCatalogue(pristine, dir);
-    const auto start = std::chrono::steady_clock::now();
-    restore::CatalogueRestore(base, dir).run([](const std::string&) {});
-    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - start);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point installStart = start;
+    Clock::time_point installEnd = start;
+    restore::CatalogueRestore(base, dir).run([&](const std::string& step) {
+        (step == installStep ? installStart : installEnd) = Clock::now();
+    });
+    const auto micros = [](Clock::duration span) {
+        return std::chrono::duration_cast<std::chrono::microseconds>(span).count();
+    };
+    const long whole = micros(Clock::now() - start);
+    const long install = micros(installEnd - installStart);
     ASSERT_EQ(contentsOf(dir), restored);
 
+    // Half the kills anywhere in the restore, half while the backup is put in place.
     std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<long> moment(0, whole.count() * 5 / 4);
+    std::uniform_int_distribution<long> anywhere(0, whole * 5 / 4);
+    std::uniform_int_distribution<long> installing(0, install * 5 / 4);
     int leftOld = 0;
     int leftRestored = 0;
     for (int kill = 0; kill < kills && !::testing::Test::HasFailure(); ++kill) {
         copyCatalogue(pristine, dir);
-        const long at = moment(random);
-        restoreKilledAfter(base, dir, std::chrono::microseconds(at));
-        const std::string where = "killed " + std::to_string(at) + " µs into a restore of " +
-                                  std::to_string(whole.count()) + " µs";
+        const bool inInstall = kill % 2 == 1;
+        const long at = inInstall ? installing(random) : anywhere(random);
+        restoreKilledAfter(base, dir, std::chrono::microseconds(at), inInstall);
+        const std::string where = "killed " + std::to_string(at) + " µs into " +
+                                  (inInstall ? "the install, of " + std::to_string(install)
+                                             : "the restore, of " + std::to_string(whole)) +
+                                  " µs";
         ASSERT_NO_THROW(Engine(dir).database()) << where;
         EXPECT_TRUE(check::CatalogueCheck(dir).run(nullptr).empty()) << where;
         const std::string now = contentsOf(dir);
