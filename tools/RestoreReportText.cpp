@@ -27,7 +27,7 @@ std::string restoreReportText(const restore::RestoreReport& report,
     } else {
         text += "The catalogue's files as they were are kept in " + report.kept.string() + ".\n";
     }
-    if (report.way == restore::InstallWay::Renames) {
+    if (report.way == restore::InstallWay::Renames && !report.kept.empty()) {
         text += "The old files couldn't take the backup in one commit (" + report.whyRenamed +
                 "), so the backup's files were renamed into their place.\n";
     }

@@ -123,7 +123,8 @@ RestoreReport CatalogueRestore::run(const RestoreSteps& steps) {
     backup_.stageInto(work.path());
     steps("checking the backup");
     report.backup = backup_.checkStaged(work.path());
-    if (hasCatalogueFiles(directory_)) {
+    const bool hadCatalogue = hasCatalogueFiles(directory_);
+    if (hadCatalogue) {
         steps("keeping the catalogue's files as they were");
         report.kept = keepCurrentFiles();
     }
@@ -134,7 +135,15 @@ RestoreReport CatalogueRestore::run(const RestoreSteps& steps) {
         }
     }
     steps("putting the backup in place");
-    const OneCommitResult commit = installInOneCommit(directory_, work.path());
+    // Without a catalogue there is nothing to commit into, and nothing a crash could mix.
+    const OneCommitResult commit =
+        hadCatalogue ? installInOneCommit(directory_, work.path()) : OneCommitResult{};
+    if (commit.busy) {
+        throw RestoreFailure("Another program kept the catalogue's files locked (" + commit.whyNot +
+                             "); run the restore again when it has ended. The " +
+                             "catalogue was not changed; its files are also kept in " +
+                             report.kept.string() + ".");
+    }
     if (!commit.installed) {
         report.way = InstallWay::Renames;
         report.whyRenamed = commit.whyNot;

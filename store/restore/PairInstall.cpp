@@ -182,6 +182,7 @@ OneCommitResult installInOneCommit(const std::filesystem::path& directory,
         result.installed = true;
     } catch (const EDBEngineError& failure) {
         result.whyNot = failure.entries().front().text;
+        result.busy = failure.errorCode() == engine_code::tableBusy;
     }
     return result;
 }

@@ -26,6 +26,8 @@ class RestoreLock;
 struct OneCommitResult {
     bool installed = false;
     std::string whyNot;
+    // Another process kept the files locked past the busy timeout: they are sound, only busy.
+    bool busy = false;
 };
 
 OneCommitResult installInOneCommit(const std::filesystem::path& directory,
