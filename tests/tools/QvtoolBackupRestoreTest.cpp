@@ -112,6 +112,15 @@ TEST_F(QvtoolBackupRestore, BackupNeverOverwritesAndLeavesNothingWhenRefused) {
     EXPECT_EQ(fileBytes(backup() + ".mb"), "an older backup");
     EXPECT_FALSE(std::filesystem::exists(backup() + ".db"));
 
+    // A disk that fills up midway.
+    run = runQvtool({"backup", catalogue().string(), backup("plny")}, 20000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("the backup failed (Nepodařilo se zkopírovat soubor!"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(backup("plny") + ".db"));
+    EXPECT_FALSE(std::filesystem::exists(backup("plny") + ".mb"));
+
     // A restore in progress keeps the backup out as it keeps the program out.
     const restore::RestoreLock restoring(catalogue() / "qv.db");
     run = runQvtool({"backup", catalogue().string(), backup("druha")});
