@@ -120,6 +120,17 @@ void replaceContents(sqlite3* db, const char* target, const char* source) {
                         own + " ORDER BY rowid")) {
         sqlite::execute(db, inSchema(sql, target).c_str());
     }
+    // The AUTOINCREMENT counters, which SQLite keeps apart and the copy of the rows only raises
+    // to the largest id: a backup's counter past it keeps the ids of rows deleted before the
+    // backup from being given out again.
+    const std::string sequence = ".sqlite_master WHERE name = 'sqlite_sequence'";
+    if (!column(db, std::string("SELECT 1 FROM ") + source + sequence).empty() &&
+        !column(db, std::string("SELECT 1 FROM ") + target + sequence).empty()) {
+        sqlite::execute(db, (std::string("DELETE FROM ") + target + ".sqlite_sequence").c_str());
+        sqlite::execute(db, (std::string("INSERT INTO ") + target +
+                             ".sqlite_sequence SELECT * FROM " + source + ".sqlite_sequence")
+                                .c_str());
+    }
     for (const char* header : {"application_id", "user_version"}) {
         const std::string value = pragmaValue(db, std::string("PRAGMA ") + source + "." + header);
         sqlite::execute(db, (std::string("PRAGMA ") + target + "." + header + "=" + value).c_str());

@@ -23,7 +23,8 @@
 namespace quorvel::testing {
 namespace {
 
-// What a catalogue holds, as one text: every row's id and fields, every memo's id and length.
+// What a catalogue holds, as one text: every row's id and fields, every memo's id and length,
+// the counter the next id is taken from.
 std::string contentsOf(const std::filesystem::path& dir) {
     PlainConnection plain(dir);
     return plain.text(
@@ -84,6 +85,10 @@ TEST(CatalogueRestore, AKilledRestoreLeavesTheOldCatalogueOrTheRestoredOne) {
     const std::filesystem::path backupDir = work.path() / "backup";
     std::filesystem::create_directory(backupDir);
     tools::generateCatalogue(backupDir, shortRuns() ? 600 : 3000, 7, [](std::uint64_t) {});
+    // Its last row deleted before the backup: the next id is still past it.
+    PlainConnection(backupDir).exec(
+        "DELETE FROM mb.memo WHERE id = (SELECT max(id) FROM main.qv); "
+        "DELETE FROM main.qv WHERE id = (SELECT max(id) FROM main.qv)");
     const std::filesystem::path base = work.path() / "kopie";
     std::filesystem::copy_file(backupDir / "qv.db", base.string() + ".db");
     std::filesystem::copy_file(backupDir / "qv.mb", base.string() + ".mb");
