@@ -210,10 +210,10 @@ void installByRenames(const std::filesystem::path& directory, const std::filesys
     lock.holdAlso(staged / schema::rowsFileName);
     for (const char* file : {schema::memoFileName, schema::rowsFileName}) {
         if (::rename((staged / file).c_str(), (directory / file).c_str()) != 0) {
-            throw RestoreFailure(
-                std::string("The backup's ") + file +
-                " couldn't take the place of the catalogue's: " + std::strerror(errno) +
-                ". The backup's files are in " + staged.string() + ".");
+            // The staged copy goes with the restore's directory; the backup itself is untouched.
+            throw RestoreFailure(std::string("The backup's ") + file +
+                                 " couldn't take the place of the catalogue's: " +
+                                 std::strerror(errno) + ". Run the restore again.");
         }
     }
     try {
