@@ -242,5 +242,16 @@ TEST_F(QvtoolBackupRestore, AJournalAndAWalBesideTheCatalogueGoWithTheKeptFiles)
     EXPECT_EQ(filesOf(catalogue() / names[0]), left);
 }
 
+TEST_F(QvtoolBackupRestore, ACatalogueTooDamagedForACommitIsReplacedByRenames) {
+    const std::vector<tools::CatalogueIssue> demo = readCatalogue(catalogue());
+    ASSERT_EQ(runQvtool({"backup", catalogue().string(), backup()}).exitCode, 0);
+    writeBytes(catalogue() / "qv.db", std::string(8192, 'x'));
+    const QvtoolRun run = runQvtool({"restore", backup(), catalogue().string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("couldn't take the backup in one commit"), std::string::npos) << run.out;
+    EXPECT_EQ(readCatalogue(catalogue()), demo);
+    EXPECT_EQ(directoryListing(catalogue()).size(), 3U);
+}
+
 }  // namespace
 }  // namespace quorvel::testing
