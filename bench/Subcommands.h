@@ -14,6 +14,7 @@ int runStoreBench(const Arguments& arguments);      // StoreBench.cpp
 int runRecordSetBench(const Arguments& arguments);  // RecordSetBench.cpp
 int runGridBench(const Arguments& arguments);       // GridBench.cpp, with Qt
 int runExportBench(const Arguments& arguments);     // ExportBench.cpp
+int runBackupBench(const Arguments& arguments);     // BackupBench.cpp
 int runHoldingsBench(const Arguments& arguments);   // HoldingsBench.cpp
 int runStartBench(const Arguments& arguments);      // StartBench.cpp, with Qt
 int runImportBench(const Arguments& arguments);     // ImportBench.cpp

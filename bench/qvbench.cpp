@@ -42,6 +42,10 @@ constexpr Subcommand subcommands[] = {
      "the export of DIR's catalogue (both files copied under the engine's\n"
      "                  shared lock) against cp of the same two files; second column cp's",
      runExportBench},
+    {"backup", "DIR",
+     "qvtool backup of DIR's catalogue, and qvtool restore over a copy of it,\n"
+     "                  against cp of the two files; second column cp's",
+     runBackupBench},
     {"holdings", "DIR",
      "the holdings of every periodical (numbers held, missing, twice) against\n"
      "                  SQLite's scan of the two fields they are read from",

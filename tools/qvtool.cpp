@@ -1,6 +1,6 @@
 // qvtool: makes catalogues for Quorvel, which never creates one itself: an empty one, the demo,
 // or a large generated one for benchmarks; moves rows in and out of one as CSV; checks and
-// repairs one. See usageText() for the commands.
+// repairs one; backs one up and restores it. See usageText() for the commands.
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -20,6 +20,7 @@
 
 #include <unistd.h>
 
+#include "CatalogueBackup.h"
 #include "CatalogueGenerator.h"
 #include "CsvDryRun.h"
 #include "CsvExport.h"
@@ -29,6 +30,7 @@
 #include "HoldingsReport.h"
 #include "Progress.h"
 #include "RepairReportText.h"
+#include "RestoreReportText.h"
 #include "Usage.h"
 #include "check/CatalogueCheck.h"
 #include "engine/CatalogueSchema.h"
@@ -36,6 +38,7 @@
 #include "holdings/Holdings.h"
 #include "holdings/HoldingsPage.h"
 #include "repair/CatalogueRepair.h"
+#include "restore/CatalogueRestore.h"
 
 namespace {
 
@@ -269,6 +272,62 @@ int repairCatalogue(const std::vector<std::string>& arguments) {
     return report.lostSomething() ? exitRepairedWithLosses : exitDone;
 }
 
+int backupCatalogue(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 2, 2, "backup DIR NAME");
+    const std::filesystem::path directory = arguments[1];
+    const std::filesystem::path base = arguments[2];
+    requireDirectory(directory);
+    std::unique_ptr<tools::Progress> progress;
+    const std::uint64_t bytes = tools::writeBackup(
+        directory, base, [&progress, &base](std::uint64_t copied, std::uint64_t total) {
+            if (!progress) {
+                progress = terminalProgress("qvtool: backing up " + base.string() + ":", total);
+            }
+            if (progress) {
+                progress->advance(copied);
+            }
+        });
+    if (progress) {
+        progress->finish();
+    }
+    std::cout << "Backed up the catalogue in " << directory.string() << " as " << base.string()
+              << ".db and " << base.string() << ".mb (" << bytes << " bytes).\n";
+    return exitDone;
+}
+
+// NAME as the user gave it, or without the ".db" or ".mb" they added when only that names a
+// backup: "kopie.db" is taken for the backup kopie.
+std::filesystem::path backupName(const std::string& given) {
+    std::error_code error;
+    if (std::filesystem::exists(given + ".db", error) || given.size() < 4) {
+        return given;
+    }
+    const std::string extension = given.substr(given.size() - 3);
+    const std::string stripped = given.substr(0, given.size() - 3);
+    if ((extension == ".db" || extension == ".mb") &&
+        std::filesystem::exists(stripped + ".db", error)) {
+        return stripped;
+    }
+    return given;
+}
+
+// The report goes to stdout; the status tells whether the restored catalogue is sound and whole.
+int restoreCatalogue(const std::vector<std::string>& arguments) {
+    requireOperands(arguments, 2, 2, "restore NAME DIR");
+    const std::filesystem::path base = backupName(arguments[1]);
+    const std::filesystem::path directory = arguments[2];
+    requireDirectory(directory);
+    restore::CatalogueRestore restore(base, directory);
+    const bool watched = ::isatty(STDERR_FILENO) != 0;
+    const restore::RestoreReport report = restore.run([watched](const std::string& step) {
+        if (watched) {
+            std::cerr << "qvtool: " << step << "...\n";
+        }
+    });
+    std::cout << tools::restoreReportText(report, base, directory);
+    return tools::restoreSucceeded(report) ? exitDone : exitFailed;
+}
+
 int holdings(const std::vector<std::string>& arguments) {
     const char* form = "holdings DIR [--title TEXT] [--missing] [--csv FILE] [--html FILE]";
     requireOperands(arguments, 1, 8, form);
@@ -338,6 +397,12 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (command == "repair") {
         return repairCatalogue(arguments);
+    }
+    if (command == "backup") {
+        return backupCatalogue(arguments);
+    }
+    if (command == "restore") {
+        return restoreCatalogue(arguments);
     }
     if (command != "create" && command != "demo" && command != "generate") {
         throw UsageError{"unknown command '" + command + "'"};

@@ -74,8 +74,8 @@ RowLocks::RowLocks(const std::filesystem::path& rowsFile)
         ::close(fd_);
         const EngineCode code = engine_code::tableBusy;
         throw EDBEngineError(code, {{code, 0,
-                                     "qvtool is repairing the catalogue; open it again when the "
-                                     "repair has ended."},
+                                     "qvtool is repairing or restoring the catalogue; open it "
+                                     "again when it has ended."},
                                     {code, 0, "File: " + rowsFile.string()}});
     }
 }

@@ -20,8 +20,8 @@ namespace quorvel {
 off_t rowLockOffset(std::int64_t id);
 
 // The byte of qv.db that says the catalogue is open: every copy that may write holds a shared
-// lock on it for as long as it has the catalogue open, and qvtool repair an exclusive one while
-// it works, so neither starts while the other runs. Just below the row locks' bytes.
+// lock on it for as long as it has the catalogue open, and qvtool repair or restore an exclusive
+// one while it works, so neither starts while the other runs. Just below the row locks' bytes.
 inline constexpr off_t catalogueOpenOffset = (off_t{1} << 31) - 1;
 
 // Takes a lock of type (F_RDLCK, F_WRLCK or F_UNLCK) on catalogueOpenOffset through fd without
@@ -32,7 +32,7 @@ class RowLocks {
   public:
     // Opens rowsFile for reading and writing (for reading alone when it may only be read: no
     // row can be locked then) and takes the shared lock that says the catalogue is open; throws
-    // EDBEngineError when it can't, tableBusy while qvtool repairs it.
+    // EDBEngineError when it can't, tableBusy while qvtool repairs or restores it.
     explicit RowLocks(const std::filesystem::path& rowsFile);
     ~RowLocks();
     RowLocks(const RowLocks&) = delete;

@@ -238,7 +238,8 @@ TEST_F(QvtoolCheck, RepairAndTheProgramKeepOutOfEachOther) {
         ADD_FAILURE() << "opened while a repair held the catalogue";
     } catch (const EDBEngineError& error) {
         EXPECT_EQ(error.errorCode(), engine_code::tableBusy);
-        EXPECT_NE(error.message().find("qvtool is repairing the catalogue"), std::string::npos)
+        EXPECT_NE(error.message().find("qvtool is repairing or restoring the catalogue"),
+                  std::string::npos)
             << error.message();
     }
 }

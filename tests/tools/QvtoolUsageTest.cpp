@@ -21,8 +21,9 @@ TEST(QvtoolHelp, ExplainsEveryCommandTheExitStatusAndThePatternsOnStdout) {
           "qvtool import FILE DIR [--delimiter ,|;|tab] [--encoding NAME] [--sheet NAME]",
           "qvtool import FILE [DIR] --dry-run", "[--dry-run]", "windows-1250 (or cp1250)",
           "Tiskopis, Titul, Název", "qvtool export DIR CSV|XLSX [--order vytisk|cislo] [--excel]",
-          "qvtool check DIR", "default 1", "never overwrites", "Exit status: 0 done, 1 failed",
-          "2 wrong usage", "Vytisk", "Obsah_vytisku"}) {
+          "qvtool check DIR", "qvtool backup DIR NAME", "qvtool restore NAME DIR", "default 1",
+          "never overwrites", "Exit status: 0 done, 1 failed", "2 wrong usage", "Vytisk",
+          "Obsah_vytisku"}) {
         EXPECT_NE(run.out.find(part), std::string::npos) << part;
     }
     for (const tools::FieldPatterns& patterns : tools::generatedPatterns) {
@@ -74,7 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"generate", "DIR", "5", "18446744073709551616"},
         std::vector<std::string>{"generate", "DIR", "5", "1", "2"},
         std::vector<std::string>{"import", "DIR"}, std::vector<std::string>{"check"},
-        std::vector<std::string>{"check", "DIR", "DIR"},
+        std::vector<std::string>{"check", "DIR", "DIR"}, std::vector<std::string>{"backup", "DIR"},
+        std::vector<std::string>{"backup", "DIR", "DIR/kopie", "DIR"},
+        std::vector<std::string>{"restore", "DIR"},
+        std::vector<std::string>{"restore", "DIR/kopie", "DIR", "DIR"},
         std::vector<std::string>{"import", "x.csv", "DIR", "DIR"},
         std::vector<std::string>{"export", "DIR"},
         std::vector<std::string>{"export", "DIR", "x.csv", "--order"},
