@@ -6,7 +6,7 @@
 
 #include "check/CatalogueCheck.h"
 #include "engine/CatalogueSchema.h"
-#include "repair/RepairBackup.h"
+#include "files/FileCopy.h"
 #include "restore/RestoreFailure.h"
 #include "sqlite/LongPathVfs.h"
 #include "sqlite/SqliteStatement.h"
@@ -68,9 +68,9 @@ void BackupPair::stageInto(const std::filesystem::path& work) const {
         for (const auto& [from, name] : {std::pair{rowsFile(), schema::rowsFileName},
                                          std::pair{memoFile(), schema::memoFileName}}) {
             std::filesystem::copy_file(from, work / name);
-            repair::syncToDisk(work / name);
+            files::syncToDisk(work / name);
         }
-        repair::syncToDisk(work);
+        files::syncToDisk(work);
     } catch (const std::filesystem::filesystem_error& failure) {
         throw RestoreFailure(std::string("The backup couldn't be copied beside the catalogue: ") +
                              failure.what() + ". Nothing was changed.");

@@ -72,15 +72,6 @@ std::filesystem::path renamedForRestore(const std::filesystem::path& kept) {
 
 }  // namespace
 
-bool isCatalogueWal(const std::string& name) {
-    for (const std::string file : {schema::rowsFileName, schema::memoFileName}) {
-        if (name == file + "-wal" || name == file + "-shm") {
-            return true;
-        }
-    }
-    return false;
-}
-
 CatalogueRestore::CatalogueRestore(const std::filesystem::path& base,
                                    const std::filesystem::path& directory)
     : backup_(base), directory_(directory), lock_(directory / schema::rowsFileName) {}
@@ -92,28 +83,8 @@ std::filesystem::path CatalogueRestore::keepCurrentFiles() {
     } catch (const repair::RepairFailure& failure) {
         throw RestoreFailure(failure.what());
     }
-    kept = renamedForRestore(kept);
-    // A WAL beside the files goes with them too: SQLite reads one into whatever qv.db lies
-    // there, so it can't stay, and it may hold something the user wants back.
-    try {
-        for (const auto& entry : std::filesystem::directory_iterator(directory_)) {
-            const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && isCatalogueWal(name) &&
-                !std::filesystem::exists(kept / name)) {
-                std::filesystem::copy_file(entry.path(), kept / name);
-                repair::syncToDisk(kept / name);
-            }
-        }
-        repair::syncToDisk(kept);
-        repair::syncToDisk(directory_);
-    } catch (const std::filesystem::filesystem_error& failure) {
-        throw RestoreFailure(std::string("The catalogue's WAL couldn't be kept: ") +
-                             failure.what() +
-                             ". The catalogue was not changed; its files are "
-                             "kept in " +
-                             kept.string() + ".");
-    }
-    return kept;
+    // The kept files hold the WAL too, with the committed changes it may hold.
+    return renamedForRestore(kept);
 }
 
 RestoreReport CatalogueRestore::run(const RestoreSteps& steps) {
@@ -130,7 +101,7 @@ RestoreReport CatalogueRestore::run(const RestoreSteps& steps) {
     }
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(directory_, error)) {
-        if (isCatalogueWal(entry.path().filename().string())) {
+        if (repair::isCatalogueWal(entry.path().filename().string())) {
             std::filesystem::remove(entry.path(), error);
         }
     }

@@ -58,7 +58,4 @@ class CatalogueRestore {
     RestoreLock lock_;
 };
 
-// Whether name is a WAL file (or its index) of qv.db or qv.mb.
-bool isCatalogueWal(const std::string& name);
-
 }  // namespace quorvel::restore

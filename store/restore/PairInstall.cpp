@@ -10,6 +10,7 @@
 
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
+#include "files/FileCopy.h"
 #include "repair/RepairBackup.h"
 #include "restore/RestoreFailure.h"
 #include "restore/RestoreLock.h"
@@ -217,7 +218,7 @@ void installByRenames(const std::filesystem::path& directory, const std::filesys
         }
     }
     try {
-        repair::syncToDisk(directory);
+        files::syncToDisk(directory);
     } catch (const std::filesystem::filesystem_error&) {
         // The renames are made; a directory that can't be synced loses nothing the check sees.
     }
