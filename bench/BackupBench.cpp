@@ -4,9 +4,7 @@
 // same run, in a temporary directory beside the system's others. Before each timed step the
 // last one's files are removed and the system's dirty pages written out (neither timed). As the
 // backup and the restore sync and cp doesn't, one more reference is cp followed by sync.
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,12 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "BenchReport.h"
 #include "CatalogueBackup.h"
 #include "Subcommands.h"
 #include "restore/CatalogueRestore.h"
-
-extern char** environ;
 
 namespace quorvel::bench {
 
@@ -31,41 +28,8 @@ namespace fs = std::filesystem;
 // Each timed step moves the whole catalogue several times over: a few runs suffice.
 constexpr int runs = 3;
 
-class Scratch {
-  public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "qvbench-backup-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("can't make a temporary directory");
-        }
-        path_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
 void cpFiles(const fs::path& rows, const fs::path& memos, const fs::path& into) {
-    std::vector<std::string> all{"cp", rows.string(), memos.string(), into.string() + "/"};
-    std::vector<char*> argv;
-    for (std::string& argument : all) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = 0;
-    if (::posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0 ||
-        ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw std::runtime_error("cp failed");
-    }
+    runCp({rows.string(), memos.string(), into.string() + "/"});
 }
 
 // Empties directory and writes the system's dirty pages out, untimed.
@@ -99,7 +63,7 @@ int runBackupBench(const Arguments& arguments) {
     printComment(
         "backup: qvtool backup, synced; restore: qvtool restore over a copy of the catalogue; "
         "second column cp of the two files, then (-vs-cp-sync) cp followed by sync");
-    const Scratch scratch;
+    const ScratchDirectory scratch("backup");
     const fs::path backups = scratch.path() / "backups";
     const fs::path copies = scratch.path() / "cp";
     const fs::path catalogue = scratch.path() / "catalogue";

@@ -5,9 +5,7 @@
 // (neither is timed), so that no copy pays for the writeback of the one before. The copies are
 // compared byte for byte at the end. One case follows the copy's progress as the program's
 // window does: a clock read at every report, the kernel's copy in steps of progressStep.
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,13 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "BenchReport.h"
 #include "Subcommands.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
 #include "export/CatalogueExport.h"
-
-extern char** environ;
 
 namespace quorvel::bench {
 
@@ -35,44 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int runs = 5;
-
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "qvbench-export-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("can't make a temporary directory");
-        }
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-void runCp(const std::vector<std::string>& arguments) {
-    std::vector<std::string> all{"cp"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = 0;
-    if (::posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0 ||
-        ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw std::runtime_error("cp failed");
-    }
-}
 
 bool sameBytes(const fs::path& a, const fs::path& b) {
     if (fs::file_size(a) != fs::file_size(b)) {
@@ -158,7 +117,7 @@ int runExportBench(const Arguments& arguments) {
     const std::string directory = arguments[0];
     Engine engine(directory);
     Database& database = engine.database();
-    ScratchDirectory out;
+    ScratchDirectory out("export");
 
     printComment("qvbench export " + directory);
     printComment("qv.db " + std::to_string(fs::file_size(directory + "/qv.db")) + " bytes, qv.mb " +

@@ -14,6 +14,7 @@
 #include <streambuf>
 #include <string>
 
+#include "BenchFiles.h"
 #include "BenchReport.h"
 #include "CsvDryRun.h"
 #include "CsvExport.h"
@@ -29,28 +30,6 @@ namespace fs = std::filesystem;
 
 // Timed runs of each case after an unmeasured one: an import of a million rows takes seconds.
 constexpr int runs = 2;
-
-class ScratchDirectory {
-  public:
-    ScratchDirectory() {
-        std::string pattern = (fs::temp_directory_path() / "qvbench-import-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("can't make a temporary directory");
-        }
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 // A stream that keeps nothing: the dry run's report.
 class NullBuffer : public std::streambuf {
@@ -98,7 +77,7 @@ int runImportBench(const Arguments& arguments) {
         return 2;
     }
     const fs::path directory = arguments[0];
-    const ScratchDirectory scratch;
+    const ScratchDirectory scratch("import");
     const fs::path csv = scratch.path() / "seznam.csv";
     const fs::path xlsx = scratch.path() / "seznam.xlsx";
     const auto nothing = [](std::uint64_t) {};

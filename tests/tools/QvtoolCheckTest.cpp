@@ -17,6 +17,7 @@
 
 #include "CatalogueReading.h"
 #include "EDBEngineError.h"
+#include "OtherProgram.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "engine/Engine.h"
@@ -25,30 +26,8 @@
 namespace quorvel::testing {
 namespace {
 
-// qv.db with qv.mb attached as mb, writable, as another program opens them.
-class Writer {
-  public:
-    explicit Writer(const std::filesystem::path& directory) {
-        EXPECT_EQ(sqlite3_open((directory / "qv.db").c_str(), &db_), SQLITE_OK);
-        run("ATTACH '" + (directory / "qv.mb").string() + "' AS mb");
-    }
-    ~Writer() { sqlite3_close(db_); }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    void run(const std::string& sql) {
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << sql << ": " << (error != nullptr ? error : "");
-        sqlite3_free(error);
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-};
-
 void withWriter(const std::filesystem::path& directory, const std::string& sql) {
-    Writer(directory).run(sql);
+    OtherProgram(directory).run(sql);
 }
 
 struct FileState {
@@ -78,7 +57,7 @@ TEST_F(QvtoolCheck, SoundCatalogueBesideAWriterPassesChangingNothing) {
     {
         // A program in the middle of a write holds both files' reserved locks: a check that
         // wanted more than a read lock would fail here.
-        Writer program(work_.path());
+        OtherProgram program(work_.path());
         program.run(
             "BEGIN IMMEDIATE; UPDATE main.qv_pair SET token = token; "
             "UPDATE mb.qv_pair SET token = token");

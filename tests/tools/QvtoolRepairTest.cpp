@@ -17,6 +17,7 @@
 
 #include "CatalogueReading.h"
 #include "EDBEngineError.h"
+#include "OtherProgram.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "engine/Engine.h"
@@ -25,28 +26,6 @@
 
 namespace quorvel::testing {
 namespace {
-
-// A connection of another program to a catalogue's files, qv.mb attached as mb.
-class OtherProgram {
-  public:
-    explicit OtherProgram(const std::filesystem::path& directory) {
-        EXPECT_EQ(sqlite3_open((directory / "qv.db").c_str(), &db_), SQLITE_OK);
-        run("ATTACH '" + (directory / "qv.mb").string() + "' AS mb");
-    }
-    ~OtherProgram() { sqlite3_close(db_); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-    void run(const std::string& sql) {
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << sql << ": " << (error != nullptr ? error : "");
-        sqlite3_free(error);
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-};
 
 // The files of from, as they are this moment, copied into to: what a program killed now leaves
 // (but the WAL's index, which the next opening makes afresh).
