@@ -22,6 +22,12 @@ std::string restoreReportText(const restore::RestoreReport& report,
                               const std::filesystem::path& directory) {
     const std::string where = directory.string();
     std::string text;
+    if (!report.leftovers.empty()) {
+        text += "Removed what a repair or restore that was stopped had left:\n";
+        for (const std::string& leftover : report.leftovers) {
+            text += "  " + leftover + "\n";
+        }
+    }
     if (report.kept.empty()) {
         text += "There was no catalogue in " + where + " to keep.\n";
     } else {

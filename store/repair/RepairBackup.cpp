@@ -17,6 +17,8 @@ namespace {
 constexpr const char* workPrefix = ".qv-repair-";
 constexpr const char* keepingPrefix = ".qv-keeping-";
 constexpr const char* restoringPrefix = ".qv-restoring-";
+// The work directory of a restore, which holds a copy of the backup being put in place.
+constexpr const char* restoreWorkPrefix = ".qv-restore-";
 
 std::string stamp(std::chrono::system_clock::time_point now) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -87,6 +89,9 @@ std::filesystem::path keepOriginals(const std::filesystem::path& directory,
     }
     const std::filesystem::path keeping = directory / (keepingPrefix + kept.filename().string());
     try {
+        // One of that name is a partial copy a stopped run left: the lock held now keeps every
+        // other repair and restore out.
+        std::filesystem::remove_all(keeping);
         std::filesystem::create_directory(keeping);
         for (const auto& entry : std::filesystem::directory_iterator(directory)) {
             const std::string name = entry.path().filename().string();
@@ -155,7 +160,7 @@ std::vector<std::string> removeLeftovers(const std::filesystem::path& directory)
     for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
         const std::string name = entry.path().filename().string();
         if (!name.starts_with(workPrefix) && !name.starts_with(keepingPrefix) &&
-            !name.starts_with(restoringPrefix)) {
+            !name.starts_with(restoringPrefix) && !name.starts_with(restoreWorkPrefix)) {
             continue;
         }
         const std::uintmax_t size = sizeOf(entry.path());

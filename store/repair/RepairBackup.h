@@ -32,10 +32,11 @@ std::filesystem::path keepOriginals(const std::filesystem::path& directory,
 std::vector<std::string> restoreOriginals(const std::filesystem::path& originals,
                                           const std::filesystem::path& directory);
 
-// What a repair that was stopped (killed, or the power gone) left in directory: its work
-// directory, a partial copy of the originals, a partial file being put back. None of them is
-// ever the only copy of anything: the kept originals are complete or not there. Removes them
-// and gives each one's name and size, for the report.
+// What a repair or a restore that was stopped (killed, or the power gone) left in directory:
+// its work directory, a partial copy of the originals, a partial file being put back. None of
+// them is ever the only copy of anything: the kept originals are complete or not there, and a
+// restore's work directory holds a copy of its backup. Removes them and gives each one's name
+// and size, for the report.
 std::vector<std::string> removeLeftovers(const std::filesystem::path& directory);
 
 }  // namespace quorvel::repair

@@ -89,6 +89,9 @@ std::filesystem::path CatalogueRestore::keepCurrentFiles() {
 
 RestoreReport CatalogueRestore::run(const RestoreSteps& steps) {
     RestoreReport report;
+    // Under the lock nothing else is at work here: a partial copy of kept files would take the
+    // name this restore's copy needs.
+    report.leftovers = repair::removeLeftovers(directory_);
     const WorkDirectory work(directory_);
     steps("copying the backup beside the catalogue");
     backup_.stageInto(work.path());

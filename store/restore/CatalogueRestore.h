@@ -34,6 +34,7 @@ struct RestoreReport {
     InstallWay way = InstallWay::OneCommit;
     std::string whyRenamed;                      // why the old files couldn't take a commit
     std::vector<check::CheckFinding> remaining;  // what the check finds after; none when sound
+    std::vector<std::string> leftovers;  // what a stopped repair or restore had left, removed
 };
 
 // Told each step as it begins ("checking the backup", ...).

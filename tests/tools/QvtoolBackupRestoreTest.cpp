@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -100,6 +102,36 @@ TEST_F(QvtoolBackupRestore, BackupBesideTheProgramRestoresWholeKeepingTheFilesIt
         run.out.substr(at + keptLine.size(), run.out.find(".\n", at) - at - keptLine.size());
     EXPECT_EQ(kept.parent_path(), catalogue());
     EXPECT_EQ(filesOf(kept), replaced);
+}
+
+// A restore or repair killed while it kept the catalogue's files leaves a partial copy under
+// the name the next one, started within the same second, would write its own into.
+TEST_F(QvtoolBackupRestore, WhatAStoppedRunLeftIsRemovedAndNamedNeverInTheWay) {
+    ASSERT_EQ(runQvtool({"backup", catalogue().string(), backup()}).exitCode, 0);
+    std::vector<std::filesystem::path> leftovers{catalogue() / ".qv-restore-Ab12Cd"};
+    const auto now = std::chrono::system_clock::now();
+    for (int second = 0; second < 30; ++second) {
+        const std::time_t at =
+            std::chrono::system_clock::to_time_t(now + std::chrono::seconds(second));
+        std::tm local{};
+        ::localtime_r(&at, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
+        leftovers.push_back(catalogue() / (std::string(".qv-keeping-qv-before-repair-") + stamp));
+    }
+    for (const std::filesystem::path& leftover : leftovers) {
+        std::filesystem::create_directory(leftover);
+        writeBytes(leftover / "qv.mb", "half a copy");
+    }
+    const QvtoolRun run = runQvtool({"restore", backup(), catalogue().string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(
+        run.out.starts_with("Removed what a repair or restore that was stopped had left:\n  "
+                            ".qv-"))
+        << run.out;
+    for (const std::filesystem::path& leftover : leftovers) {
+        EXPECT_FALSE(std::filesystem::exists(leftover)) << leftover;
+    }
 }
 
 TEST_F(QvtoolBackupRestore, BackupNeverOverwritesAndLeavesNothingWhenRefused) {
