@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "XmlScan.h"
+#include "text/Utf8.h"
 
 namespace quorvel::tools {
 
@@ -47,7 +48,7 @@ std::string unescaped(const std::string& text) {
             hex(text[i + 3]) && hex(text[i + 4]) && hex(text[i + 5]) && text[i + 6] == '_') {
             std::uint32_t c = 0;
             std::from_chars(text.data() + i + 2, text.data() + i + 6, c, 16);
-            xml::appendUtf8(result, c);
+            utf8::append(result, c);
             i += 6;
         } else {
             result += text[i];

@@ -3,25 +3,9 @@
 #include <charconv>
 #include <stdexcept>
 
-namespace quorvel::tools::xml {
+#include "text/Utf8.h"
 
-void appendUtf8(std::string& to, std::uint32_t c) {
-    if (c < 0x80) {
-        to += static_cast<char>(c);
-    } else if (c < 0x800) {
-        to += static_cast<char>(0xC0 | (c >> 6));
-        to += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        to += static_cast<char>(0xE0 | (c >> 12));
-        to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        to += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        to += static_cast<char>(0xF0 | (c >> 18));
-        to += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        to += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+namespace quorvel::tools::xml {
 
 Tag tagAt(std::string_view xml, std::size_t at) {
     Tag tag;
@@ -76,7 +60,7 @@ void appendDecoded(std::string& to, std::string_view text) {
             std::uint32_t c = 0;
             const std::string_view digits = entity.substr(hex ? 2 : 1);
             std::from_chars(digits.data(), digits.data() + digits.size(), c, hex ? 16 : 10);
-            appendUtf8(to, c);
+            utf8::append(to, c);
         }
     }
 }

@@ -28,7 +28,4 @@ void appendDecoded(std::string& to, std::string_view text);
 // The value of the attribute name among attributes, decoded; empty when there is none.
 std::string attribute(std::string_view attributes, std::string_view name);
 
-// Appends code point c as UTF-8.
-void appendUtf8(std::string& to, std::uint32_t c);
-
 }  // namespace quorvel::tools::xml

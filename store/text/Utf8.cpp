@@ -47,24 +47,6 @@ char32_t decode(std::string_view text, std::size_t i, std::size_t n) {
     }
 }
 
-void encode(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 char32_t foldCase(char32_t c) {
     if (c >= 'A' && c <= 'Z') {
         return c + 32;
@@ -83,6 +65,24 @@ char32_t foldCase(char32_t c) {
 }
 
 }  // namespace
+
+void append(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
 
 std::size_t length(std::string_view text) {
     std::size_t count = 0;
@@ -118,7 +118,7 @@ std::string toLower(std::string_view text) {
         if (n == 1 && static_cast<unsigned char>(text[i]) >= 0x80) {
             out += text[i];  // malformed byte: keep as it is
         } else {
-            encode(out, foldCase(decode(text, i, n)));
+            append(out, foldCase(decode(text, i, n)));
         }
         i += n;
     }

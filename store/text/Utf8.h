@@ -19,5 +19,7 @@ std::string trim(std::string_view text);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // text with the same folding applied.
 std::string toLower(std::string_view text);
+// Appends code point c to out as UTF-8.
+void append(std::string& out, char32_t c);
 
 }  // namespace quorvel::utf8
