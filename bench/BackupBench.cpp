@@ -15,8 +15,8 @@
 
 #include "BenchFiles.h"
 #include "BenchReport.h"
-#include "CatalogueBackup.h"
 #include "Subcommands.h"
+#include "commands/CatalogueBackup.h"
 #include "restore/CatalogueRestore.h"
 
 namespace quorvel::bench {

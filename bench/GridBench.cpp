@@ -21,8 +21,8 @@
 
 #include "BenchReport.h"
 #include "LayoutFont.h"
-#include "SearchPatterns.h"
 #include "Subcommands.h"
+#include "catalogues/SearchPatterns.h"
 #include "engine/Engine.h"
 #include "grid/DBGrid.h"
 #include "recordset/DataSource.h"

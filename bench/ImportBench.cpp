@@ -16,11 +16,11 @@
 
 #include "BenchFiles.h"
 #include "BenchReport.h"
-#include "CsvDryRun.h"
-#include "CsvExport.h"
-#include "CsvImport.h"
 #include "Subcommands.h"
 #include "engine/CatalogueSchema.h"
+#include "lists/CsvDryRun.h"
+#include "lists/CsvExport.h"
+#include "lists/CsvImport.h"
 
 namespace quorvel::bench {
 

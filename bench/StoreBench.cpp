@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "SearchPatterns.h"
 #include "SqliteReference.h"
 #include "Subcommands.h"
+#include "catalogues/SearchPatterns.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"

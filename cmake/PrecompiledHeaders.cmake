@@ -33,7 +33,10 @@ function(quorvel_targets_under dir out)
 endfunction()
 
 target_precompile_headers(quorvel_store PRIVATE ${quorvel_std_headers} <sqlite3.h>)
-target_precompile_headers(qvtool_catalogues REUSE_FROM quorvel_store)
+foreach(library quorvel_csv quorvel_workbooks quorvel_lists quorvel_catalogues quorvel_report
+                qvtool_commands)
+    target_precompile_headers(${library} REUSE_FROM quorvel_store)
+endforeach()
 if(TARGET quorvel_ui)
     target_precompile_headers(quorvel_ui PRIVATE ${quorvel_std_headers} <QtWidgets>)
 endif()

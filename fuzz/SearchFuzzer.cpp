@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "../tests/store/LikeByScan.h"
-#include "DemoCatalogue.h"
 #include "Exceptions.h"
+#include "catalogues/DemoCatalogue.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "holdings/Holdings.h"
-#include "holdings/HoldingsPage.h"
+#include "report/HoldingsPage.h"
 
 namespace quorvel::ui::test {
 

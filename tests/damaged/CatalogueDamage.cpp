@@ -9,8 +9,8 @@
 
 #include <sqlite3.h>
 
-#include "CatalogueGenerator.h"
-#include "SplitMix64.h"
+#include "catalogues/CatalogueGenerator.h"
+#include "catalogues/SplitMix64.h"
 #include "engine/CatalogueSchema.h"
 
 namespace quorvel::testing {

@@ -14,8 +14,8 @@
 #include <map>
 
 #include "CatalogueDamage.h"
-#include "DemoCatalogue.h"
 #include "TempCatalogue.h"
+#include "catalogues/DemoCatalogue.h"
 #include "check/CatalogueCheck.h"
 #include "engine/Engine.h"
 #include "repair/CatalogueRepair.h"

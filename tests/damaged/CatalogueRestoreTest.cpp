@@ -14,8 +14,8 @@
 #include <random>
 #include <thread>
 
-#include "CatalogueGenerator.h"
 #include "TempCatalogue.h"
+#include "catalogues/CatalogueGenerator.h"
 #include "check/CatalogueCheck.h"
 #include "engine/Engine.h"
 #include "restore/CatalogueRestore.h"

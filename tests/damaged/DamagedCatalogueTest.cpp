@@ -16,9 +16,9 @@
 #include <string>
 
 #include "CatalogueDamage.h"
-#include "DemoCatalogue.h"
 #include "Exceptions.h"
 #include "TempCatalogue.h"
+#include "catalogues/DemoCatalogue.h"
 #include "engine/Engine.h"
 #include "recordset/Field.h"
 #include "recordset/RecordSet.h"

@@ -330,7 +330,7 @@ inline std::string asOrdinaryUser(const std::function<std::string()>& body) {
 }
 
 // Whether the long harnesses run at their short size: unless QUORVEL_LONG is set (as
-// tools/run-tests.sh --long sets it), they do.
+// tools/scripts/run-tests.sh --long sets it), they do.
 inline bool shortRuns() {
     return std::getenv("QUORVEL_LONG") == nullptr;
 }

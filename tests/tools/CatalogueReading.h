@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CatalogueIssue.h"
+#include "catalogues/CatalogueIssue.h"
 
 namespace quorvel::testing {
 

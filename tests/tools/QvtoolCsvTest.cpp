@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "CatalogueReading.h"
-#include "CsvReader.h"
 #include "EDBEngineError.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "csv/CsvReader.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
 #include "query/Cursor.h"
@@ -143,7 +143,7 @@ TEST_F(QvtoolCsv, ImportNamesTheRefusedLineAndReasonAndLeavesTheCatalogueAsItWas
               "Nejzajimavejsi_casti has 151 characters, more than 150"},
              {h + "A,B,C\n", 2, "3 fields, not 4"},
              {h + "A,\"x\r\ny\",C,D,E\r\n", 2, "5 fields, not 4"},
-             {h + "A,,,\n\nB\n", 4, "1 field, not 4"},  // the blank line is skipped
+             {h + "A,,,\n\nB\n", 4, "1 field, not 4"},                // the blank line is skipped
              {marked + "A,B,C,\xC3\x28\n", 2, "field 4 " + utf8},     // a broken sequence
              {marked + "A,,,\n\xC0\xAF,,,\n", 3, "field 1 " + utf8},  // an overlong form
              {marked + "A,\xE8\xEDslo,,\n", 2, "field 2 " + utf8},    // code page 1250

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "CatalogueReading.h"
-#include "DemoCatalogue.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "catalogues/DemoCatalogue.h"
 
 namespace quorvel::testing {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "CatalogueReading.h"
 #include "QvtoolProcess.h"
-#include "SearchPatterns.h"
 #include "TemporaryDirectory.h"
+#include "catalogues/SearchPatterns.h"
 
 namespace quorvel::testing {
 namespace {

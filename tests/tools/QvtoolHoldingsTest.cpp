@@ -14,8 +14,8 @@
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
 #include "holdings/Holdings.h"
-#include "holdings/HoldingsPage.h"
 #include "holdings/IssueNumber.h"
+#include "report/HoldingsPage.h"
 #include "text/CzechPlural.h"
 
 namespace quorvel::testing {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "CatalogueReading.h"
-#include "CsvReader.h"
-#include "CsvSourceFile.h"
 #include "QvtoolProcess.h"
 #include "TemporaryDirectory.h"
+#include "csv/CsvReader.h"
+#include "csv/CsvSourceFile.h"
 
 namespace quorvel::testing {
 namespace {

@@ -1,7 +1,7 @@
 // The two full-stop rules applied to failure messages before they are shown.
 #include <QTest>
 
-#include "FullStop.h"
+#include "messages/FullStop.h"
 
 using quorvel::ui::withHandlerFullStop;
 using quorvel::ui::withStartupFullStop;

@@ -8,7 +8,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 
-#include "BoundControl.h"
+#include "fields/BoundControl.h"
 #include "fields/FieldLink.h"
 
 namespace quorvel {

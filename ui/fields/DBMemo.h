@@ -9,7 +9,7 @@
 
 #include <QPlainTextEdit>
 
-#include "BoundControl.h"
+#include "fields/BoundControl.h"
 #include "fields/FieldLink.h"
 
 namespace quorvel {

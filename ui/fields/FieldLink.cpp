@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "BoundControl.h"
+#include "fields/BoundControl.h"
 #include "messages/DefaultErrorHandler.h"
 #include "recordset/DataSource.h"
 #include "recordset/Field.h"

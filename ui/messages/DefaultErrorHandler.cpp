@@ -9,8 +9,8 @@
 #include "Application.h"
 #include "ApplicationTitle.h"
 #include "FrameCentring.h"
-#include "FullStop.h"
 #include "ModalDisplay.h"
+#include "messages/FullStop.h"
 
 namespace quorvel::ui {
 

@@ -11,7 +11,7 @@
 #include <typeinfo>
 
 #include "Exceptions.h"
-#include "FullStop.h"
+#include "messages/FullStop.h"
 
 namespace quorvel::ui {
 
