@@ -1,0 +1,33 @@
+// qvtool backup DIR NAME: the catalogue's two files as NAME.db and NAME.mb, never overwriting.
+#include "commands/CommandLine.h"
+
+#include <iostream>
+
+#include "commands/CatalogueBackup.h"
+
+namespace quorvel::tools {
+
+int backupCommand(const Arguments& arguments) {
+    requireOperands(arguments, 2, 2, "backup DIR NAME");
+    const std::filesystem::path directory = arguments[1];
+    const std::filesystem::path base = arguments[2];
+    requireDirectory(directory);
+    std::unique_ptr<Progress> progress;
+    const std::uint64_t bytes =
+        writeBackup(directory, base, [&progress, &base](std::uint64_t copied, std::uint64_t total) {
+            if (!progress) {
+                progress = terminalProgress("qvtool: backing up " + base.string() + ":", total);
+            }
+            if (progress) {
+                progress->advance(copied);
+            }
+        });
+    if (progress) {
+        progress->finish();
+    }
+    std::cout << "Backed up the catalogue in " << directory.string() << " as " << base.string()
+              << ".db and " << base.string() << ".mb (" << bytes << " bytes).\n";
+    return exitDone;
+}
+
+}  // namespace quorvel::tools
