@@ -1,10 +1,10 @@
 // The check of the sort indexes, once for each opening. A damaged index can read without an
 // error and yet hold fewer entries than the table has rows (or more): a list sorted through it
 // would leave rows out. The two indexes' entries are counted, and the table's rows only when they
-// differ: at a million rows that takes 0.05 s with their pages cached (1 s read from the disk),
-// against 0.2 s with the table counted too, so it is done for every opening rather than
-// remembering what was checked. It reads both index b-trees whole, so it is kept off the way to
-// the first screen (DeferredSortIndexCheck). An index found wrong is built afresh when the
+// differ: two index b-trees are a fraction of the table, so the check is done for every opening
+// rather than remembering what was checked (`qvbench start` times it cold and warm, as
+// start-check-sort-indexes). It reads both index b-trees whole, so it is kept off the way to the
+// first screen (DeferredSortIndexCheck). An index found wrong is built afresh when the
 // catalogue may be written; otherwise, or when that fails, it is not used.
 #pragma once
 

@@ -47,11 +47,12 @@ using CopyProgress = std::function<void(std::uint64_t copied, std::uint64_t tota
 
 class CatalogueExport {
   public:
-    // Of the reads and writes where the files can't be copied inside the kernel. 1 MiB: far
-    // fewer calls than the old 2,048-byte buffer, the same bytes on disk.
+    // Of the reads and writes where the files can't be copied inside the kernel. 1 MiB: few
+    // calls per file; the bytes on disk are the same at any step.
     static constexpr std::size_t defaultStep = std::size_t{1} << 20;
-    // Of one copy inside the kernel while progress is reported: at 100 MB/s, 40 ms between two
-    // reports; without reports the kernel is asked for whole files.
+    // Of one copy inside the kernel while progress is reported: small enough for the progress
+    // window to move several times a second on a disk; without reports the kernel is asked for
+    // whole files.
     static constexpr std::size_t progressStep = std::size_t{4} << 20;
 
     // database: the engine's open connection to the table; it stays open and usable.

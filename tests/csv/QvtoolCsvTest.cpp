@@ -204,7 +204,7 @@ TEST_F(QvtoolCsv, ExcelExportIsUtf8WithAByteOrderMarkAndSemicolons) {
     const std::string output = file("excel.csv");
     const QvtoolRun run = runQvtool({"export", catalogue.path(), output, "--excel"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    // The semicolon quotes a field; a comma no longer does.
+    // The semicolon quotes a field; a comma doesn't.
     EXPECT_EQ(fileBytes(output),
               "\xEF\xBB\xBFVytisk;Cislo;Nejzajimavejsi_casti;Obsah_vytisku\r\n"
               "\"Vesmír; zvláštní\";3/1998;díry, hvězdy;\"a\"\"b\"\r\n");

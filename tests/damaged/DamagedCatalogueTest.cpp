@@ -191,8 +191,8 @@ TEST_F(DamagedCatalogue, RowsOutOfOrderEndTheWalkWithAnEngineError) {
     EXPECT_EQ(outcome.refusedLater, 1);
 }
 
-// qv.db flagged for WAL mode beside a qv.mb that is no memo file: the open used to put qv.db
-// back into rollback-journal mode before it looked at qv.mb, and failed with qv.db rewritten.
+// qv.db flagged for WAL mode beside a qv.mb that is no memo file: an open that put qv.db back
+// into rollback-journal mode before it looked at qv.mb would fail with qv.db rewritten.
 TEST_F(DamagedCatalogue, AFailedOpenLeavesAFileInWalModeAsItWas) {
     TempDir work;
     std::string rows = *rows_;

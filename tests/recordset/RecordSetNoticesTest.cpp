@@ -116,8 +116,8 @@ TEST_F(RecordSetTest, RunQueryRebuildsTheStatementAndDropsAPendingChange) {
     EXPECT_FALSE(set.CanModify());
     EXPECT_EQ(title(), "abc noviny");  // Czech order: a small letter before its capital
     EXPECT_EQ(storedTitles(), (Notices{"Abc noviny", "abc noviny", "Zpravodaj"}));
-    // A filter the engine refuses. The window's searches make none now that their text is
-    // data, but a busy or damaged table fails them alike.
+    // A filter the engine refuses. The window's searches make none, their text being data, but
+    // a busy or damaged table fails them alike.
     const std::string faulty = "where (vytisk like \"%a%\" and)";
     clauses.FilterClause = faulty;
     std::string refusal;

@@ -23,8 +23,8 @@ class DBMemo : public QPlainTextEdit, private BoundControl {
 
   public:
     // What the memo takes in (UTF-16 units, as the control counts): beyond it QPlainTextEdit
-    // without wrapping gets too slow to load and to type into, at about 0.1 s per key press in
-    // a line of this length.
+    // without wrapping gets too slow to load and to type into: every key press lays out the
+    // whole line again.
     static constexpr qsizetype CapacityTotal = 1024 * 1024;
     static constexpr qsizetype CapacityLine = 64 * 1024;
 
