@@ -10,10 +10,12 @@
 #include <cstring>
 #include <system_error>
 
+#include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
 #include "files/FileCopy.h"
-#include "sqlite/LongPathVfs.h"
-#include "sqlite/SqliteUri.h"
+#include "sqlite/SqliteConnection.h"
+#include "sqlite/SqliteStatement.h"
+#include "sqlite/TolerantStatement.h"
 
 namespace quorvel::check {
 
@@ -118,23 +120,18 @@ bool hotJournal(const std::filesystem::path& file) {
 // Opens the copies in directory for writing and reads both files' schemas: SQLite rolls a hot
 // journal back, and leaving WAL mode folds the WAL in. Gives SQLite's message when it fails.
 std::string settle(const std::filesystem::path& directory) {
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(sqlite::fileUri(directory / schema::rowsFileName, "rw").c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
-    const std::string attach =
-        "ATTACH '" + sqlite::fileUri(directory / schema::memoFileName, "rw") + "' AS mb";
-    for (const std::string& sql : {attach, std::string("SELECT count(*) FROM main.sqlite_master"),
-                                   std::string("SELECT count(*) FROM mb.sqlite_master"),
-                                   std::string("PRAGMA main.journal_mode=DELETE"),
-                                   std::string("PRAGMA mb.journal_mode=DELETE")}) {
-        if (rc != SQLITE_OK) {
-            break;
+    try {
+        sqlite::Connection connection(directory / schema::rowsFileName, {});
+        connection.attach(directory / schema::memoFileName, "mb", sqlite::Access::ReadWrite);
+        for (const char* sql :
+             {"SELECT count(*) FROM main.sqlite_master", "SELECT count(*) FROM mb.sqlite_master",
+              "PRAGMA main.journal_mode=DELETE", "PRAGMA mb.journal_mode=DELETE"}) {
+            sqlite::execute(connection.handle(), sql);
         }
-        rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    } catch (const EDBEngineError& failure) {
+        return failure.entries().front().text;
     }
-    std::string failure = rc == SQLITE_OK ? "" : sqlite3_errmsg(db);
-    sqlite3_close(db);
-    return failure;
+    return "";
 }
 
 }  // namespace
@@ -239,14 +236,13 @@ void CatalogueReadings::keepRolledBack(const std::filesystem::path& to) {
 }
 
 std::optional<std::uint64_t> contentDigest(const std::filesystem::path& directory) {
-    sqlite3* db = nullptr;
-    const std::string uri = sqlite::fileUri(directory / schema::rowsFileName, "ro");
-    const std::string attach =
-        "ATTACH '" + sqlite::fileUri(directory / schema::memoFileName, "ro") + "' AS mb";
-    std::optional<std::uint64_t> digest;
-    if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                        sqlite::longPathVfs()) == SQLITE_OK &&
-        sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+    try {
+        sqlite::Connection connection(directory / schema::rowsFileName,
+                                      {sqlite::Access::ReadOnly, 0, {}});
+        if (connection.tryAttach(directory / schema::memoFileName, "mb",
+                                 sqlite::Access::ReadOnly) != SQLITE_OK) {
+            return std::nullopt;
+        }
         std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
         const auto mix = [&hash](const void* data, std::size_t size) {
             for (std::size_t i = 0; i < size; ++i) {
@@ -257,27 +253,23 @@ std::optional<std::uint64_t> contentDigest(const std::filesystem::path& director
         for (const char* sql :
              {"SELECT id, vytisk, cislo, nejzajimavejsi_casti FROM main.qv ORDER BY id",
               "SELECT id, obsah FROM mb.memo ORDER BY id"}) {
-            sqlite3_stmt* rows = nullptr;
-            int rc = sqlite3_prepare_v2(db, sql, -1, &rows, nullptr);
-            while ((rc == SQLITE_OK || rc == SQLITE_ROW) &&
-                   (rc = sqlite3_step(rows)) == SQLITE_ROW) {
-                for (int c = 0; c < sqlite3_column_count(rows); ++c) {
-                    const int type = sqlite3_column_type(rows, c);
+            sqlite::TolerantStatement rows(connection.handle(), sql);
+            sqlite::TolerantStatement::Step step = sqlite::TolerantStatement::Step::Row;
+            while ((step = rows.step()) == sqlite::TolerantStatement::Step::Row) {
+                for (int c = 0; c < rows.columnCount(); ++c) {
+                    const int type = rows.type(c);
                     mix(&type, sizeof type);
-                    const void* value = sqlite3_column_blob(rows, c);
-                    mix(value, static_cast<std::size_t>(sqlite3_column_bytes(rows, c)));
+                    const std::string_view value = rows.bytes(c);
+                    mix(value.data(), value.size());
                 }
             }
-            whole = whole && rc == SQLITE_DONE;
-            sqlite3_finalize(rows);
+            whole = whole && step == sqlite::TolerantStatement::Step::Done;
             mix(sql, 1);
         }
-        if (whole) {
-            digest = hash;
-        }
+        return whole ? std::optional<std::uint64_t>(hash) : std::nullopt;
+    } catch (const EDBEngineError&) {
+        return std::nullopt;
     }
-    sqlite3_close(db);
-    return digest;
 }
 
 }  // namespace quorvel::check

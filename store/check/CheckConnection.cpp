@@ -4,9 +4,8 @@
 
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
-#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
-#include "sqlite/SqliteUri.h"
 
 namespace quorvel::check {
 
@@ -45,57 +44,41 @@ CheckConnection::CheckConnection(const std::filesystem::path& directory) {
         }
     }
     // A missing qv.db leaves main an empty database in memory, so qv.mb is still checked.
-    const int rc =
-        sqlite3_open_v2(rowsThere ? sqlite::fileUri(rowsPath, "ro").c_str() : "file::memory:", &db_,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, sqlite::longPathVfs());
-    if (rc != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        sqlite::raise(nullptr, rc, "File: " + rowsPath.string());
+    connection_ = std::make_unique<sqlite::Connection>(
+        rowsThere ? rowsPath : std::filesystem::path(),
+        sqlite::OpenOptions{sqlite::Access::ReadOnly, busyTimeoutMs, {}});
+    db_ = connection_->handle();
+    // A larger cache than the default for qv.db: integrity_check looks each row up in every
+    // index. qv.mb has none, and is read faster through the default one. Setting it reads
+    // the file's header: a file that is no database is reported by lock() below.
+    sqlite3_exec(db_, "PRAGMA main.cache_size=-65536", nullptr, nullptr, nullptr);
+    if (memoThere) {
+        const int attached = connection_->tryAttach(memoPath, "mb", sqlite::Access::ReadOnly);
+        if (attached != SQLITE_OK) {
+            findings_.push_back(unreadable(schema::memoFileName, db_, attached));
+            memoThere = false;
+        }
     }
-    try {
-        sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, busyTimeoutMs);
-        // A larger cache than the default for qv.db: integrity_check looks each row up in every
-        // index. qv.mb has none, and is read faster through the default one. Setting it reads
-        // the file's header: a file that is no database is reported by lock() below.
-        sqlite3_exec(db_, "PRAGMA main.cache_size=-65536", nullptr, nullptr, nullptr);
-        if (memoThere) {
-            const std::string attach = "ATTACH '" + sqlite::fileUri(memoPath, "ro") + "' AS mb";
-            const int attached = sqlite3_exec(db_, attach.c_str(), nullptr, nullptr, nullptr);
-            if (attached != SQLITE_OK) {
-                findings_.push_back(unreadable(schema::memoFileName, db_, attached));
-                memoThere = false;
-            }
+    sqlite::execute(db_, "BEGIN");
+    rowsReadable_ = rowsThere && lock("main", schema::rowsFileName);
+    memoReadable_ = memoThere && lock("mb", schema::memoFileName);
+    if (rowsReadable_ && memoReadable_) {
+        try {
+            identify();
+        } catch (const EDBEngineError& failure) {
+            // A table or pragma the catalogue must have can't be read: its schema is damaged.
+            findings_.push_back({schema::rowsFileName, 1,
+                                 std::string(schema::rowsFileName) +
+                                     ": the catalogue's tables can't be read: " +
+                                     failure.entries().front().text + "."});
+            catalogue_ = false;
         }
-        sqlite::execute(db_, "BEGIN");
-        rowsReadable_ = rowsThere && lock("main", schema::rowsFileName);
-        memoReadable_ = memoThere && lock("mb", schema::memoFileName);
-        if (rowsReadable_ && memoReadable_) {
-            try {
-                identify();
-            } catch (const EDBEngineError& failure) {
-                // A table or pragma the catalogue must have can't be read: its schema is damaged.
-                findings_.push_back({schema::rowsFileName, 1,
-                                     std::string(schema::rowsFileName) +
-                                         ": the catalogue's tables can't be read: " +
-                                         failure.entries().front().text + "."});
-                catalogue_ = false;
-            }
-        }
-    } catch (...) {
-        // A destructor doesn't run for a constructor that throws.
-        sqlite3_close(db_);
-        throw;
     }
 }
 
 CheckConnection::~CheckConnection() {
-    if (db_ != nullptr) {
-        // Only read: the end of the transaction just lets go of the read locks.
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
+    // Only read: the end of the transaction just lets go of the read locks.
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 // The first read of a file in the transaction takes its shared lock, kept until the end.

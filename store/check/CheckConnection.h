@@ -11,9 +11,11 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "check/CheckFinding.h"
+#include "sqlite/SqliteConnection.h"
 
 namespace quorvel::check {
 
@@ -39,7 +41,8 @@ class CheckConnection {
     bool lock(const char* schemaName, const char* file);
     void identify();
 
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<sqlite::Connection> connection_;
+    sqlite3* db_ = nullptr;  // connection_'s
     bool rowsReadable_ = false;
     bool memoReadable_ = false;
     bool catalogue_ = false;

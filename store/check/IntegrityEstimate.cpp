@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "EDBEngineError.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
+#include "sqlite/TolerantStatement.h"
 
 namespace quorvel::check {
 
@@ -26,18 +28,13 @@ std::string quotedName(const std::string& name) {
 
 // The machine steps of integrity_check on the database in memory.
 std::uint64_t stepsOf(sqlite3* memory) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(memory, "PRAGMA integrity_check", -1, &statement, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(statement);
+    sqlite::TolerantStatement check(memory, "PRAGMA integrity_check");
+    if (!check.prepared()) {
         return 0;
     }
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+    while (check.step() == sqlite::TolerantStatement::Step::Row) {
     }
-    const auto steps =
-        static_cast<std::uint64_t>(sqlite3_stmt_status(statement, SQLITE_STMTSTATUS_VM_STEP, 0));
-    sqlite3_finalize(statement);
-    return steps;
+    return check.machineSteps();
 }
 
 // sampleRows rows of a text in every column but an integer primary key, which numbers them.
@@ -54,28 +51,12 @@ std::string fillSql(sqlite3* memory, const std::string& table) {
            " FROM n";
 }
 
-class MemoryDatabase {
-  public:
-    MemoryDatabase() {
-        if (sqlite3_open(":memory:", &db_) != SQLITE_OK) {
-            sqlite::raise(db_, SQLITE_NOMEM);
-        }
-    }
-    ~MemoryDatabase() { sqlite3_close(db_); }
-    MemoryDatabase(const MemoryDatabase&) = delete;
-    MemoryDatabase& operator=(const MemoryDatabase&) = delete;
-    sqlite3* handle() const { return db_; }
-
-  private:
-    sqlite3* db_ = nullptr;
-};
-
 }  // namespace
 
 IntegrityEstimate estimateIntegrity(sqlite3* db, const char* schemaName) {
     const std::string schema = quotedName(schemaName);
     try {
-        MemoryDatabase memory;
+        sqlite::Connection memory({}, {});
         std::vector<std::pair<std::string, std::uint64_t>> tables;  // name, rows
         {
             // Tables before their indexes; SQLite's own tables it makes itself.
@@ -94,7 +75,8 @@ IntegrityEstimate estimateIntegrity(sqlite3* db, const char* schemaName) {
         const std::uint64_t emptySteps = stepsOf(memory.handle());
         estimate.steps = emptySteps;
         for (auto& [table, rows] : tables) {
-            sqlite::Statement last(db, "SELECT max(rowid) FROM " + schema + "." + quotedName(table));
+            sqlite::Statement last(db,
+                                   "SELECT max(rowid) FROM " + schema + "." + quotedName(table));
             rows = last.step()
                        ? static_cast<std::uint64_t>(std::max<std::int64_t>(last.integer(0), 0))
                        : 0;

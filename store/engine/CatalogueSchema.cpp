@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "EDBEngineError.h"
-#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
-#include "sqlite/SqliteUri.h"
 #include "text/Utf8.h"
 
 namespace quorvel::schema {
@@ -61,10 +60,10 @@ std::string pairingToken() {
     return buffer;
 }
 
-void build(sqlite3* db, const std::filesystem::path& memoPath) {
+void build(sqlite::Connection& connection, const std::filesystem::path& memoPath) {
     using sqlite::execute;
-    execute(db,
-            ("ATTACH " + std::string("'") + sqlite::fileUri(memoPath, "rw") + "' AS mb").c_str());
+    connection.attach(memoPath, "mb", sqlite::Access::ReadWrite);
+    sqlite3* db = connection.handle();
     execute(db, "PRAGMA main.journal_mode=DELETE");
     execute(db, "PRAGMA mb.journal_mode=DELETE");
     execute(db, "BEGIN IMMEDIATE");
@@ -137,19 +136,10 @@ void createTable(const std::filesystem::path& directory) {
         ::close(fd);
         created.push_back(path);
     }
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(sqlite::fileUri(rowsPath, "rw").c_str(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
     try {
-        if (rc != SQLITE_OK) {
-            const EngineCode code = sqlite::engineCodeFor(rc);
-            throw EDBEngineError(
-                code, {{code, 0, sqlite3_errstr(rc)}, {code, 0, "File: " + rowsPath.string()}});
-        }
-        build(db, memoPath);
-        sqlite3_close(db);
+        sqlite::Connection connection(rowsPath, {});
+        build(connection, memoPath);
     } catch (...) {
-        sqlite3_close(db);
         removeCreated();
         throw;
     }

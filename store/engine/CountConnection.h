@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 
+#include "sqlite/SqliteConnection.h"
 #include "text/CzechCollator.h"
 
 namespace quorvel {
@@ -24,24 +25,25 @@ namespace quorvel {
 struct CatalogueFiles {
     std::filesystem::path rows;
     std::filesystem::path memos;
-    std::string vfs;  // empty: SQLite's default
+    std::string vfs;  // empty: the engine's own
 };
 
 class CountConnection {
   public:
     // Opens both files for reading; throws EDBEngineError when they can't be.
     explicit CountConnection(const CatalogueFiles& files);
-    ~CountConnection();
     CountConnection(const CountConnection&) = delete;
     CountConnection& operator=(const CountConnection&) = delete;
 
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const { return connection_.handle(); }
     // Held by a count for as long as it uses the connection.
     std::mutex& inUse() { return inUse_; }
 
   private:
-    CzechCollator collator_;  // serves the connection's czech_key, so it outlives db_
-    sqlite3* db_ = nullptr;
+    CzechCollator collator_;  // serves the connection's czech_key, so it outlives the connection
+    // Closed on the thread that destroys this, or by a constructor that fails on the opening
+    // thread, which holds none of the files' locks on another connection at that moment.
+    sqlite::Connection connection_;
     std::mutex inUse_;
 };
 

@@ -18,7 +18,6 @@
 #include "engine/RowInsert.h"
 #include "engine/SortIndexCheck.h"
 #include "sqlite/LongPathVfs.h"
-#include "sqlite/SqliteUri.h"
 
 namespace quorvel {
 
@@ -190,14 +189,14 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         }
     }
 
-    const int rc = sqlite3_open_v2(
-        sqlite::fileUri(rowsPath, mode()).c_str(), &db_,
-        (readOnly() ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI,
-        vfs.empty() ? sqlite::longPathVfs() : vfs.c_str());
     try {
-        if (rc != SQLITE_OK) {
-            failFile(sqlite::engineCodeFor(rc), rowsPath, sqlite3_errstr(rc));
-        }
+        connection_ = std::make_unique<sqlite::Connection>(
+            rowsPath, sqlite::OpenOptions{access(), busyTimeoutMs, vfsName_});
+    } catch (const EDBEngineError& error) {
+        failFile(error.errorCode(), rowsPath, error.entries().front().text);
+    }
+    db_ = connection_->handle();
+    try {
         configure();
         // Each file is checked before the next is touched, so a failure names the right one.
         const int format = checkFile(
@@ -235,8 +234,8 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
         findSortIndexes();
         sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
-        sqlite3_close(db_);
         db_ = nullptr;
+        connection_.reset();
         throw;
     }
 }
@@ -246,15 +245,14 @@ Database::~Database() {
     countConnection_.reset();
     statements_.clear();
     rowInsert_.reset();
-    sqlite3_close(db_);
+    db_ = nullptr;
+    connection_.reset();
     // Only after the connection: closing the row locks' descriptor drops every POSIX lock this
     // process holds on qv.db, and SQLite's own are gone only now.
     rowLocks_.reset();
 }
 
 void Database::configure() {
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, busyTimeoutMs);
     sqlite::execute(db_, "PRAGMA case_sensitive_like=ON");
     collator_.installOn(db_);
     sqlite::Statement likeCheck(db_, "SELECT 'a' LIKE 'A'");
@@ -271,8 +269,7 @@ int Database::checkFile(const char* schemaName, std::int32_t applicationId, Engi
     int format = 0;
     try {
         if (std::string_view(schemaName) != "main") {
-            sqlite::execute(
-                db_, ("ATTACH '" + sqlite::fileUri(path, mode()) + "' AS " + schemaName).c_str());
+            connection_->attach(path, schemaName, access());
         }
         {
             // Scoped: a statement left on a row would keep a read open.
@@ -461,8 +458,8 @@ void Database::settleSortIndexes() {
     sqlite3_set_authorizer(db_, authorize, nullptr);
 }
 
-const char* Database::mode() const {
-    return readOnly() ? "ro" : "rw";
+sqlite::Access Database::access() const {
+    return readOnly() ? sqlite::Access::ReadOnly : sqlite::Access::ReadWrite;
 }
 
 bool Database::hasSortIndex(int column) const {

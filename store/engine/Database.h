@@ -32,6 +32,7 @@
 #include "engine/CountConnection.h"
 #include "engine/DeferredSortIndexCheck.h"
 #include "engine/RowLocks.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
 #include "text/CzechCollator.h"
 
@@ -102,8 +103,8 @@ class Database {
 
   private:
     void configure();
-    // The URI mode the files are opened in: "ro" or "rw".
-    const char* mode() const;
+    // How the files are opened: read-only when the catalogue can only be read.
+    sqlite::Access access() const;
     // Attaches (but for main) and checks one of the two files: its application id, format
     // version and the tables that probe reads. Failures name the file.
     // Returns the file's format version. keyedProbe is run too when the format is the current
@@ -120,12 +121,13 @@ class Database {
     std::function<bool()> beforeSortIndexCheck_;
     // What can't be written when the catalogue can only be read; empty when it can be.
     std::filesystem::path readOnlyPath_;
-    // Declared before db_ so it is closed after SQLite: closing our descriptor of qv.db while
-    // SQLite held its locks would drop them.
+    // Declared before connection_ so it is closed after SQLite: closing our descriptor of qv.db
+    // while SQLite held its locks would drop them.
     std::unique_ptr<RowLocks> rowLocks_;
-    // Serves the connection's czech_key, so it outlives db_.
+    // Serves the connection's czech_key, so it outlives connection_.
     CzechCollator collator_;
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<sqlite::Connection> connection_;
+    sqlite3* db_ = nullptr;  // connection_'s, while it is open
     std::map<std::string, std::unique_ptr<sqlite::Statement>> statements_;
     std::unique_ptr<RowInsert> rowInsert_;
     std::unique_ptr<CountConnection> countConnection_;

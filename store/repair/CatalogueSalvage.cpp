@@ -15,20 +15,18 @@
 #include "repair/RepairFailure.h"
 #include "repair/TolerantScan.h"
 #include "sqlite/SqliteStatement.h"
+#include "sqlite/TolerantStatement.h"
 
 namespace quorvel::repair {
 
 namespace {
 
-// Row ids as a raw statement reads them until it can't read on.
+// Row ids as a statement reads them until it can't read on.
 void collectIds(sqlite3* db, const std::string& sql, std::vector<std::int64_t>& ids) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            ids.push_back(sqlite3_column_int64(statement, 0));
-        }
+    sqlite::TolerantStatement statement(db, sql);
+    while (statement.step() == sqlite::TolerantStatement::Step::Row) {
+        ids.push_back(statement.integer(0));
     }
-    sqlite3_finalize(statement);
 }
 
 // The highest id the damaged table ever gave (AUTOINCREMENT's record), 0 when it can't be read.
@@ -40,10 +38,7 @@ std::int64_t oldSequence(sqlite3* db) {
 
 // Whether sql prepares on db: a table with such columns can be read.
 bool prepares(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    const bool prepared = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK;
-    sqlite3_finalize(statement);
-    return prepared;
+    return sqlite::TolerantStatement(db, sql).prepared();
 }
 
 // The columns of the damaged table qv beyond the program's own, with their declared types.
@@ -51,17 +46,14 @@ std::vector<std::pair<std::string, std::string>> userColumns(sqlite3* db) {
     static const std::vector<std::string> own{
         "id", "vytisk", "cislo", "nejzajimavejsi_casti", "version", "vytisk_key", "cislo_key"};
     std::vector<std::pair<std::string, std::string>> columns;
-    sqlite3_stmt* info = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA main.table_info(qv)", -1, &info, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(info) == SQLITE_ROW) {
-            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
-            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 2));
-            if (name != nullptr && std::find(own.begin(), own.end(), name) == own.end()) {
-                columns.emplace_back(name, type != nullptr ? type : "");
-            }
+    sqlite::TolerantStatement info(db, "PRAGMA main.table_info(qv)");
+    while (info.step() == sqlite::TolerantStatement::Step::Row) {
+        const char* name = info.text(1);
+        const char* type = info.text(2);
+        if (name != nullptr && std::find(own.begin(), own.end(), name) == own.end()) {
+            columns.emplace_back(name, type != nullptr ? type : "");
         }
     }
-    sqlite3_finalize(info);
     return columns;
 }
 
@@ -96,12 +88,10 @@ std::vector<IdRange> unread(const std::vector<TolerantScan::Gap>& gaps,
     return ranges;
 }
 
-std::uint64_t digestOf(sqlite3_stmt* row, int column) {
-    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(row, column));
-    std::uint64_t hash =
-        14695981039346656037ULL ^ static_cast<std::uint64_t>(sqlite3_column_type(row, column));
-    for (int i = 0; i < sqlite3_column_bytes(row, column); ++i) {
-        hash = (hash ^ bytes[i]) * 1099511628211ULL;
+std::uint64_t digestOf(const sqlite::TolerantStatement& row, int column) {
+    std::uint64_t hash = 14695981039346656037ULL ^ static_cast<std::uint64_t>(row.type(column));
+    for (const char byte : row.bytes(column)) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ULL;
     }
     return hash;
 }
@@ -236,18 +226,16 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
             ")");
     std::vector<std::int64_t> kept;
     const int fullColumns = 5 + static_cast<int>(extras.size());
-    const RowReader keepRow = [&](sqlite3_stmt* row) {
-        const std::int64_t id = sqlite3_column_int64(row, 0);
+    const RowReader keepRow = [&](const sqlite::TolerantStatement& row) {
+        const std::int64_t id = row.integer(0);
         insertRow.bind(1, id);
         for (int column = 1; column <= 3; ++column) {
-            insertRow.bindValue(column + 1, sqlite3_column_value(row, column));
+            insertRow.bindValue(column + 1, row.value(column));
         }
-        const bool full = sqlite3_column_count(row) == fullColumns;
-        insertRow.bind(5, full && sqlite3_column_type(row, 4) == SQLITE_INTEGER
-                              ? sqlite3_column_int64(row, 4)
-                              : std::int64_t{1});
+        const bool full = row.columnCount() == fullColumns;
+        insertRow.bind(5, full && row.type(4) == SQLITE_INTEGER ? row.integer(4) : std::int64_t{1});
         for (int e = 0; full && e < static_cast<int>(extras.size()); ++e) {
-            insertRow.bindValue(6 + e, sqlite3_column_value(row, 5 + e));
+            insertRow.bindValue(6 + e, row.value(5 + e));
         }
         if (!full && !extras.empty()) {
             result.fieldsLostIds.push_back(id);
@@ -295,13 +283,13 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     sqlite::Statement insertMemo(db, "INSERT OR REPLACE INTO mb.memo(id, obsah) VALUES(?1, ?2)");
     std::vector<std::int64_t> memoIds;
     std::unordered_map<std::int64_t, std::uint64_t> memoDigests;
-    const RowReader keepMemo = [&](sqlite3_stmt* memo) {
-        const std::int64_t id = sqlite3_column_int64(memo, 0);
+    const RowReader keepMemo = [&](const sqlite::TolerantStatement& memo) {
+        const std::int64_t id = memo.integer(0);
         insertMemo.bind(1, id);
-        if (sqlite3_column_type(memo, 1) == SQLITE_NULL) {
+        if (memo.type(1) == SQLITE_NULL) {
             insertMemo.bind(2, std::optional<std::string>(""));
         } else {
-            insertMemo.bindValue(2, sqlite3_column_value(memo, 1));
+            insertMemo.bindValue(2, memo.value(1));
         }
         insertMemo.step();
         insertMemo.reset();
@@ -402,19 +390,15 @@ SalvageResult salvageInto(const std::filesystem::path& directory,
     transaction.commit();
     if (memoReadable) {
         // The memo texts are carried by id and text alone: other columns are named.
-        sqlite3_stmt* info = nullptr;
-        if (sqlite3_prepare_v2(old, "PRAGMA mb.table_info(memo)", -1, &info, nullptr) ==
-            SQLITE_OK) {
-            while (sqlite3_step(info) == SQLITE_ROW) {
-                const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
-                const std::string column = name != nullptr ? name : "";
-                if (column != "id" && column != "obsah") {
-                    result.objects.dropped.push_back("qv.mb: column " + column +
-                                                     " of memo, with its values");
-                }
+        sqlite::TolerantStatement info(old, "PRAGMA mb.table_info(memo)");
+        while (info.step() == sqlite::TolerantStatement::Step::Row) {
+            const char* name = info.text(1);
+            const std::string column = name != nullptr ? name : "";
+            if (column != "id" && column != "obsah") {
+                result.objects.dropped.push_back("qv.mb: column " + column +
+                                                 " of memo, with its values");
             }
         }
-        sqlite3_finalize(info);
     }
     carryUserObjects(old, memoReadable, fresh, result.objects);
     return result;

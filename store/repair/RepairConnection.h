@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "sqlite/SqliteConnection.h"
 #include "text/CzechCollator.h"
 
 namespace quorvel::repair {
@@ -21,18 +22,17 @@ class RepairConnection {
   public:
     // Throws EDBEngineError when the file can't be opened.
     RepairConnection(const std::filesystem::path& rowsFile, FileUse use);
-    ~RepairConnection();
     RepairConnection(const RepairConnection&) = delete;
     RepairConnection& operator=(const RepairConnection&) = delete;
 
     // Attaches file as schemaName. Throws EDBEngineError.
     void attach(const std::filesystem::path& file, const std::string& schemaName, FileUse use);
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const { return connection_.handle(); }
 
   private:
-    // Serves czech_key, so it outlives db_.
+    // Serves czech_key, so it outlives the connection.
     CzechCollator collator_;
-    sqlite3* db_ = nullptr;
+    sqlite::Connection connection_;
 };
 
 // The version in schemaName's header (PRAGMA user_version); throws EDBEngineError.

@@ -1,8 +1,11 @@
 #include "repair/TolerantScan.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
+#include <optional>
 
+#include "EDBEngineError.h"
 #include "sqlite/SqliteStatement.h"
 
 namespace quorvel::repair {
@@ -11,14 +14,12 @@ namespace {
 
 constexpr std::int64_t lastId = std::numeric_limits<std::int64_t>::max();
 
-sqlite3_stmt* prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        sqlite::raise(db, rc);
+// A statement of the scan must at least compile: the table and its columns are there.
+void require(const sqlite::TolerantStatement& statement) {
+    if (!statement.prepared()) {
+        const EngineCode code = sqlite::engineCodeFor(statement.code());
+        throw EDBEngineError(code, {{code, statement.code(), statement.message()}});
     }
-    return statement;
 }
 
 // from + leap, held at the last id rather than past it.
@@ -33,57 +34,55 @@ std::int64_t leapFrom(std::int64_t from, std::uint64_t leap) {
 }  // namespace
 
 TolerantScan::TolerantScan(sqlite3* db, const std::string& table, const std::string& columns,
-                           const std::string& essentials) {
-    try {
-        scan_ =
-            prepare(db, "SELECT id, " + columns + " FROM " + table + " WHERE id >= ?1 ORDER BY id");
-        enter_ = prepare(db, "SELECT id FROM " + table + " WHERE id >= ?1 ORDER BY id LIMIT 1");
-        one_ = prepare(db, "SELECT id, " + columns + " FROM " + table + " WHERE id = ?1");
-        if (!essentials.empty()) {
-            essentials_ =
-                prepare(db, "SELECT id, " + essentials + " FROM " + table + " WHERE id = ?1");
-        }
-    } catch (...) {
-        sqlite3_finalize(scan_);
-        sqlite3_finalize(enter_);
-        sqlite3_finalize(one_);
-        throw;
+                           const std::string& essentials)
+    : scan_(db, "SELECT id, " + columns + " FROM " + table + " WHERE id >= ?1 ORDER BY id"),
+      enter_(db, "SELECT id FROM " + table + " WHERE id >= ?1 ORDER BY id LIMIT 1"),
+      one_(db, "SELECT id, " + columns + " FROM " + table + " WHERE id = ?1") {
+    require(scan_);
+    require(enter_);
+    require(one_);
+    if (!essentials.empty()) {
+        essentials_ = std::make_unique<sqlite::TolerantStatement>(
+            db, "SELECT id, " + essentials + " FROM " + table + " WHERE id = ?1");
+        require(*essentials_);
     }
 }
 
-TolerantScan::~TolerantScan() {
-    sqlite3_finalize(scan_);
-    sqlite3_finalize(enter_);
-    sqlite3_finalize(one_);
-    sqlite3_finalize(essentials_);
-}
-
 std::uint64_t TolerantScan::readAll(const RowReader& read) {
+    // Every row goes through here: the ids handed over never go down, which is what lets the
+    // reader keep the later of two rows read under one id.
+    std::optional<std::int64_t> lastHandedOver;
+    const RowReader handOver = [&](const sqlite::TolerantStatement& row) {
+        const std::int64_t id = row.integer(0);
+        assert(!lastHandedOver || id >= *lastHandedOver);
+        lastHandedOver = id;
+        read(row);
+    };
     std::uint64_t stretches = 0;
     std::int64_t from = std::numeric_limits<std::int64_t>::min();
     for (;;) {
-        sqlite3_bind_int64(scan_, 1, from);
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(scan_)) == SQLITE_ROW) {
-            const std::int64_t id = sqlite3_column_int64(scan_, 0);
+        scan_.bind(1, from);
+        sqlite::TolerantStatement::Step step = sqlite::TolerantStatement::Step::Row;
+        while ((step = scan_.step()) == sqlite::TolerantStatement::Step::Row) {
+            const std::int64_t id = scan_.integer(0);
             if (id < from) {
                 // The b-tree's keys out of order: the row before may have been another's under
                 // a damaged id, so it is read again as a search for its id finds it.
                 if (from != std::numeric_limits<std::int64_t>::min()) {
-                    readOne(from - 1, read);
+                    readOne(from - 1, handOver);
                 }
-                rc = SQLITE_CORRUPT;
+                step = sqlite::TolerantStatement::Step::Failed;
                 break;
             }
-            read(scan_);
+            handOver(scan_);
             if (id == lastId) {
-                sqlite3_reset(scan_);
+                scan_.reset();
                 return stretches;
             }
             from = id + 1;
         }
-        sqlite3_reset(scan_);
-        if (rc == SQLITE_DONE) {
+        scan_.reset();
+        if (step == sqlite::TolerantStatement::Step::Done) {
             return stretches;
         }
         ++stretches;
@@ -95,7 +94,7 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
                 gaps_.push_back({from, lastId});
                 return stretches;
             }
-            const bool hereRead = readOne(here.id, read);
+            const bool hereRead = readOne(here.id, handOver);
             if (!hereRead || here.id > from) {
                 gaps_.push_back({from, hereRead ? here.id - 1 : here.id});
             }
@@ -133,30 +132,30 @@ std::uint64_t TolerantScan::readAll(const RowReader& read) {
 }
 
 TolerantScan::Entry TolerantScan::enterAt(std::int64_t from) {
-    sqlite3_bind_int64(enter_, 1, from);
-    const int rc = sqlite3_step(enter_);
+    enter_.bind(1, from);
+    const sqlite::TolerantStatement::Step step = enter_.step();
     Entry entry;
-    if (rc == SQLITE_ROW && sqlite3_column_int64(enter_, 0) >= from) {
-        entry = {true, true, sqlite3_column_int64(enter_, 0)};
-    } else if (rc == SQLITE_DONE) {
+    if (step == sqlite::TolerantStatement::Step::Row && enter_.integer(0) >= from) {
+        entry = {true, true, enter_.integer(0)};
+    } else if (step == sqlite::TolerantStatement::Step::Done) {
         entry.entered = true;
     }
-    sqlite3_reset(enter_);
+    enter_.reset();
     return entry;
 }
 
 bool TolerantScan::readOne(std::int64_t id, const RowReader& read) {
-    for (sqlite3_stmt* lookup : {one_, essentials_}) {
+    for (sqlite::TolerantStatement* lookup : {&one_, essentials_.get()}) {
         if (lookup == nullptr) {
             break;
         }
-        sqlite3_bind_int64(lookup, 1, id);
+        lookup->bind(1, id);
         const bool found =
-            sqlite3_step(lookup) == SQLITE_ROW && sqlite3_column_int64(lookup, 0) == id;
+            lookup->step() == sqlite::TolerantStatement::Step::Row && lookup->integer(0) == id;
         if (found) {
-            read(lookup);
+            read(*lookup);
         }
-        sqlite3_reset(lookup);
+        lookup->reset();
         if (found) {
             return true;
         }

@@ -11,13 +11,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "sqlite/TolerantStatement.h"
 
 namespace quorvel::repair {
 
 // A table's rows as read: the statement stands on a row whose first column is its id.
-using RowReader = std::function<void(sqlite3_stmt* row)>;
+using RowReader = std::function<void(const sqlite::TolerantStatement& row)>;
 
 class TolerantScan {
   public:
@@ -27,11 +30,11 @@ class TolerantScan {
     // EDBEngineError when the statements can't be prepared (the table isn't there, say).
     TolerantScan(sqlite3* db, const std::string& table, const std::string& columns,
                  const std::string& essentials = {});
-    ~TolerantScan();
     TolerantScan(const TolerantScan&) = delete;
     TolerantScan& operator=(const TolerantScan&) = delete;
 
-    // Every row that can be read, to read. Gives the number of damaged stretches leapt over.
+    // Every row that can be read, to read, in ascending id order (a row read again after keys
+    // out of order comes right after itself). Gives the number of damaged stretches leapt over.
     std::uint64_t readAll(const RowReader& read);
     // The row id alone, looked up from the b-tree's root; false when it isn't there or can't
     // be read.
@@ -61,10 +64,10 @@ class TolerantScan {
     // The first row id of at least from, read from the b-tree's keys alone.
     Entry enterAt(std::int64_t from);
 
-    sqlite3_stmt* scan_ = nullptr;
-    sqlite3_stmt* enter_ = nullptr;
-    sqlite3_stmt* one_ = nullptr;
-    sqlite3_stmt* essentials_ = nullptr;
+    sqlite::TolerantStatement scan_;
+    sqlite::TolerantStatement enter_;
+    sqlite::TolerantStatement one_;
+    std::unique_ptr<sqlite::TolerantStatement> essentials_;
     std::vector<Gap> gaps_;
 };
 

