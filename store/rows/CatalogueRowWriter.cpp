@@ -1,0 +1,123 @@
+#include "rows/CatalogueRowWriter.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "EDBEngineError.h"
+#include "engine/Database.h"
+#include "engine/RowInsert.h"
+#include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteStatement.h"
+#include "sqlite/SqliteUri.h"
+
+namespace quorvel {
+
+namespace {
+
+// A connection to a catalogue's two files that no one else knows yet, set up for a fast fill.
+class FillConnection {
+  public:
+    explicit FillConnection(const std::filesystem::path& directory) {
+        const std::filesystem::path rowsFile = directory / schema::rowsFileName;
+        // The engine's own file layer, so that any directory the engine opens can be filled.
+        const int rc =
+            sqlite3_open_v2(sqlite::fileUri(rowsFile, "rw").c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, sqlite::longPathVfs());
+        try {
+            if (rc != SQLITE_OK) {
+                sqlite::raise(db_, rc, "File: " + rowsFile.string());
+            }
+            sqlite3_extended_result_codes(db_, 1);
+            {
+                sqlite::Statement attach(db_, "ATTACH ?1 AS mb");
+                attach.bind(
+                    1, std::optional<std::string>((directory / schema::memoFileName).string()));
+                attach.step();
+            }
+            // A failed fill removes the files: waiting for the disk at the commit would buy
+            // nothing. The journal mode stays the store's DELETE.
+            sqlite::execute(db_, "PRAGMA main.synchronous=OFF");
+            sqlite::execute(db_, "PRAGMA mb.synchronous=OFF");
+            // The two sort indexes take random inserts; 64 MB of cache keeps them off the disk.
+            sqlite::execute(db_, "PRAGMA main.cache_size=-65536");
+        } catch (...) {
+            sqlite3_close_v2(db_);
+            throw;
+        }
+    }
+    ~FillConnection() { sqlite3_close_v2(db_); }
+    FillConnection(const FillConnection&) = delete;
+    FillConnection& operator=(const FillConnection&) = delete;
+
+    sqlite3* handle() const { return db_; }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+// Declared so that they go in this order: the transaction (rolled back unless committed, while
+// the row writer's hooks still listen), then a row writer and a connection of the writer's own.
+struct CatalogueRowWriter::State {
+    std::unique_ptr<FillConnection> connection;
+    std::unique_ptr<RowInsert> ownInsert;
+    RowInsert* insert = nullptr;
+    std::optional<sqlite::Transaction> transaction;
+    bool spent = false;
+};
+
+CatalogueRowWriter::CatalogueRowWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+CatalogueRowWriter::CatalogueRowWriter(Database& database) : state_(std::make_unique<State>()) {
+    state_->transaction.emplace(database.handle(), sqlite::Transaction::Kind::Write);
+    state_->insert = &database.rowInsert();
+}
+
+CatalogueRowWriter CatalogueRowWriter::forNewCatalogue(const std::filesystem::path& directory) {
+    auto state = std::make_unique<State>();
+    state->connection = std::make_unique<FillConnection>(directory);
+    sqlite3* db = state->connection->handle();
+    state->ownInsert = std::make_unique<RowInsert>(db);
+    state->insert = state->ownInsert.get();
+    state->transaction.emplace(db, sqlite::Transaction::Kind::Write);
+    return CatalogueRowWriter(std::move(state));
+}
+
+CatalogueRowWriter::~CatalogueRowWriter() = default;
+
+CatalogueRowWriter::CatalogueRowWriter(CatalogueRowWriter&&) noexcept = default;
+
+std::int64_t CatalogueRowWriter::add(const IssueFields& fields) {
+    if (state_->spent || !state_->transaction) {
+        throw std::logic_error("CatalogueRowWriter: add after a failure or the commit");
+    }
+    try {
+        return state_->insert->insert({fields[0], fields[1], fields[2]},
+                                      fields[schema::memoColumn]);
+    } catch (...) {
+        // A failed insert may have written part of the row: only the rollback undoes it.
+        state_->spent = true;
+        state_->transaction.reset();
+        throw;
+    }
+}
+
+void CatalogueRowWriter::commit() {
+    if (state_->spent || !state_->transaction) {
+        throw std::logic_error("CatalogueRowWriter: commit after a failure or the commit");
+    }
+    try {
+        state_->transaction->commit();
+    } catch (...) {
+        state_->spent = true;
+        state_->transaction.reset();
+        throw;
+    }
+    state_->transaction.reset();
+}
+
+}  // namespace quorvel
