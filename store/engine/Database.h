@@ -29,15 +29,17 @@
 #include <string>
 
 #include "EngineCodes.h"
-#include "engine/CountConnection.h"
-#include "engine/DeferredSortIndexCheck.h"
-#include "engine/RowLocks.h"
-#include "sqlite/SqliteStatement.h"
 #include "text/CzechCollator.h"
 
 namespace quorvel {
 
+class CountConnection;
+class DeferredSortIndexCheck;
 class RowInsert;
+class RowLocks;
+namespace sqlite {
+class Statement;
+}
 
 class Database {
   public:
