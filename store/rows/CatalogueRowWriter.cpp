@@ -66,13 +66,15 @@ struct CatalogueRowWriter::State {
     std::unique_ptr<FillConnection> connection;
     std::unique_ptr<RowInsert> ownInsert;
     RowInsert* insert = nullptr;
+    // Gone once the writer is spent: committed, or rolled back after a failure.
     std::optional<sqlite::Transaction> transaction;
-    bool spent = false;
 };
 
 CatalogueRowWriter::CatalogueRowWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 CatalogueRowWriter::CatalogueRowWriter(Database& database) : state_(std::make_unique<State>()) {
+    // Before the transaction, so that a catalogue that can only be read is refused by name.
+    database.requireWritable();
     state_->transaction.emplace(database.handle(), sqlite::Transaction::Kind::Write);
     state_->insert = &database.rowInsert();
 }
@@ -92,7 +94,7 @@ CatalogueRowWriter::~CatalogueRowWriter() = default;
 CatalogueRowWriter::CatalogueRowWriter(CatalogueRowWriter&&) noexcept = default;
 
 std::int64_t CatalogueRowWriter::add(const IssueFields& fields) {
-    if (state_->spent || !state_->transaction) {
+    if (!state_->transaction) {
         throw std::logic_error("CatalogueRowWriter: add after a failure or the commit");
     }
     try {
@@ -100,20 +102,18 @@ std::int64_t CatalogueRowWriter::add(const IssueFields& fields) {
                                       fields[schema::memoColumn]);
     } catch (...) {
         // A failed insert may have written part of the row: only the rollback undoes it.
-        state_->spent = true;
         state_->transaction.reset();
         throw;
     }
 }
 
 void CatalogueRowWriter::commit() {
-    if (state_->spent || !state_->transaction) {
+    if (!state_->transaction) {
         throw std::logic_error("CatalogueRowWriter: commit after a failure or the commit");
     }
     try {
         state_->transaction->commit();
     } catch (...) {
-        state_->spent = true;
         state_->transaction.reset();
         throw;
     }
