@@ -14,10 +14,16 @@
 
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
+#include "engine/CountConnection.h"
+#include "engine/DeferredSortIndexCheck.h"
 #include "engine/FormatUpgrade.h"
 #include "engine/RowInsert.h"
+#include "engine/RowLocks.h"
 #include "engine/SortIndexCheck.h"
 #include "sqlite/LongPathVfs.h"
+#include "sqlite/SqliteConnection.h"
+#include "sqlite/SqliteStatement.h"
+#include "sqlite/SqliteUri.h"
 
 namespace quorvel {
 

@@ -29,16 +29,19 @@
 #include <string>
 
 #include "EngineCodes.h"
-#include "engine/CountConnection.h"
-#include "engine/DeferredSortIndexCheck.h"
-#include "engine/RowLocks.h"
-#include "sqlite/SqliteConnection.h"
-#include "sqlite/SqliteStatement.h"
 #include "text/CzechCollator.h"
 
 namespace quorvel {
 
+class CountConnection;
+class DeferredSortIndexCheck;
 class RowInsert;
+class RowLocks;
+namespace sqlite {
+class Connection;
+class Statement;
+enum class Access;
+}  // namespace sqlite
 
 class Database {
   public:

@@ -6,6 +6,7 @@
 #include "EDBEngineError.h"
 #include "engine/Database.h"
 #include "engine/RowInsert.h"
+#include "engine/RowLocks.h"
 #include "query/BackgroundCount.h"
 #include "sqlite/SqliteStatement.h"
 #include "text/LikePattern.h"

@@ -1,8 +1,8 @@
-// Writes a large made-up catalogue for benchmarks, fast: straight into SQLite through the
-// store's RowInsert (the same rules and sort keys as every row the program writes), in batches
-// of one transaction each. The table is created by the store first, so
-// its schema, indexes and file checks are exactly those of an empty catalogue the program
-// would open.
+// Writes a large made-up catalogue for benchmarks, fast: through the store's row writer for a
+// new catalogue (the same rules and sort keys as every row the program writes, in one
+// transaction, without waiting for the disk). The table is created by the store first, so its
+// schema, indexes and file checks are exactly those of an empty catalogue the program would
+// open.
 #pragma once
 
 #include <cstdint>

@@ -4,11 +4,8 @@
 #include <string_view>
 
 #include "catalogues/NewCatalogue.h"
-#include "engine/Database.h"
 #include "engine/Engine.h"
-#include "query/Cursor.h"
-#include "recordset/StatementComposer.h"
-#include "recordset/StatementText.h"
+#include "rows/CatalogueRowWriter.h"
 
 namespace quorvel::tools {
 
@@ -197,17 +194,11 @@ void writeDemoCatalogue(const std::filesystem::path& directory) {
     NewCatalogue catalogue(directory);
     {
         Engine engine(directory);
-        // The program's own statement: the whole table, live, in stored order.
-        const std::unique_ptr<Cursor> cursor =
-            Cursor::open(engine.database(), joinStatementLines(statementLines({})), true);
+        CatalogueRowWriter writer(engine.database());
         for (const CatalogueIssue& issue : demoIssues()) {
-            RowData row = cursor->newRow();
-            row.strings = {issue.title, issue.number, issue.parts};
-            row.memo = issue.contents;
-            row.memoLoaded = true;
-            row.memoChanged = true;
-            cursor->insertRow(row);
+            writer.add({issue.title, issue.number, issue.parts, issue.contents});
         }
+        writer.commit();
     }
     catalogue.keep();
 }

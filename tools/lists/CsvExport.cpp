@@ -1,42 +1,24 @@
 #include "lists/CsvExport.h"
 
 #include <array>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "csv/CsvTargetFile.h"
 #include "csv/CsvWriter.h"
 #include "engine/CatalogueSchema.h"
-#include "engine/Database.h"
-#include "query/Cursor.h"
-#include "recordset/StatementText.h"
 #include "workbooks/XlsxWriter.h"
 
 namespace quorvel::tools {
 
 namespace {
 
-// Rows read from the engine at a time.
-constexpr std::size_t pageRows = 1000;
-
-std::string_view textOf(const std::optional<std::string>& value) {
-    return value ? std::string_view(*value) : std::string_view();
-}
+// Rows between two calls of progress.
+constexpr std::uint64_t progressEvery = 1000;
 
 }  // namespace
 
-CsvExport::CsvExport(const std::filesystem::path& directory, SortOrder order) : engine_(directory) {
-    Database& database = engine_.database();
-    snapshot_ =
-        std::make_unique<sqlite::Transaction>(database.handle(), sqlite::Transaction::Kind::Read);
-    const StatementClauses clauses{"select * from qv", "", orderClause(order)};
-    cursor_ = Cursor::open(database, joinStatementLines(statementLines(clauses)), false);
-    sqlite::Statement& count = database.statement("SELECT count(*) FROM main.qv");
-    sqlite::ResetGuard guard(count);
-    count.step();
-    rowCount_ = static_cast<std::uint64_t>(count.integer(0));
-}
+CsvExport::CsvExport(const std::filesystem::path& directory, SortOrder order)
+    : engine_(directory), rows_(std::make_unique<CatalogueRowReader>(engine_.database(), order)) {}
 
 CsvExport::~CsvExport() = default;
 
@@ -79,23 +61,17 @@ std::uint64_t CsvExport::writeWorkbook(const std::filesystem::path& target,
 std::uint64_t CsvExport::readRows(
     const std::function<void(std::span<const std::string_view>)>& write,
     const std::function<void(std::uint64_t)>& progress) {
-    std::array<std::string_view, schema::columns.size()> fields;
+    IssueFields fields;
     std::uint64_t written = 0;
     progress(written);
-    std::vector<RowData> rows = cursor_->readFirst(pageRows);
-    while (!rows.empty()) {
-        for (const RowData& row : rows) {
-            const std::optional<std::string> memo =
-                row.memoHasValue() ? cursor_->readMemo(row.id) : std::nullopt;
-            for (int c = 0; c < schema::stringColumnCount; ++c) {
-                fields[static_cast<std::size_t>(c)] = textOf(row.strings[c]);
-            }
-            fields[schema::memoColumn] = textOf(memo);
-            write(fields);
+    while (rows_->next(fields)) {
+        write(fields);
+        if (++written % progressEvery == 0) {
+            progress(written);
         }
-        written += rows.size();
+    }
+    if (written % progressEvery != 0) {
         progress(written);
-        rows = cursor_->readAfter(rows.back(), pageRows);
     }
     return written;
 }

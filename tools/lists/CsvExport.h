@@ -1,10 +1,6 @@
 // qvtool export: the catalogue's rows written as a CSV file, a header with the four field names
-// in table order first. The rows are read as the program reads them, through the engine with
-// the main window's statement for the sort order ("select * from qv" and its order clause), so
-// they come in the order the program shows; without a sort, in stored order. The whole export
-// reads inside one read transaction, so the file is one state of the table: no row twice or
-// missing because a running copy of the program changed it half-way. That copy's Save waits
-// meanwhile, and after the engine's busy timeout fails with the edit kept.
+// in table order first. The rows are read by the store's CatalogueRowReader, as the program reads
+// them: in the order the program shows, and all of them one state of the table.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +13,7 @@
 #include "csv/CsvWriter.h"
 #include "engine/Engine.h"
 #include "recordset/StatementComposer.h"
-#include "sqlite/SqliteStatement.h"
-
-namespace quorvel {
-class Cursor;
-}
+#include "rows/CatalogueRowReader.h"
 
 namespace quorvel::tools {
 
@@ -33,7 +25,7 @@ class CsvExport {
     CsvExport(const CsvExport&) = delete;
     CsvExport& operator=(const CsvExport&) = delete;
 
-    std::uint64_t rowCount() const { return rowCount_; }
+    std::uint64_t rowCount() const { return rows_->rowCount(); }
 
     // Writes every row to target, which must not exist yet (see CsvTargetFile), and returns how
     // many. progress is called now and then with the rows written. Throws std::runtime_error
@@ -53,9 +45,7 @@ class CsvExport {
                            const std::function<void(std::uint64_t)>& progress);
 
     Engine engine_;
-    std::unique_ptr<sqlite::Transaction> snapshot_;
-    std::unique_ptr<Cursor> cursor_;
-    std::uint64_t rowCount_ = 0;
+    std::unique_ptr<CatalogueRowReader> rows_;
 };
 
 }  // namespace quorvel::tools

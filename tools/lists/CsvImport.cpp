@@ -4,8 +4,7 @@
 #include <string>
 
 #include "engine/Database.h"
-#include "engine/RowInsert.h"
-#include "sqlite/SqliteStatement.h"
+#include "rows/CatalogueRowWriter.h"
 
 namespace quorvel::tools {
 
@@ -24,23 +23,21 @@ CsvImport::CsvImport(const std::filesystem::path& csv, const std::filesystem::pa
 }
 
 std::uint64_t CsvImport::run(const std::function<void(std::uint64_t)>& progress) {
-    Database& database = engine_.database();
     std::uint64_t rows = 0;
     try {
-        sqlite::Transaction transaction(database.handle(), sqlite::Transaction::Kind::Write);
-        RowInsert& insert = database.rowInsert();
+        CatalogueRowWriter writer(engine_.database());
         progress(issues_->bytesTaken());
         CsvIssue issue;
         while (issues_->next(issue)) {
             if (std::string problem = issues_->problemOf(issue); !problem.empty()) {
                 throw CsvError(issue.line, problem);
             }
-            insert.insert({issue.fields[0], issue.fields[1], issue.fields[2]}, issue.fields[3]);
+            writer.add(issue.fields);
             if (++rows % progressEvery == 0) {
                 progress(issues_->bytesTaken());
             }
         }
-        transaction.commit();
+        writer.commit();
     } catch (const CsvError& error) {
         throw issues_->failure(error);
     }

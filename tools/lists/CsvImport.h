@@ -1,7 +1,7 @@
 // qvtool import: the rows of a CSV file added to an existing catalogue, through the store's own
-// row writer (RowInsert), so they obey the rules of every row the program writes and get its
-// sort keys. The file is read by CsvIssueReader: its encoding and delimiter given or guessed, its
-// columns found by the names in its header. All rows go in one transaction: a row the file or
+// row writer (CatalogueRowWriter), so they obey the rules of every row the program writes and get
+// its sort keys. The file is read by CsvIssueReader: its encoding and delimiter given or guessed,
+// its columns found by the names in its header. All rows go in one transaction: a row the file or
 // the table's rules refuse stops the import with its line and the reason, and the catalogue
 // stays exactly as it was.
 #pragma once
