@@ -195,17 +195,20 @@ TEST_F(CsvBlockSize, RefusesAFileOnTheSameLineAtEveryBlockSize) {
 }
 
 // The source file alone, handing out its text in pieces of every size from blocks of every
-// size: the whole text as UTF-8, a head as long as a block, every byte of the file taken.
+// size: the whole text as UTF-8 (longer than the file, or shorter), a head as long as a block,
+// every byte of the file taken.
 TEST_F(CsvBlockSize, SourceFileHandsOutTheWholeTextInPiecesOfAnySize) {
     const std::u16string text = u"\uFEFF\u017dlu\u0165ou\u010dk\u00fd \U0001F4DA\r\n\u20AC";
     const std::string utf8Text = "\xEF\xBB\xBFŽluťoučký 📚\r\n€";
     const struct {
         CsvEncoding encoding;
         std::string bytes;
+        std::string text;
     } files[] = {
-        {CsvEncoding::Utf8, utf8Text},
-        {CsvEncoding::Utf16LE, utf16(text, false)},
-        {CsvEncoding::Utf16BE, utf16(text, true)},
+        {CsvEncoding::Utf8, utf8Text, utf8Text},
+        {CsvEncoding::Utf16LE, utf16(text, false), utf8Text},
+        {CsvEncoding::Utf16BE, utf16(text, true), utf8Text},
+        {CsvEncoding::Windows1250, "\x8Elu\x9Do\x9A\xE8k\xFD\r\n\x80", "Žluťoščký\r\n€"},
     };
     for (const auto& file : files) {
         const std::filesystem::path path = written(file.bytes);
@@ -214,14 +217,14 @@ TEST_F(CsvBlockSize, SourceFileHandsOutTheWholeTextInPiecesOfAnySize) {
                 SCOPED_TRACE(std::string(tools::encodingName(file.encoding)) + ", blocks of " +
                              std::to_string(blockSize) + ", pieces of " + std::to_string(room));
                 tools::CsvSourceFile source(path, file.encoding, blockSize);
-                EXPECT_EQ(source.head(), utf8Text.substr(0, blockSize));
+                EXPECT_EQ(source.head(), file.text.substr(0, blockSize));
                 std::string got;
                 std::vector<char> piece(room);
                 for (std::size_t n; (n = source.read(piece.data(), room)) > 0;) {
                     ASSERT_LE(n, room);
                     got.append(piece.data(), n);
                 }
-                EXPECT_EQ(got, utf8Text);
+                EXPECT_EQ(got, file.text);
                 EXPECT_EQ(source.taken(), file.bytes.size());
             }
         }

@@ -42,7 +42,7 @@ CsvReader::CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter, std:
     : source_(std::move(source)),
       delimiter_(delimiter),
       mostFields_(mostFields),
-      buffer_(std::max<std::size_t>(blockSize, 1)) {}
+      buffer_(std::clamp<std::size_t>(blockSize, 1, source_->blockSize())) {}
 
 CsvReader::~CsvReader() = default;
 

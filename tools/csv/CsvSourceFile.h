@@ -21,7 +21,8 @@ class CsvSourceFile {
     // Big enough that a read costs nothing per row, small enough to be no burden.
     static constexpr std::size_t defaultBlockSize = 1 << 20;
 
-    // Reads the file blockSize bytes at a time at most (at least 1); head() is that long.
+    // Reads the file blockSize bytes at a time at most (at least 1); head() is as many bytes of
+    // text.
     // Throws std::runtime_error ("PATH: reason") when the file can't be opened or ICU has no
     // converter for the encoding.
     CsvSourceFile(const std::filesystem::path& path, CsvEncoding encoding,
@@ -43,6 +44,9 @@ class CsvSourceFile {
     // may be taken up to a block ahead of the text handed out.
     std::uint64_t size() const { return size_; }
     std::uint64_t taken() const;
+    // A block of the file's bytes: the size asked for, or less for a shorter file, so that a
+    // list of a few lines costs no megabytes.
+    std::size_t blockSize() const;
 
   private:
     // Reads raw bytes of the file; 0 at its end.
