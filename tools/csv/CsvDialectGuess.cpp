@@ -25,7 +25,6 @@ namespace quorvel::tools {
 
 namespace {
 
-constexpr std::size_t blockSize = 1 << 20;
 // ICU's detector reads this much of its input; the lines that tell the readings apart go first.
 constexpr std::size_t detectorSample = 8000;
 // The first records the delimiter is checked against.
@@ -158,7 +157,7 @@ EightBitFacts readEightBit(const std::filesystem::path& path, const ByteReadings
     const std::array<ByteClasses, 2> classes{byteClasses(a), byteClasses(b)};
     EightBitFacts facts;
     CsvSourceFile file(path, CsvEncoding::Utf8);
-    std::vector<char> block(blockSize);
+    std::vector<char> block(file.blockSize());
     std::string line;
     std::uint64_t number = 1;
     for (std::size_t n; (n = file.read(block.data(), block.size())) > 0;) {

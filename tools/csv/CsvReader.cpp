@@ -10,8 +10,7 @@ namespace quorvel::tools {
 
 namespace {
 
-// Big enough that a read costs nothing per row, small enough to be no burden.
-constexpr std::size_t blockSize = 1 << 20;
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 enum class State {
     FieldStart,      // nothing of the field read yet
@@ -33,21 +32,17 @@ std::runtime_error inFile(const std::filesystem::path& csv, const CsvError& erro
                               error.reason());
 }
 
-CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields)
-    : CsvReader(std::make_unique<CsvSourceFile>(path, CsvEncoding::Utf8), ',', mostFields) {}
+CsvReader::CsvReader(const std::filesystem::path& path, std::size_t mostFields,
+                     std::size_t blockSize)
+    : CsvReader(std::make_unique<CsvSourceFile>(path, CsvEncoding::Utf8, blockSize), ',',
+                mostFields, blockSize) {}
 
-CsvReader::CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter, std::size_t mostFields)
+CsvReader::CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter, std::size_t mostFields,
+                     std::size_t blockSize)
     : source_(std::move(source)),
       delimiter_(delimiter),
       mostFields_(mostFields),
-      buffer_(blockSize) {
-    // The byte-order mark: the first block holds it whole unless the file is shorter.
-    while (end_ < 3 && fill()) {
-    }
-    if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) {
-        pos_ = 3;
-    }
-}
+      buffer_(std::clamp<std::size_t>(blockSize, 1, source_->blockSize())) {}
 
 CsvReader::~CsvReader() = default;
 
@@ -67,6 +62,16 @@ bool CsvReader::fill() {
     const std::size_t got = source_->read(buffer_.data() + end_, buffer_.size() - end_);
     end_ += got;
     return got > 0;
+}
+
+std::string_view CsvReader::takeByteOrderMark() {
+    std::size_t matched = 0;
+    while (matched < byteOrderMark.size() && (pos_ < end_ || fill()) &&
+           buffer_[pos_] == byteOrderMark[matched]) {
+        ++pos_;
+        ++matched;
+    }
+    return matched == byteOrderMark.size() ? std::string_view() : byteOrderMark.substr(0, matched);
 }
 
 std::string& CsvReader::beginField(CsvRecord& record) {
@@ -98,6 +103,15 @@ bool CsvReader::next(CsvRecord& record) {
     std::string* field = &beginField(record);
     State state = State::FieldStart;
     bool started = false;
+    if (atStart_) {
+        atStart_ = false;
+        // None of the mark's bytes is a quote, a delimiter or a line end: they begin a field.
+        if (const std::string_view begun = takeByteOrderMark(); !begun.empty()) {
+            field->append(begun);
+            state = State::Unquoted;
+            started = true;
+        }
+    }
     // A copy the compiler can keep in a register: the buffer's chars may alias the member.
     const char delimiter = delimiter_;
     for (;;) {

@@ -16,11 +16,12 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace quorvel::tools {
+#include "csv/CsvSourceFile.h"
 
-class CsvSourceFile;
+namespace quorvel::tools {
 
 // A CSV file that can't be taken as it is: what is wrong, and the line (1-based) where the
 // record at fault begins.
@@ -64,11 +65,14 @@ class RecordSource {
 class CsvReader : public RecordSource {
   public:
     // Fields of a record past mostFields are counted but not kept, so a line of a million
-    // commas costs no memory. Throws std::runtime_error ("PATH: reason") when the file can't be
-    // opened. The first form reads a UTF-8 file with commas.
-    explicit CsvReader(const std::filesystem::path& path, std::size_t mostFields = SIZE_MAX);
+    // commas costs no memory. The text is taken blockSize bytes at a time (at least 1); any
+    // size reads the same records. Throws std::runtime_error ("PATH: reason") when the file
+    // can't be opened. The first form reads a UTF-8 file with commas, in blocks of blockSize.
+    explicit CsvReader(const std::filesystem::path& path, std::size_t mostFields = SIZE_MAX,
+                       std::size_t blockSize = CsvSourceFile::defaultBlockSize);
     CsvReader(std::unique_ptr<CsvSourceFile> source, char delimiter,
-              std::size_t mostFields = SIZE_MAX);
+              std::size_t mostFields = SIZE_MAX,
+              std::size_t blockSize = CsvSourceFile::defaultBlockSize);
     ~CsvReader() override;
     CsvReader(const CsvReader&) = delete;
     CsvReader& operator=(const CsvReader&) = delete;
@@ -83,6 +87,10 @@ class CsvReader : public RecordSource {
   private:
     // Reads the next block; false at the end of the file.
     bool fill();
+    // Passes over a byte-order mark at the start of the text, a byte at a time so that a block
+    // of any size will do. Returns the bytes that began like one but weren't: the first
+    // field's.
+    std::string_view takeByteOrderMark();
     std::string& beginField(CsvRecord& record);
     void endField(CsvRecord& record);
 
@@ -93,6 +101,7 @@ class CsvReader : public RecordSource {
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::uint64_t line_ = 1;  // the line pos_ stands on
+    bool atStart_ = true;     // nothing read yet, not even a byte-order mark
     std::string* field_ = nullptr;
     std::string dropped_;  // the field being read past mostFields
 };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,8 +18,6 @@ namespace quorvel::tools {
 
 namespace {
 
-// Big enough that a read costs nothing per row, small enough to be no burden.
-constexpr std::size_t blockSize = 1 << 20;
 constexpr std::size_t pivotSize = 1 << 14;
 
 UConverter* openConverter(const char* name, const std::filesystem::path& path) {
@@ -40,8 +39,9 @@ UConverter* openConverter(const char* name, const std::filesystem::path& path) {
 
 }  // namespace
 
-CsvSourceFile::CsvSourceFile(const std::filesystem::path& path, CsvEncoding encoding)
-    : path_(path), encoding_(encoding) {
+CsvSourceFile::CsvSourceFile(const std::filesystem::path& path, CsvEncoding encoding,
+                             std::size_t largestBlock)
+    : path_(path), encoding_(encoding), blockSize_(std::max<std::size_t>(largestBlock, 1)) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status {};
     if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
@@ -67,7 +67,7 @@ CsvSourceFile::CsvSourceFile(const std::filesystem::path& path, CsvEncoding enco
         ::close(fd_);
         throw;
     }
-    raw_.resize(blockSize);
+    raw_.resize(blockSize());
     pivot_.resize(pivotSize);
     pivotSource_ = pivotTarget_ = pivot_.data();
 }
@@ -81,9 +81,12 @@ CsvSourceFile::~CsvSourceFile() {
 std::string_view CsvSourceFile::head() {
     if (!headRead_) {
         headRead_ = true;
-        head_.resize(blockSize);
+        // A converted text may be longer than the file: the head grows as it comes.
         std::size_t got = 0;
-        for (std::size_t n = 1; n > 0 && got < head_.size(); got += n) {
+        for (std::size_t n = 1; n > 0 && got < blockSize_; got += n) {
+            if (got == head_.size()) {
+                head_.resize(std::min(blockSize_, std::max(2 * got, blockSize())));
+            }
             n = readText(head_.data() + got, head_.size() - got);
         }
         head_.resize(got);
@@ -92,6 +95,8 @@ std::string_view CsvSourceFile::head() {
 }
 
 std::size_t CsvSourceFile::read(char* to, std::size_t room) {
+    // No room would read as the end of a UTF-8 file and never end a conversion.
+    assert(room > 0);
     if (!headRead_ || headTaken_ == head_.size()) {
         return readText(to, room);
     }
@@ -104,6 +109,12 @@ std::size_t CsvSourceFile::read(char* to, std::size_t room) {
 std::uint64_t CsvSourceFile::taken() const {
     const std::uint64_t waiting = rawEnd_ - rawPos_ + (from_ ? 0 : head_.size() - headTaken_);
     return read_ - waiting;
+}
+
+std::size_t CsvSourceFile::blockSize() const {
+    // 0 for a pipe, whose size is unknown (or an empty file).
+    return size_ == 0 ? blockSize_
+                      : static_cast<std::size_t>(std::min<std::uint64_t>(blockSize_, size_));
 }
 
 std::size_t CsvSourceFile::readFile(char* to, std::size_t room) {

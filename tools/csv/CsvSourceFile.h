@@ -18,9 +18,15 @@ namespace quorvel::tools {
 
 class CsvSourceFile {
   public:
+    // Big enough that a read costs nothing per row, small enough to be no burden.
+    static constexpr std::size_t defaultBlockSize = 1 << 20;
+
+    // Reads the file blockSize bytes at a time at most (at least 1); head() is as many bytes of
+    // text.
     // Throws std::runtime_error ("PATH: reason") when the file can't be opened or ICU has no
     // converter for the encoding.
-    CsvSourceFile(const std::filesystem::path& path, CsvEncoding encoding);
+    CsvSourceFile(const std::filesystem::path& path, CsvEncoding encoding,
+                  std::size_t blockSize = defaultBlockSize);
     ~CsvSourceFile();
     CsvSourceFile(const CsvSourceFile&) = delete;
     CsvSourceFile& operator=(const CsvSourceFile&) = delete;
@@ -28,7 +34,8 @@ class CsvSourceFile {
     // The first block of the text (all of it when shorter), read ahead so that its form can be
     // told before it is read; read() hands it out first.
     std::string_view head();
-    // Puts up to room bytes of text at to and returns how many; 0 at the end. Throws CsvError
+    // Puts up to room bytes (room > 0) of text at to and returns how many; 0 at the end. A
+    // character may be handed out in pieces when room is short. Throws CsvError
     // on the line of bytes the encoding has no character for, std::runtime_error when reading
     // fails.
     std::size_t read(char* to, std::size_t room);
@@ -37,6 +44,9 @@ class CsvSourceFile {
     // may be taken up to a block ahead of the text handed out.
     std::uint64_t size() const { return size_; }
     std::uint64_t taken() const;
+    // A block of the file's bytes: the size asked for, or less for a shorter file, so that a
+    // list of a few lines costs no megabytes.
+    std::size_t blockSize() const;
 
   private:
     // Reads raw bytes of the file; 0 at its end.
@@ -47,6 +57,7 @@ class CsvSourceFile {
 
     std::filesystem::path path_;
     CsvEncoding encoding_;
+    std::size_t blockSize_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t read_ = 0;  // bytes read from the file

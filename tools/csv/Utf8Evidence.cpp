@@ -12,7 +12,6 @@ namespace quorvel::tools {
 
 namespace {
 
-constexpr std::size_t blockSize = 1 << 20;
 // Bytes weighed from the first one above ASCII on: 8-bit Czech text fails within a word, and a
 // damaged UTF-8 file still has its letters well-formed around the damage.
 constexpr std::size_t evidenceBytes = 1 << 16;
@@ -60,7 +59,7 @@ bool listCharacter(char32_t c, char32_t previous) {
 Utf8Evidence weighUtf8(const std::filesystem::path& path) {
     Utf8Evidence evidence;
     CsvSourceFile file(path, CsvEncoding::Utf8);
-    std::vector<char> block(blockSize);
+    std::vector<char> block(file.blockSize());
     std::string text;  // what a character cut at the last block's end left, and the block
     std::uint64_t line = 1;
     bool nonAscii = false;

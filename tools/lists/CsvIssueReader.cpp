@@ -6,6 +6,7 @@
 #include "csv/CsvSourceFile.h"
 #include "csv/FormulaProtection.h"
 #include "text/Utf8.h"
+#include "text/Utf8Validity.h"
 #include "workbooks/SheetReader.h"
 
 namespace quorvel::tools {
@@ -42,9 +43,11 @@ std::optional<SeparatorLine> separatorLine(std::string_view text) {
     }
     const std::string_view named = line.substr(4);
     if (named.size() != 1 || !delimiterNamed(named)) {
-        throw CsvError(1, "the first line \"" + std::string(line) +
-                              "\" names a delimiter import doesn't take: a comma, semicolon or "
-                              "tab");
+        // Quoted only when it is text: a message never carries bytes that aren't UTF-8.
+        const std::string shown = utf8::validUtf8(line) ? "\"" + std::string(line) + "\""
+                                                        : "(\"sep=\" and bytes that aren't UTF-8)";
+        throw CsvError(1, "the first line " + shown +
+                              " names a delimiter import doesn't take: a comma, semicolon or tab");
     }
     return SeparatorLine{named[0], stop == std::string_view::npos ? text.size() : stop + 1};
 }

@@ -10,7 +10,8 @@ duration=${1:-60}
 if [ "$(id -u)" = 0 ]; then
     apt-get update -qq
     apt-get install -y -qq cmake make clang-14 libclang-rt-14-dev qt6-base-dev libgl-dev \
-        libsqlite3-dev libicu-dev libjpeg62-turbo-dev fonts-dejavu-core fonts-liberation2
+        libsqlite3-dev libicu-dev libjpeg62-turbo-dev libxlsxwriter-dev liborcus-dev \
+        fonts-dejavu-core fonts-liberation2
 fi
 launcher=
 if command -v ccache >/dev/null 2>&1; then
@@ -26,7 +27,7 @@ mkdir -p "$build/findings"
 failed=
 # target, seed corpus, dictionary, longest input
 for entry in dialect_fuzzer:dialect:2048 search_fuzzer:search:1024 \
-    message_layout_fuzzer:message:1024; do
+    message_layout_fuzzer:message:1024 csv_fuzzer:csv:4096 issue_number_fuzzer:issue-number:64; do
     target=${entry%%:*}
     rest=${entry#*:}
     name=${rest%%:*}
