@@ -32,6 +32,9 @@
 #include "grid/DBGridAccessible.h"
 #include "holdings/HoldingsPageOpener.h"
 #include "holdings/HoldingsPageSaving.h"
+#include "import/ImportOpenDialog.h"
+#include "import/ImportPreviewDialog.h"
+#include "import/ListImport.h"
 #include "messages/DefaultErrorHandler.h"
 #include "messages/MessageDialog.h"
 #include "windows/AboutWindow.h"
@@ -186,6 +189,8 @@ void TForm1::buildMenu() {
     Soubor1->setObjectName(QStringLiteral("Soubor1"));
     Exportovatdatabzi1 = Soubor1->addAction(QStringLiteral("&Exportovat databázi"));
     Exportovatdatabzi1->setObjectName(QStringLiteral("Exportovatdatabzi1"));
+    Importovatseznam1 = Soubor1->addAction(QStringLiteral("&Importovat seznam…"));
+    Importovatseznam1->setObjectName(QStringLiteral("Importovatseznam1"));
     Pehledsbrky1 = Soubor1->addAction(QStringLiteral("&Přehled sbírky…"));
     Pehledsbrky1->setObjectName(QStringLiteral("Pehledsbrky1"));
     Zavt1 = Soubor1->addAction(QStringLiteral("&Zavřít"));
@@ -230,6 +235,7 @@ void TForm1::wireHandlers() {
                 [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
     };
     onTriggered(Exportovatdatabzi1, &TForm1::Exportovatdatabzi1Click);
+    onTriggered(Importovatseznam1, &TForm1::Importovatseznam1Click);
     onTriggered(Pehledsbrky1, &TForm1::Pehledsbrky1Click);
     onTriggered(Zavt1, &TForm1::Zavt1Click);
     onTriggered(Npovda2, &TForm1::Npovda2Click);
@@ -380,6 +386,28 @@ void TForm1::Exportovatdatabzi1Click() {
     for (const std::string& text : exportWithProgress(*this, exporter, StartDir, base)) {
         ShowError(QString::fromStdString(text));
     }
+}
+
+// The rows of a list the user keeps, after a preview; the grid then runs its statement again, so
+// the new rows show in its order and filter.
+void TForm1::Importovatseznam1Click() {
+    if (OpenDialog1 == nullptr) {
+        OpenDialog1 = new ImportOpenDialog(this);
+    }
+    if (OpenDialog1->exec() != QDialog::Accepted) {
+        return;
+    }
+    const std::filesystem::path file = OpenDialog1->selectedFiles().value(0).toStdString();
+    ImportPreviewDialog preview(file, this);
+    if (preview.exec() != QDialog::Accepted) {
+        return;
+    }
+    const ListImportResult result = importList(file, StartDir, preview.options());
+    if (!result.failure.isEmpty()) {
+        ShowError(result.failure);
+        return;
+    }
+    RunQuery();
 }
 
 void TForm1::Pehledsbrky1Click() {

@@ -73,6 +73,7 @@ class TForm1 : public QMainWindow {
     void RadioButton2Click();
     void RadioButton3Click();
     void Exportovatdatabzi1Click();
+    void Importovatseznam1Click();
     void Pehledsbrky1Click();  // the collection's overview in the browser
     void Zavt1Click();
     void Npovda2Click();
@@ -118,10 +119,12 @@ class TForm1 : public QMainWindow {
     QPushButton* Button4 = nullptr;
     QPushButton* Button5 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;  // the import's
     HoldingsPageOpener* holdingsOpener_ = nullptr;
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;
+    QAction* Importovatseznam1 = nullptr;
     QAction* Pehledsbrky1 = nullptr;
     QAction* Zavt1 = nullptr;
     QMenu* Npovda1 = nullptr;

@@ -1,0 +1,51 @@
+#include "import/ListImport.h"
+
+#include <QApplication>
+
+#include <exception>
+
+#include "EDBEngineError.h"
+#include "lists/CsvImport.h"
+
+namespace quorvel::ui {
+
+namespace {
+
+const QString notImported =
+    QStringLiteral("Seznam se nepodařilo importovat, databáze zůstala beze změny.");
+
+// What failed, told in Czech where the program knows it; the engine's own text otherwise.
+QString reasonOf(const EDBEngineError& error) {
+    switch (error.errorCode()) {
+        case engine_code::tableBusy:
+            return QStringLiteral(
+                "Databázi právě zapisuje jiný program. Zkuste to prosím znovu "
+                "za chvíli.");
+        case engine_code::readOnlyFile:
+            return QStringLiteral("Do databáze nelze zapisovat.\n") +
+                   QString::fromStdString(error.what());
+        default:
+            return QString::fromStdString(error.what());
+    }
+}
+
+}  // namespace
+
+ListImportResult importList(const std::filesystem::path& file,
+                            const std::filesystem::path& directory,
+                            const tools::CsvReadOptions& options) {
+    ListImportResult result;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        tools::CsvImport import(file, directory, options);
+        result.added = import.run([](std::uint64_t) {});
+    } catch (const EDBEngineError& error) {
+        result.failure = notImported + QLatin1Char('\n') + reasonOf(error);
+    } catch (const std::exception& error) {
+        result.failure = notImported + QLatin1Char('\n') + QString::fromStdString(error.what());
+    }
+    QApplication::restoreOverrideCursor();
+    return result;
+}
+
+}  // namespace quorvel::ui
