@@ -3,6 +3,7 @@
 // wrote), "Importovat", and the grid and the catalogue's files afterwards. The reading and the
 // import themselves are qvtool's and tested there; here the preview is proved to show what they
 // would do, and the window to add all or nothing.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
@@ -175,23 +176,36 @@ class ImportCommandTest : public QObject {
         QCOMPARE(contents("qv.db") + contents("qv.mb"), before);
     }
 
-    // The file is read again in the delimiter chosen, and the import reads it so too.
-    void aDelimiterChosenReadsTheFileAgain() {
+    // The file is read again with each choice, and the import reads it as the last one did.
+    void theChoicesReadTheFileAgain() {
         Shown byComma;
+        Shown extraLeftOut;
         Shown bySemicolon;
         choose(list("windows1250"), [&](ImportPreviewDialog* dialog) {
             auto* delimiter = dialog->findChild<QComboBox*>("Delimiter");
+            auto* ignoreExtra = dialog->findChild<QCheckBox*>("IgnoreExtra");
             delimiter->setCurrentIndex(delimiter->findText("čárka"));
             byComma = shownBy(dialog);
+            ignoreExtra->setChecked(true);
+            extraLeftOut = shownBy(dialog);
+            ignoreExtra->setChecked(false);
             delimiter->setCurrentIndex(delimiter->findText("středník"));
             bySemicolon = shownBy(dialog);
             dialog->findChild<QPushButton*>("Import")->click();
         });
-        QVERIFY2(byComma.count.startsWith("Soubor nelze importovat: "), qPrintable(byComma.count));
+        QCOMPARE(byComma.count,
+                 "Soubor nelze importovat: řádek 1: sloupec 1 „Název;Číslo;Obsah“ "
+                 "nepatří žádnému poli; zaškrtnutím „Vynechat sloupce, které "
+                 "nepatří žádnému poli“ se vynechá");
         QVERIFY(!byComma.importEnabled);
+        QCOMPARE(extraLeftOut.count,
+                 "Soubor nelze importovat: řádek 1: žádný sloupec nenese "
+                 "tiskopis, který potřebuje každý záznam: pojmenujte ho "
+                 "například „Tiskopis“ nebo „Název“");
         QCOMPARE(bySemicolon.form,
                  "Čte se v kódování Windows-1250 (zjištěno ze souboru), pole "
                  "oddělená středníkem.");
+        QVERIFY(bySemicolon.importEnabled);
         QCOMPARE(storedTitles(directory_->path()),
                  (QStringList{"Vesmír", "Reflex", "Čtení pro ženy", "Šťastný domov"}));
     }

@@ -24,7 +24,7 @@ ImportPreview::ImportPreview(const std::filesystem::path& file,
     try {
         read(file, options);
     } catch (const std::exception& error) {
-        failure_ = QString::fromStdString(error.what());
+        failure_ = fileReason(error.what(), file);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "import/ImportPreviewDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -64,6 +65,7 @@ ImportPreviewDialog::ImportPreviewDialog(std::filesystem::path file, QWidget* pa
     reload();
     connect(encoding_, &QComboBox::currentIndexChanged, this, [this] { reload(); });
     connect(delimiter_, &QComboBox::currentIndexChanged, this, [this] { reload(); });
+    connect(ignoreExtra_, &QCheckBox::toggled, this, [this] { reload(); });
 }
 
 ImportPreviewDialog::~ImportPreviewDialog() = default;
@@ -96,6 +98,10 @@ void ImportPreviewDialog::buildControls() {
     choices->addWidget(delimiter_);
     choices->addStretch();
     layout->addLayout(choices);
+    ignoreExtra_ =
+        new QCheckBox(QStringLiteral("&Vynechat sloupce, které nepatří žádnému poli"), this);
+    ignoreExtra_->setObjectName(QStringLiteral("IgnoreExtra"));
+    layout->addWidget(ignoreExtra_);
     form_ = new QLabel(this);
     form_->setObjectName(QStringLiteral("Form"));
     form_->setWordWrap(true);
@@ -162,6 +168,7 @@ void ImportPreviewDialog::buildControls() {
 
 tools::CsvReadOptions ImportPreviewDialog::options() const {
     tools::CsvReadOptions options;
+    options.ignoreExtra = ignoreExtra_->isChecked();
     if (encoding_->currentIndex() > 0) {
         options.encoding = static_cast<CsvEncoding>(encoding_->currentData().toInt());
     }

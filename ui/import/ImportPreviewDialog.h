@@ -1,7 +1,8 @@
 // The preview of "Importovat seznam…": how the chosen file reads (its encoding and delimiter,
-// which the user may change for a CSV file), which column fills which field, the first rows as
-// they would be stored, every refused row with its reason, and the count. "Importovat" is
-// offered only when the import would add every row; the dialog itself changes nothing.
+// which the user may change for a CSV file; columns that name no field may be left out), which
+// column fills which field, the first rows as they would be stored, every refused row with its
+// reason, and the count. "Importovat" is offered only when the import would add every row; the
+// dialog itself changes nothing.
 #pragma once
 
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include "import/ImportPreview.h"
 #include "lists/CsvIssueReader.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListView;
@@ -47,6 +49,7 @@ class ImportPreviewDialog : public QDialog {
     std::unique_ptr<ImportPreview> preview_;
     QComboBox* encoding_ = nullptr;
     QComboBox* delimiter_ = nullptr;
+    QCheckBox* ignoreExtra_ = nullptr;
     QLabel* form_ = nullptr;
     QTableWidget* columns_ = nullptr;
     QLabel* leftOut_ = nullptr;

@@ -38,6 +38,57 @@ QString columnFromLibrary(const QString& described) {
     return described;
 }
 
+// Every "column N "name"" of a list of them, and its "and", in Czech.
+QString columnsFromLibrary(QString described) {
+    static const QRegularExpression column(
+        QStringLiteral("column \\d+ (\"[^\"]*\"|\\(no name\\))"));
+    QString text;
+    qsizetype end = 0;
+    for (auto matches = column.globalMatch(described); matches.hasNext();) {
+        const auto match = matches.next();
+        text += described.mid(end, match.capturedStart() - end)
+                    .replace(QStringLiteral(" and "), QStringLiteral(" a "));
+        text += columnFromLibrary(match.captured());
+        end = match.capturedEnd();
+    }
+    return text + described.mid(end);
+}
+
+// The header's and the guess's reasons; the library's text for any other.
+QString headerReason(const QString& text) {
+    static const QRegularExpression noField(
+        QStringLiteral("^(.*) names? no field of the table; --ignore-extra leaves (it|them) out$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression twice(QStringLiteral("^(.*) both name (\\w+)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    if (const auto match = noField.match(text); match.hasMatch()) {
+        return QStringLiteral(
+                   "%1 nepatří žádnému poli; zaškrtnutím „Vynechat sloupce, které "
+                   "nepatří žádnému poli“ se vynechá%2")
+            .arg(columnsFromLibrary(match.captured(1)),
+                 match.captured(2) == QLatin1String("it") ? QString() : QStringLiteral("jí"));
+    }
+    if (const auto match = twice.match(text); match.hasMatch()) {
+        return QStringLiteral("%1 patří témuž poli %2")
+            .arg(columnsFromLibrary(match.captured(1)), captionOf(match.captured(2)));
+    }
+    if (text.startsWith(QLatin1String("no column holds "))) {
+        return QStringLiteral(
+            "žádný sloupec nenese tiskopis, který potřebuje každý záznam: "
+            "pojmenujte ho například „Tiskopis“ nebo „Název“");
+    }
+    if (text.startsWith(QLatin1String("the file is empty"))) {
+        return QStringLiteral("soubor je prázdný, nemá ani záhlaví");
+    }
+    if (text.startsWith(QLatin1String("can't tell the delimiter"))) {
+        return QStringLiteral("oddělovač polí nelze zjistit, zvolte ho (%1)").arg(text);
+    }
+    if (text.startsWith(QLatin1String("can't tell"))) {
+        return QStringLiteral("kódování souboru nelze zjistit, zvolte ho (%1)").arg(text);
+    }
+    return text;
+}
+
 }  // namespace
 
 QString fieldCaption(std::size_t field) {
@@ -85,6 +136,27 @@ QString rowReason(const std::string& reason) {
         return QStringLiteral("%1 obsahuje znak NUL").arg(captionOf(match.captured(1)));
     }
     return text;
+}
+
+QString fileReason(const std::string& failure, const std::filesystem::path& file) {
+    QString text = QString::fromStdString(failure);
+    const QString name = QString::fromStdString(file.string()) + QLatin1Char(':');
+    if (text.startsWith(name)) {
+        text = text.mid(name.size()).trimmed();
+    }
+    static const QRegularExpression line(QStringLiteral("^(\\d+): (.*)$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression sheetRow(QStringLiteral("^sheet \"(.*)\", row (\\d+): (.*)$"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+    if (const auto match = line.match(text); match.hasMatch()) {
+        return QStringLiteral("řádek %1: %2")
+            .arg(match.captured(1), headerReason(match.captured(2)));
+    }
+    if (const auto match = sheetRow.match(text); match.hasMatch()) {
+        return QStringLiteral("list „%1“, řádek %2: %3")
+            .arg(match.captured(1), match.captured(2), headerReason(match.captured(3)));
+    }
+    return headerReason(text);
 }
 
 }  // namespace quorvel::ui

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace quorvel::ui {
@@ -19,5 +20,10 @@ QString columnText(std::size_t column, const std::string& name);
 
 // A row's refusal (CsvIssueReader::problemOf) in Czech.
 QString rowReason(const std::string& reason);
+
+// Why file can't be read at all (what CsvIssueReader's constructor throws), without the file's
+// name, which the preview shows already: its place, and the reason in Czech where it is one of
+// the header's or the guess's, which the preview's own choices settle.
+QString fileReason(const std::string& failure, const std::filesystem::path& file);
 
 }  // namespace quorvel::ui

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "EDBEngineError.h"
+#include "import/ImportReasons.h"
 #include "lists/CsvImport.h"
 
 namespace quorvel::ui {
@@ -42,7 +43,9 @@ ListImportResult importList(const std::filesystem::path& file,
     } catch (const EDBEngineError& error) {
         result.failure = notImported + QLatin1Char('\n') + reasonOf(error);
     } catch (const std::exception& error) {
-        result.failure = notImported + QLatin1Char('\n') + QString::fromStdString(error.what());
+        result.failure = notImported + QStringLiteral("\n%1: %2")
+                                           .arg(QString::fromStdString(file.string()),
+                                                fileReason(error.what(), file));
     }
     QApplication::restoreOverrideCursor();
     return result;
