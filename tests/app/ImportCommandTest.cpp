@@ -220,8 +220,9 @@ class ImportCommandTest : public QObject {
         const QStringList all{"Vesmír", "Reflex", "Čtení pro ženy", "Šťastný domov"};
         QCOMPARE(storedTitles(directory_->path()), all);
         QCOMPARE(resultTitles(form_->query()), all);
-        // The memo's line break as the file holds it.
-        form_->query().MoveBy(2);
+        // The last row added is the current one; the memo's line break as the file holds it.
+        QCOMPARE(form_->query().FieldByName("Vytisk").AsString(), std::string("Šťastný domov"));
+        form_->query().MoveBy(-1);
         QCOMPARE(form_->query().FieldByName("Obsah_vytisku").AsString(),
                  std::string("První\r\ndruhý"));
     }
@@ -235,6 +236,22 @@ class ImportCommandTest : public QObject {
         });
         QCOMPARE(contents("qv.db") + contents("qv.mb"), before);
         QCOMPARE(resultTitles(form_->query()), (QStringList{"Vesmír", "Reflex"}));
+    }
+
+    // The new statement after an import would drop it.
+    void aChangeBeingTypedIsKeptAndNothingImported() {
+        auto* title = control<QLineEdit>(*form_, "DBEdit1");
+        click(title);
+        QTest::keyClick(title, Qt::Key_End);
+        type(title, " opravený");
+        Answered shown;
+        answerDialogs(shown, {"OK"});
+        form_->findChild<QAction*>("Importovatseznam1")->trigger();
+        QCOMPARE(shown.texts, QStringList{"Rozepsaný záznam není uložen. Uložte ho prosím a pak "
+                                          "seznam importujte."});
+        QCOMPARE(form_->query().State(), DataSetState::Edit);
+        QCOMPARE(title->text(), "Vesmír opravený");
+        QCOMPARE(storedTitles(directory_->path()), (QStringList{"Vesmír", "Reflex"}));
     }
 
     // Another connection holds the write lock past the engine's busy wait.

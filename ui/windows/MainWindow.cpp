@@ -389,8 +389,21 @@ void TForm1::Exportovatdatabzi1Click() {
 }
 
 // The rows of a list the user keeps, after a preview; the grid then runs its statement again, so
-// the new rows show in its order and filter.
+// the new rows show in its order and filter. A failure has changed nothing, and the grid and a
+// pending edit stay as they were.
 void TForm1::Importovatseznam1Click() {
+    // The import ends with a new statement, which drops a pending change: a change typed is
+    // kept, and the user asked to save it first.
+    if (const DataSetState state = Query1.State();
+        state == DataSetState::Edit || state == DataSetState::Insert) {
+        Query1.UpdateRecord();
+        if (Query1.Modified()) {
+            ShowError(
+                QStringLiteral("Rozepsaný záznam není uložen. Uložte ho prosím a pak seznam "
+                               "importujte."));
+            return;
+        }
+    }
     if (OpenDialog1 == nullptr) {
         OpenDialog1 = new ImportOpenDialog(this);
     }
@@ -408,6 +421,10 @@ void TForm1::Importovatseznam1Click() {
         return;
     }
     RunQuery();
+    // Unsorted, the rows added come last, in the file's order: the last of them is shown.
+    if (clauses_.OrderClause.empty() && result.added > 0) {
+        Query1.Last();
+    }
 }
 
 void TForm1::Pehledsbrky1Click() {
