@@ -238,6 +238,17 @@ class ImportCommandTest : public QObject {
         QCOMPARE(resultTitles(form_->query()), (QStringList{"Vesmír", "Reflex"}));
     }
 
+    // Never opened: closing a descriptor of it would drop the engine's locks.
+    void theCatalogueItselfIsNoList() {
+        Answered shown;
+        answerDialogs(shown, {"OK"});
+        open(directory_->path() / "seznamy" / ".." / "qv.db");
+        QCOMPARE(shown.texts,
+                 QStringList{"Soubor " +
+                             QString::fromStdString((directory_->path() / "qv.db").string()) +
+                             " je soubor databáze, ne seznam."});
+    }
+
     // The new statement after an import would drop it.
     void aChangeBeingTypedIsKeptAndNothingImported() {
         auto* title = control<QLineEdit>(*form_, "DBEdit1");
@@ -288,12 +299,16 @@ class ImportCommandTest : public QObject {
 
     // Alt+P, I; file typed into the dialog and opened; then answer has the preview.
     void choose(const fs::path& file, std::function<void(ImportPreviewDialog*)> answer) {
+        whenActive<ImportPreviewDialog>(answer);
+        open(file);
+    }
+
+    void open(const fs::path& file) {
         whenActive<ImportOpenDialog>([file](ImportOpenDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             name->setText(QString::fromStdString(file.string()));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
         });
-        whenActive<ImportPreviewDialog>(answer);
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         QTest::keyClick(form_.get(), Qt::Key_P, Qt::AltModifier);

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <exception>
+#include <system_error>
 
 #include "EDBEngineError.h"
 #include "import/ImportReasons.h"
@@ -31,6 +32,16 @@ QString reasonOf(const EDBEngineError& error) {
 }
 
 }  // namespace
+
+bool isCatalogueFile(const std::filesystem::path& file, const std::filesystem::path& directory) {
+    for (const char* name : {"qv.db", "qv.mb"}) {
+        std::error_code error;
+        if (std::filesystem::equivalent(file, directory / name, error)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 ListImportResult importList(const std::filesystem::path& file,
                             const std::filesystem::path& directory,

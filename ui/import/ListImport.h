@@ -17,6 +17,10 @@ struct ListImportResult {
     QString failure;  // what failed, in the error box's words; empty when the rows were added
 };
 
+// Whether file is one of the catalogue's own two files in directory, by any path. Such a file is
+// never read as a list: closing a descriptor of it would drop the engine's locks on it.
+bool isCatalogueFile(const std::filesystem::path& file, const std::filesystem::path& directory);
+
 // Reads file with options, as the preview did. Nothing is added when it fails.
 ListImportResult importList(const std::filesystem::path& file,
                             const std::filesystem::path& directory,

@@ -411,6 +411,11 @@ void TForm1::Importovatseznam1Click() {
         return;
     }
     const std::filesystem::path file = OpenDialog1->selectedFiles().value(0).toStdString();
+    if (isCatalogueFile(file, StartDir)) {
+        ShowError(QStringLiteral("Soubor %1 je soubor databáze, ne seznam.")
+                      .arg(QString::fromStdString(file.string())));
+        return;
+    }
     ImportPreviewDialog preview(file, this);
     if (preview.exec() != QDialog::Accepted) {
         return;
