@@ -1,6 +1,8 @@
 #include "import/ImportPreview.h"
 
 #include <exception>
+#include <string>
+#include <unordered_map>
 
 #include "import/ImportReasons.h"
 
@@ -43,16 +45,17 @@ void ImportPreview::read(const std::filesystem::path& file, const tools::CsvRead
     for (const std::size_t column : columns.leftOut()) {
         leftOut_ << columnText(column, columns.name(column));
     }
-    const auto place = [this](std::uint64_t line) {
-        return sheet_ ? QStringLiteral("list „%1“, řádek %2").arg(*sheet_).arg(line)
-                      : QStringLiteral("řádek %1").arg(line);
-    };
+    std::unordered_map<std::string, QString> reasons;
     tools::CsvIssue issue;
     try {
         while (issues.next(issue)) {
             ++rows_;
             if (const std::string problem = issues.problemOf(issue); !problem.empty()) {
-                refusals_.push_back({place(issue.line), rowReason(problem)});
+                auto [reason, added] = reasons.try_emplace(problem);
+                if (added) {
+                    reason->second = rowReason(problem);
+                }
+                refusals_.push_back({issue.line, reason->second});
             } else if (firstRows_.size() < shownRows) {
                 PreviewRow row{place(issue.line), {}};
                 for (std::size_t field = 0; field < row.fields.size(); ++field) {
@@ -64,11 +67,15 @@ void ImportPreview::read(const std::filesystem::path& file, const tools::CsvRead
     } catch (const tools::CsvError& error) {
         // The rest of the file can't be read as records.
         ++rows_;
-        refusals_.push_back(
-            {place(error.line()), QString::fromStdString(error.reason()) +
-                                      QStringLiteral("; zbytek souboru nelze přečíst")});
+        refusals_.push_back({error.line(), QString::fromStdString(error.reason()) +
+                                               QStringLiteral("; zbytek souboru nelze přečíst")});
     }
     emptyRows_ = issues.emptyRecords();
+}
+
+QString ImportPreview::place(std::uint64_t line) const {
+    return sheet_ ? QStringLiteral("list „%1“, řádek %2").arg(*sheet_).arg(line)
+                  : QStringLiteral("řádek %1").arg(line);
 }
 
 }  // namespace quorvel::ui

@@ -23,8 +23,10 @@ struct PreviewRow {
     std::array<QString, schema::columns.size()> fields;
 };
 
+// A refused row: where it begins, and why. The reasons are shared: a file may refuse a million
+// rows for one reason.
 struct PreviewRefusal {
-    QString place;
+    std::uint64_t line = 0;
     QString reason;
 };
 
@@ -49,6 +51,8 @@ class ImportPreview {
     const QStringList& leftOut() const { return leftOut_; }
     const std::vector<PreviewRow>& firstRows() const { return firstRows_; }
     const std::vector<PreviewRefusal>& refusals() const { return refusals_; }
+    // Where a row begins: "řádek 2", or "list „List1“, řádek 2".
+    QString place(std::uint64_t line) const;
     // Rows read, the refused ones among them, and empty rows passed over.
     std::uint64_t rows() const { return rows_; }
     std::uint64_t emptyRows() const { return emptyRows_; }

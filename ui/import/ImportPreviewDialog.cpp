@@ -186,7 +186,7 @@ void ImportPreviewDialog::reload() {
     showForm();
     showColumns();
     showRows();
-    refusalsModel_->show(&preview_->refusals());
+    refusalsModel_->show(preview_.get());
     showCount();
 }
 

@@ -54,7 +54,7 @@ QString columnsFromLibrary(QString described) {
     return text + described.mid(end);
 }
 
-// The header's and the guess's reasons; the library's text for any other.
+// The header's, the guess's and a row's reasons; the library's text for any other.
 QString headerReason(const QString& text) {
     static const QRegularExpression noField(
         QStringLiteral("^(.*) names? no field of the table; --ignore-extra leaves (it|them) out$"),
@@ -86,7 +86,8 @@ QString headerReason(const QString& text) {
     if (text.startsWith(QLatin1String("can't tell"))) {
         return QStringLiteral("kódování souboru nelze zjistit, zvolte ho (%1)").arg(text);
     }
-    return text;
+    // The import refuses a row for the reasons the preview does.
+    return rowReason(text.toStdString());
 }
 
 }  // namespace

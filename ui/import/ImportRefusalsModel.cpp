@@ -5,26 +5,26 @@
 
 namespace quorvel::ui {
 
-void ImportRefusalsModel::show(const std::vector<PreviewRefusal>* refusals) {
+void ImportRefusalsModel::show(const ImportPreview* preview) {
     beginResetModel();
-    refusals_ = refusals;
+    preview_ = preview;
     endResetModel();
 }
 
 int ImportRefusalsModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || refusals_ == nullptr) {
+    if (parent.isValid() || preview_ == nullptr) {
         return 0;
     }
     // A view counts its rows in int; more refusals than that are told by the count alone.
-    return static_cast<int>(std::min<std::size_t>(refusals_->size(), INT_MAX));
+    return static_cast<int>(std::min<std::size_t>(preview_->refusals().size(), INT_MAX));
 }
 
 QVariant ImportRefusalsModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || refusals_ == nullptr) {
+    if (role != Qt::DisplayRole || !index.isValid() || preview_ == nullptr) {
         return {};
     }
-    const PreviewRefusal& refusal = (*refusals_)[static_cast<std::size_t>(index.row())];
-    return refusal.place + QStringLiteral(": ") + refusal.reason;
+    const PreviewRefusal& refusal = preview_->refusals()[static_cast<std::size_t>(index.row())];
+    return preview_->place(refusal.line) + QStringLiteral(": ") + refusal.reason;
 }
 
 }  // namespace quorvel::ui

@@ -5,8 +5,6 @@
 
 #include <QAbstractListModel>
 
-#include <vector>
-
 #include "import/ImportPreview.h"
 
 namespace quorvel::ui {
@@ -17,14 +15,14 @@ class ImportRefusalsModel : public QAbstractListModel {
   public:
     using QAbstractListModel::QAbstractListModel;
 
-    // Shows refusals, which must outlive the model or the next call.
-    void show(const std::vector<PreviewRefusal>* refusals);
+    // Shows the refusals of preview, which must outlive the model or the next call.
+    void show(const ImportPreview* preview);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
   private:
-    const std::vector<PreviewRefusal>* refusals_ = nullptr;
+    const ImportPreview* preview_ = nullptr;
 };
 
 }  // namespace quorvel::ui
