@@ -32,9 +32,7 @@
 #include "grid/DBGridAccessible.h"
 #include "holdings/HoldingsPageOpener.h"
 #include "holdings/HoldingsPageSaving.h"
-#include "import/ImportOpenDialog.h"
-#include "import/ImportPreviewDialog.h"
-#include "import/ListImport.h"
+#include "import/ImportCommand.h"
 #include "messages/DefaultErrorHandler.h"
 #include "messages/MessageDialog.h"
 #include "windows/AboutWindow.h"
@@ -81,6 +79,7 @@ TForm1::TForm1()
     buildControls(client);
     buildMenu();
     holdingsOpener_ = new HoldingsPageOpener(this);
+    importCommand_ = new ImportCommand(*this);
     wireHandlers();
     // Fixed single border: the frame takes exactly the client area and the menu bar, as high as
     // the window's layout will make it. That is the bar's height for the window's width, polished
@@ -388,9 +387,8 @@ void TForm1::Exportovatdatabzi1Click() {
     }
 }
 
-// The rows of a list the user keeps, after a preview; the grid then runs its statement again, so
-// the new rows show in its order and filter. A failure has changed nothing, and the grid and a
-// pending edit stay as they were.
+// The rows of a list the user keeps; the grid then runs its statement again, so the new rows show
+// in its order and filter. A failure has changed nothing, and the grid stays as it was.
 void TForm1::Importovatseznam1Click() {
     // The import ends with a new statement, which drops a pending change: a change typed is
     // kept, and the user asked to save it first.
@@ -404,30 +402,12 @@ void TForm1::Importovatseznam1Click() {
             return;
         }
     }
-    if (OpenDialog1 == nullptr) {
-        OpenDialog1 = new ImportOpenDialog(this);
-    }
-    if (OpenDialog1->exec() != QDialog::Accepted) {
-        return;
-    }
-    const std::filesystem::path file = OpenDialog1->selectedFiles().value(0).toStdString();
-    if (isCatalogueFile(file, StartDir)) {
-        ShowError(QStringLiteral("Soubor %1 je soubor databáze, ne seznam.")
-                      .arg(QString::fromStdString(file.string())));
-        return;
-    }
-    ImportPreviewDialog preview(file, this);
-    if (preview.exec() != QDialog::Accepted) {
-        return;
-    }
-    const ListImportResult result = importList(file, StartDir, preview.options());
-    if (!result.failure.isEmpty()) {
-        ShowError(result.failure);
+    if (importCommand_->run(StartDir) == 0) {
         return;
     }
     RunQuery();
     // Unsorted, the rows added come last, in the file's order: the last of them is shown.
-    if (clauses_.OrderClause.empty() && result.added > 0) {
+    if (clauses_.OrderClause.empty()) {
         Query1.Last();
     }
 }

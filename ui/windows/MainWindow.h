@@ -29,6 +29,7 @@ class DBEdit;
 class DBGrid;
 class DBMemo;
 class HoldingsPageOpener;
+class ImportCommand;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -119,8 +120,8 @@ class TForm1 : public QMainWindow {
     QPushButton* Button4 = nullptr;
     QPushButton* Button5 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
-    QFileDialog* OpenDialog1 = nullptr;  // the import's
     HoldingsPageOpener* holdingsOpener_ = nullptr;
+    ImportCommand* importCommand_ = nullptr;
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;
