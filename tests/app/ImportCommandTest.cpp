@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 
 #include "MainWindowFixture.h"
 #include "import/ImportOpenDialog.h"
@@ -38,6 +39,16 @@ const std::string windows1250 =
     "astn\xFD domov;12/2001;\r\n";
 // UTF-8 with commas: a row without a title and one with a field too many.
 const std::string refused = "Vytisk,Cislo\nReflex,7/2010\n,3/1999\nVesmír,1/2000,navíc\n";
+
+// UTF-16LE without a byte-order mark: "Vytisk;Cislo", "Život;1/2000".
+const std::string utf16 = [] {
+    std::string bytes;
+    for (const char16_t unit : std::u16string(u"Vytisk;Cislo\r\nŽivot;1/2000\r\n")) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}();
 
 std::string contents(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -210,6 +221,27 @@ class ImportCommandTest : public QObject {
                  (QStringList{"Vesmír", "Reflex", "Čtení pro ženy", "Šťastný domov"}));
     }
 
+    // UTF-16 without a byte-order mark can't be told; chosen, it reads.
+    void anEncodingChosenReadsTheFile() {
+        Shown guessed;
+        Shown chosen;
+        choose(list("utf16"), [&](ImportPreviewDialog* dialog) {
+            guessed = shownBy(dialog);
+            auto* encoding = dialog->findChild<QComboBox*>("Encoding");
+            encoding->setCurrentIndex(encoding->findText("UTF-16LE"));
+            chosen = shownBy(dialog);
+            dialog->findChild<QPushButton*>("Import")->click();
+        });
+        QVERIFY2(guessed.count.startsWith("Soubor nelze importovat: řádek 1: kódování souboru "
+                                          "nelze zjistit, zvolte ho ("),
+                 qPrintable(guessed.count));
+        QVERIFY(!guessed.importEnabled);
+        QCOMPARE(chosen.form,
+                 "Čte se v kódování UTF-16LE, pole oddělená středníkem (zjištěno ze "
+                 "souboru).");
+        QCOMPARE(storedTitles(directory_->path()), (QStringList{"Vesmír", "Reflex", "Život"}));
+    }
+
     // While another copy has the catalogue open, as the window itself has.
     void importAddsEveryRowAndTheGridShowsThem() {
         Engine otherCopy(directory_->path());
@@ -289,9 +321,11 @@ class ImportCommandTest : public QObject {
     // The file for a row of the tables: one of the texts above written to the lists' directory,
     // or a file of the test data.
     fs::path list(const QString& name) {
-        if (name == "windows1250" || name == "refused") {
+        const std::map<QString, std::string> texts{
+            {"windows1250", windows1250}, {"refused", refused}, {"utf16", utf16}};
+        if (const auto text = texts.find(name); text != texts.end()) {
             const fs::path file = lists_ / (name.toStdString() + ".csv");
-            std::ofstream(file, std::ios::binary) << (name == "refused" ? refused : windows1250);
+            std::ofstream(file, std::ios::binary) << text->second;
             return file;
         }
         return data / name.toStdString();

@@ -83,7 +83,8 @@ QString headerReason(const QString& text) {
     if (text.startsWith(QLatin1String("can't tell the delimiter"))) {
         return QStringLiteral("oddělovač polí nelze zjistit, zvolte ho (%1)").arg(text);
     }
-    if (text.startsWith(QLatin1String("can't tell"))) {
+    if (text.startsWith(QLatin1String("can't tell")) ||
+        text.startsWith(QLatin1String("the header holds NUL bytes"))) {
         return QStringLiteral("kódování souboru nelze zjistit, zvolte ho (%1)").arg(text);
     }
     // The import refuses a row for the reasons the preview does.
