@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
@@ -270,15 +271,21 @@ class ImportCommandTest : public QObject {
         QCOMPARE(resultTitles(form_->query()), (QStringList{"Vesmír", "Reflex"}));
     }
 
-    // Never opened: closing a descriptor of it would drop the engine's locks.
-    void theCatalogueItselfIsNoList() {
+    // Never opened: closing a descriptor of qv.db would drop the engine's locks, and a pipe
+    // would hold the window until someone writes to it.
+    void neitherTheCatalogueNorAPipeIsRead() {
+        const fs::path pipe = lists_ / "roura.csv";
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
         Answered shown;
         answerDialogs(shown, {"OK"});
         open(directory_->path() / "seznamy" / ".." / "qv.db");
+        answerDialogs(shown, {"OK"});
+        open(pipe);
         QCOMPARE(shown.texts,
-                 QStringList{"Soubor " +
-                             QString::fromStdString((directory_->path() / "qv.db").string()) +
-                             " je soubor databáze, ne seznam."});
+                 (QStringList{
+                     "Soubor " + QString::fromStdString((directory_->path() / "qv.db").string()) +
+                         " je soubor databáze, ne seznam.",
+                     QString::fromStdString(pipe.string()) + " není soubor se seznamem."}));
     }
 
     // The new statement after an import would drop it.

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include <system_error>
+
 #include "import/ImportOpenDialog.h"
 #include "import/ImportPreviewDialog.h"
 #include "import/ListImport.h"
@@ -19,6 +21,13 @@ std::uint64_t ImportCommand::run(const std::filesystem::path& directory) {
         return 0;
     }
     const std::filesystem::path file = openDialog_->selectedFiles().value(0).toStdString();
+    // A pipe or a device would hold the window until it ends, which may be never.
+    if (std::error_code error; !std::filesystem::is_regular_file(file, error)) {
+        ShowMessageDialog(QStringLiteral("%1 není soubor se seznamem.")
+                              .arg(QString::fromStdString(file.string())),
+                          MsgDlgType::Error, MsgDlgBtn::OK);
+        return 0;
+    }
     if (isCatalogueFile(file, directory)) {
         ShowMessageDialog(QStringLiteral("Soubor %1 je soubor databáze, ne seznam.")
                               .arg(QString::fromStdString(file.string())),

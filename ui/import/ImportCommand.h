@@ -1,6 +1,6 @@
 // "Importovat seznam…" from the user's choice to the rows added: the file dialog, the catalogue's
-// own files turned away, the preview, and the import, with an error box for what failed. The
-// main window runs its statement again afterwards.
+// own files and anything but a plain file turned away, the preview, and the import, with an error
+// box for what failed. The main window runs its statement again afterwards.
 #pragma once
 
 #include <QObject>
