@@ -13,7 +13,7 @@ namespace quorvel::ui {
 
 ImportCommand::ImportCommand(QWidget& window) : QObject(&window), window_(window) {}
 
-std::uint64_t ImportCommand::run(const std::filesystem::path& directory) {
+std::uint64_t ImportCommand::run(Database& catalogue, const std::filesystem::path& directory) {
     if (openDialog_ == nullptr) {
         openDialog_ = new ImportOpenDialog(&window_);
     }
@@ -38,7 +38,7 @@ std::uint64_t ImportCommand::run(const std::filesystem::path& directory) {
     if (preview.exec() != QDialog::Accepted) {
         return 0;
     }
-    const ListImportResult result = importList(file, directory, preview.options());
+    const ListImportResult result = importList(file, catalogue, directory, preview.options());
     if (!result.failure.isEmpty()) {
         ShowMessageDialog(result.failure, MsgDlgType::Error, MsgDlgBtn::OK);
     }

@@ -11,6 +11,10 @@
 class QFileDialog;
 class QWidget;
 
+namespace quorvel {
+class Database;
+}
+
 namespace quorvel::ui {
 
 class ImportCommand : public QObject {
@@ -20,9 +24,10 @@ class ImportCommand : public QObject {
     // The dialogs are window's; the file dialog is kept, so that it opens where it was left.
     explicit ImportCommand(QWidget& window);
 
-    // Asks for a list and imports it into the catalogue in directory; returns the rows added,
-    // 0 when the user cancelled or the import failed (and changed nothing).
-    std::uint64_t run(const std::filesystem::path& directory);
+    // Asks for a list and imports it into the catalogue in directory, which the window has open
+    // as catalogue; returns the rows added, 0 when the user cancelled or the import failed (and
+    // changed nothing).
+    std::uint64_t run(Database& catalogue, const std::filesystem::path& directory);
 
   private:
     QWidget& window_;

@@ -3,9 +3,11 @@
 #include <QApplication>
 
 #include <exception>
+#include <mutex>
 #include <system_error>
 
 #include "EDBEngineError.h"
+#include "engine/Database.h"
 #include "import/ImportReasons.h"
 #include "lists/CsvImport.h"
 
@@ -43,11 +45,21 @@ bool isCatalogueFile(const std::filesystem::path& file, const std::filesystem::p
     return false;
 }
 
-ListImportResult importList(const std::filesystem::path& file,
+ListImportResult importList(const std::filesystem::path& file, Database& catalogue,
                             const std::filesystem::path& directory,
                             const tools::CsvReadOptions& options) {
     ListImportResult result;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The import's connection is closed at its end, and on Linux closing a descriptor of a file
+    // drops every POSIX lock the process holds on it: no count or check of the window's own
+    // may read in the background meanwhile, so they wait for the connection they read on. The
+    // window's connection holds no lock between commands.
+    std::unique_lock<std::mutex> backgroundReads;
+    try {
+        backgroundReads = std::unique_lock<std::mutex>(catalogue.countConnection().inUse());
+    } catch (const EDBEngineError&) {
+        // Nothing reads in the background without that connection, and only this thread opens it.
+    }
     try {
         tools::CsvImport import(file, directory, options);
         result.added = import.run([](std::uint64_t) {});

@@ -10,6 +10,10 @@
 
 #include "lists/CsvIssueReader.h"
 
+namespace quorvel {
+class Database;
+}
+
 namespace quorvel::ui {
 
 struct ListImportResult {
@@ -21,8 +25,9 @@ struct ListImportResult {
 // never read as a list: closing a descriptor of it would drop the engine's locks on it.
 bool isCatalogueFile(const std::filesystem::path& file, const std::filesystem::path& directory);
 
-// Reads file with options, as the preview did. Nothing is added when it fails.
-ListImportResult importList(const std::filesystem::path& file,
+// Reads file with options, as the preview did, into the catalogue in directory, which the
+// window has open as catalogue. Nothing is added when it fails.
+ListImportResult importList(const std::filesystem::path& file, Database& catalogue,
                             const std::filesystem::path& directory,
                             const tools::CsvReadOptions& options);
 

@@ -402,7 +402,7 @@ void TForm1::Importovatseznam1Click() {
             return;
         }
     }
-    if (importCommand_->run(StartDir) == 0) {
+    if (importCommand_->run(engine_.database(), StartDir) == 0) {
         return;
     }
     RunQuery();
