@@ -66,6 +66,7 @@ class MainWindowTest : public QObject {
             }
         }
         QCOMPARE(captions, (QStringList{"=&Program", "Exportovatdatabzi1=&Exportovat databázi",
+                                        "Importovatseznam1=&Importovat seznam…",
                                         "Pehledsbrky1=&Přehled sbírky…", "Zavt1=&Zavřít",
                                         "=&Nápověda", "Npovda2=Ná&pověda", "About1=&About .."}));
     }

@@ -40,6 +40,8 @@ class CsvColumns {
     const std::vector<std::size_t>& leftOut() const { return leftOut_; }
     // Columns without a name, with ignoreExtra none: a record with a value there is refused.
     const std::vector<std::size_t>& unnamed() const { return unnamed_; }
+    // A column's name in the header, as the file gives it.
+    const std::string& name(std::size_t column) const { return names_[column]; }
     // A column as a message shows it: its number from 1 and its name.
     std::string describe(std::size_t column) const;
 

@@ -32,6 +32,7 @@
 #include "grid/DBGridAccessible.h"
 #include "holdings/HoldingsPageOpener.h"
 #include "holdings/HoldingsPageSaving.h"
+#include "import/ImportCommand.h"
 #include "messages/DefaultErrorHandler.h"
 #include "messages/MessageDialog.h"
 #include "windows/AboutWindow.h"
@@ -78,6 +79,7 @@ TForm1::TForm1()
     buildControls(client);
     buildMenu();
     holdingsOpener_ = new HoldingsPageOpener(this);
+    importCommand_ = new ImportCommand(*this);
     wireHandlers();
     // Fixed single border: the frame takes exactly the client area and the menu bar, as high as
     // the window's layout will make it. That is the bar's height for the window's width, polished
@@ -186,6 +188,8 @@ void TForm1::buildMenu() {
     Soubor1->setObjectName(QStringLiteral("Soubor1"));
     Exportovatdatabzi1 = Soubor1->addAction(QStringLiteral("&Exportovat databázi"));
     Exportovatdatabzi1->setObjectName(QStringLiteral("Exportovatdatabzi1"));
+    Importovatseznam1 = Soubor1->addAction(QStringLiteral("&Importovat seznam…"));
+    Importovatseznam1->setObjectName(QStringLiteral("Importovatseznam1"));
     Pehledsbrky1 = Soubor1->addAction(QStringLiteral("&Přehled sbírky…"));
     Pehledsbrky1->setObjectName(QStringLiteral("Pehledsbrky1"));
     Zavt1 = Soubor1->addAction(QStringLiteral("&Zavřít"));
@@ -230,6 +234,7 @@ void TForm1::wireHandlers() {
                 [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
     };
     onTriggered(Exportovatdatabzi1, &TForm1::Exportovatdatabzi1Click);
+    onTriggered(Importovatseznam1, &TForm1::Importovatseznam1Click);
     onTriggered(Pehledsbrky1, &TForm1::Pehledsbrky1Click);
     onTriggered(Zavt1, &TForm1::Zavt1Click);
     onTriggered(Npovda2, &TForm1::Npovda2Click);
@@ -379,6 +384,31 @@ void TForm1::Exportovatdatabzi1Click() {
     CatalogueExport exporter(engine_.database());
     for (const std::string& text : exportWithProgress(*this, exporter, StartDir, base)) {
         ShowError(QString::fromStdString(text));
+    }
+}
+
+// The rows of a list the user keeps; the grid then runs its statement again, so the new rows show
+// in its order and filter. A failure has changed nothing, and the grid stays as it was.
+void TForm1::Importovatseznam1Click() {
+    // The import ends with a new statement, which drops a pending change: a change typed is
+    // kept, and the user asked to save it first.
+    if (const DataSetState state = Query1.State();
+        state == DataSetState::Edit || state == DataSetState::Insert) {
+        Query1.UpdateRecord();
+        if (Query1.Modified()) {
+            ShowError(
+                QStringLiteral("Rozepsaný záznam není uložen. Uložte ho prosím a pak seznam "
+                               "importujte."));
+            return;
+        }
+    }
+    if (importCommand_->run(engine_.database(), StartDir) == 0) {
+        return;
+    }
+    RunQuery();
+    // Unsorted, the rows added come last, in the file's order: the last of them is shown.
+    if (clauses_.OrderClause.empty()) {
+        Query1.Last();
     }
 }
 

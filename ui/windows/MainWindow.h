@@ -29,6 +29,7 @@ class DBEdit;
 class DBGrid;
 class DBMemo;
 class HoldingsPageOpener;
+class ImportCommand;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -73,6 +74,7 @@ class TForm1 : public QMainWindow {
     void RadioButton2Click();
     void RadioButton3Click();
     void Exportovatdatabzi1Click();
+    void Importovatseznam1Click();
     void Pehledsbrky1Click();  // the collection's overview in the browser
     void Zavt1Click();
     void Npovda2Click();
@@ -119,9 +121,11 @@ class TForm1 : public QMainWindow {
     QPushButton* Button5 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
     HoldingsPageOpener* holdingsOpener_ = nullptr;
+    ImportCommand* importCommand_ = nullptr;
 
     QMenu* Soubor1 = nullptr;
     QAction* Exportovatdatabzi1 = nullptr;
+    QAction* Importovatseznam1 = nullptr;
     QAction* Pehledsbrky1 = nullptr;
     QAction* Zavt1 = nullptr;
     QMenu* Npovda1 = nullptr;
