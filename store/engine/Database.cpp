@@ -488,6 +488,10 @@ CountConnection& Database::countConnection() {
     return *countConnection_;
 }
 
+std::unique_lock<std::mutex> Database::holdBackgroundReads() {
+    return std::unique_lock<std::mutex>(countConnection().inUse());
+}
+
 RowInsert& Database::rowInsert() {
     requireWritable();
     if (!rowInsert_) {

@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "EngineCodes.h"
@@ -99,6 +100,11 @@ class Database {
     // kept until the Database goes (CountConnection). Throws EDBEngineError when it can't be
     // opened; a later call tries again.
     CountConnection& countConnection();
+    // Holds the reads made in the background on the count connection (a search's count, the
+    // sort indexes' check) until the lock given is let go of: for work that opens and closes
+    // connections of its own to the files, whose close would drop the locks they read under.
+    // Throws EDBEngineError when the count connection can't be opened.
+    std::unique_lock<std::mutex> holdBackgroundReads();
     // Asked on a search's count thread before each range it reads: whether it may read it now
     // (asked again a moment later if not). Tests hold counts with it.
     const std::function<bool()>& beforeCountRange() const { return beforeCountRange_; }

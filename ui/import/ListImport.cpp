@@ -56,7 +56,7 @@ ListImportResult importList(const std::filesystem::path& file, Database& catalog
     // window's connection holds no lock between commands.
     std::unique_lock<std::mutex> backgroundReads;
     try {
-        backgroundReads = std::unique_lock<std::mutex>(catalogue.countConnection().inUse());
+        backgroundReads = catalogue.holdBackgroundReads();
     } catch (const EDBEngineError&) {
         // Nothing reads in the background without that connection, and only this thread opens it.
     }
