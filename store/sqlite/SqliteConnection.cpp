@@ -14,7 +14,7 @@ namespace quorvel::sqlite {
 namespace {
 
 // A schema name goes into the statement's text, so it must be one that needs no quoting.
-bool plainIdentifier(const std::string& name) {
+[[maybe_unused]] bool plainIdentifier(const std::string& name) {
     return !name.empty() && std::isdigit(static_cast<unsigned char>(name.front())) == 0 &&
            std::all_of(name.begin(), name.end(), [](char c) {
                return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
