@@ -266,6 +266,43 @@ TEST_F(QvtoolCsv, WithoutACatalogueBothFailWithTheEnginesMessage) {
     EXPECT_EQ(directoryListing(files.path()), std::vector<std::string>{"rows.csv"});
 }
 
+// Header names and fields are quoted in refusals and in the dry run's report: an escape
+// sequence, a bell or a C1 control among them is written out visibly, never sent to the terminal.
+TEST_F(QvtoolCsv, WhatAFileHoldsReachesTheTerminalWithoutItsControls) {
+    const std::string hostile =
+        "\x1B]2\x07X\x1B[31m\b\xC2\x9B"
+        "2J\x7F";
+    const std::string csv = write("hostile.csv", "Vytisk;Cislo;" + hostile + "\nA;1/2000;b\n");
+    const auto controlsIn = [](const std::string& text) {
+        std::string found;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+            if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1) {
+                found += std::to_string(byte) + " ";
+            }
+        }
+        return found;
+    };
+    const QvtoolRun refused = runQvtool({"import", csv, demo.path(), "--encoding", "utf-8"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(controlsIn(refused.err), "") << refused.err;
+    EXPECT_NE(refused.err.find("\\x1B]2\\x07X\\x1B[31m\\x08\\u009B2J\\x7F"), std::string::npos)
+        << refused.err;
+    const QvtoolRun dryRun =
+        runQvtool({"import", csv, "--encoding", "utf-8", "--ignore-extra", "--dry-run"});
+    EXPECT_EQ(dryRun.exitCode, 0) << dryRun.err;
+    EXPECT_EQ(controlsIn(dryRun.out), "") << dryRun.out;
+    EXPECT_NE(dryRun.out.find("\\x1B[31m"), std::string::npos) << dryRun.out;
+    // Letters of two bytes that lead like a C1 control pass as they are.
+    const QvtoolRun letters =
+        runQvtool({"import", write("a.csv", "Vytisk;Cislo;\xC2\xA9\n"), "--dry-run"});
+    EXPECT_NE(letters.out.find("\xC2\xA9") + letters.err.find("\xC2\xA9"), 2 * std::string::npos)
+        << letters.out << letters.err;
+}
+
 TEST_F(QvtoolCsv, ShowsProgressOnATerminal) {
     const std::string csv = file("rows.csv");
     QvtoolRun run = runQvtoolOnTerminal({"export", demo.path(), csv});

@@ -66,7 +66,9 @@ std::unique_ptr<Progress> terminalProgress(const std::string& label, std::uint64
     if (::isatty(STDERR_FILENO) == 0) {
         return nullptr;
     }
-    return std::make_unique<Progress>(std::cerr, label, total);
+    // std::clog: stderr too, but outside the filter that keeps controls from the terminal, as
+    // the line is redrawn by a carriage return.
+    return std::make_unique<Progress>(std::clog, label, total);
 }
 
 }  // namespace quorvel::tools

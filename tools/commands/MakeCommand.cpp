@@ -55,7 +55,7 @@ int makeCommand(const Arguments& arguments) {
                   << directory.string() << ".\n";
     } else {
         const auto start = std::chrono::steady_clock::now();
-        Progress progress(std::cerr,
+        Progress progress(std::clog,
                           "qvtool: generating " + std::to_string(*rows) + " rows:", *rows);
         generateCatalogue(directory, *rows, *seed,
                           [&progress](std::uint64_t done) { progress.advance(done); });

@@ -11,6 +11,7 @@
 
 #include "EDBEngineError.h"
 #include "commands/CommandLine.h"
+#include "commands/TerminalSafeOutput.h"
 #include "commands/Usage.h"
 
 namespace {
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
     // full disk, instead of the signal ending the process with a partial file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
     const Arguments arguments(argv + 1, argv + argc);
+    // Reports quote what files hold; nothing of it may drive the terminal.
+    const TerminalSafeOutput safeOut(std::cout);
+    const TerminalSafeOutput safeErr(std::cerr);
     if (arguments.empty()) {
         std::cerr << quorvel::tools::usageText();
         return exitUsage;
