@@ -3,8 +3,8 @@
 // and could retitle it, recolour it or overwrite what was said. Everything qvtool writes for
 // people passes through this: C0 controls but the tab and the line end (LF, or CR LF), DEL,
 // and the C1 controls of UTF-8 (U+0080 to U+009F) are written as \xNN or \uNNNN instead; all
-// else passes unchanged. The progress line, redrawn by a carriage return and quoting no file, goes to
-// std::clog, which is left alone.
+// else passes unchanged. The progress line, redrawn by a carriage return and quoting no file,
+// goes to std::clog, which is left alone.
 #pragma once
 
 #include <ostream>
