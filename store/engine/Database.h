@@ -64,6 +64,10 @@ class Database {
     // Throws readOnlyFile, naming the file or directory that can't be written, when the
     // catalogue can only be read; every write asks this first.
     void requireWritable() const;
+    // Reads the pages of the first rows in stored order, with their memos, into the
+    // connection's cache, so that a first screen of that many rows finds them there. Errors are
+    // left for the reading itself to report.
+    void readAhead(int rows) noexcept;
     // Starts the sort indexes' check on the count connection's thread, at most once; when that
     // connection can't be opened, the check is left to settleSortIndexes.
     void startSortIndexCheck();

@@ -34,24 +34,65 @@ Engine::Engine(std::filesystem::path directory, EngineLibrary library, std::stri
     : directory_(std::move(directory)), library_(std::move(library)), vfs_(std::move(vfs)) {}
 
 Engine::~Engine() {
+    if (opening_.valid()) {
+        opening_.wait();  // the connection it opens is closed with it
+    }
     database_.reset();
     if (sessionActive_ && library_.shutdown) {
         library_.shutdown();
     }
 }
 
-Database& Engine::database() {
+EngineCode Engine::initializeSession() {
+    if (sessionActive_) {
+        return engine_code::ok;
+    }
+    const EngineCode code =
+        library_.initialize ? library_.initialize() : engine_code::libraryNotFound;
+    sessionActive_ = code == engine_code::ok || code == engine_code::alreadyInitialized;
+    return code;
+}
+
+std::filesystem::path Engine::resolvedDirectory() const {
+    return directory_.empty() ? std::filesystem::current_path() : directory_;
+}
+
+void Engine::startOpening(int rowsAhead) {
+    if (database_ || opening_.valid()) {
+        return;
+    }
+    initializeSession();
     if (!sessionActive_) {
-        const EngineCode code =
-            library_.initialize ? library_.initialize() : engine_code::libraryNotFound;
-        if (code != engine_code::ok && code != engine_code::alreadyInitialized) {
-            throw EDBEngineError(code, {}, false);
-        }
-        sessionActive_ = true;
+        return;
+    }
+    try {
+        // The directory is read here, where database() would have read it.
+        opening_ = std::async(std::launch::async,
+                              [directory = resolvedDirectory(), vfs = vfs_, rowsAhead] {
+                                  auto database = std::make_unique<Database>(directory, vfs);
+                                  if (rowsAhead > 0) {
+                                      database->readAhead(rowsAhead);
+                                  }
+                                  return database;
+                              });
+    } catch (const std::exception&) {
+        // No thread to spare, or no directory to name: database() opens on first use, and
+        // reports what fails there.
+    }
+}
+
+Database& Engine::database() {
+    const EngineCode code = initializeSession();
+    if (!sessionActive_) {
+        throw EDBEngineError(code, {}, false);
+    }
+    if (!database_ && opening_.valid()) {
+        // Taken once: a failed opening is thrown now, and the next call opens afresh.
+        std::future<std::unique_ptr<Database>> opening = std::move(opening_);
+        database_ = opening.get();
     }
     if (!database_) {
-        database_ = std::make_unique<Database>(
-            directory_.empty() ? std::filesystem::current_path() : directory_, vfs_);
+        database_ = std::make_unique<Database>(resolvedDirectory(), vfs_);
     }
     return *database_;
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -35,15 +36,27 @@ class Engine {
 
     // Initialises the session and opens the connection if that hasn't happened yet. Throws
     // EDBEngineError; before the session is active its message is the initialisation message.
+    // An opening started by startOpening is waited for here, and its failure thrown here.
     Database& database();
+
+    // Starts opening the connection on a thread of its own, so that the files are read while
+    // the caller does other work, and reads ahead the first rowsAhead rows in stored order (see
+    // Database::readAhead); database() takes the result. Does nothing once the connection is
+    // open or opening, or when the session can't be initialised (database() then throws as
+    // usual).
+    void startOpening(int rowsAhead = 0);
     bool sessionActive() const { return sessionActive_; }
 
   private:
+    EngineCode initializeSession();  // sessionActive_ says whether it succeeded
+    std::filesystem::path resolvedDirectory() const;
+
     std::filesystem::path directory_;
     EngineLibrary library_;
     std::string vfs_;
     bool sessionActive_ = false;
     std::unique_ptr<Database> database_;
+    std::future<std::unique_ptr<Database>> opening_;  // declared last: waited for first
 };
 
 }  // namespace quorvel
