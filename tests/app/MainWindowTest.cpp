@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 #include <filesystem>
@@ -14,12 +15,45 @@
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
+#include "grid/DBGrid.h"
 #include "messages/MessageDialog.h"
 #include "query/Cursor.h"
 #include "windows/MainWindow.h"
+#include "windows/SplashWindow.h"
 
 using namespace quorvel;
 using namespace quorvel::ui;
+
+// Watches the start: the first paint of the grid's rows, and the splash being shown, which
+// it closes at once.
+class FirstPaints : public QObject {
+  public:
+    explicit FirstPaints(QWidget* rows) : rows_(rows) { qApp->installEventFilter(this); }
+    ~FirstPaints() override { qApp->removeEventFilter(this); }
+
+    bool splashShown = false;
+    bool rowsPaintedBeforeSplash = false;
+    bool activatedBeforeRowsPaint = false;
+    int heldRowsAtRowsPaint = -1;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched == rows_ && heldRowsAtRowsPaint < 0) {
+            auto* form = qobject_cast<TForm1*>(rows_->window());
+            heldRowsAtRowsPaint = form->query().HeldRowCount();
+            activatedBeforeRowsPaint = form->firstActivationDone();
+        }
+        if (event->type() == QEvent::Show && qobject_cast<TForm2*>(watched) != nullptr) {
+            splashShown = true;
+            rowsPaintedBeforeSplash = heldRowsAtRowsPaint >= 0;
+            QTimer::singleShot(0, static_cast<QWidget*>(watched), &QWidget::close);
+        }
+        return false;
+    }
+
+  private:
+    QWidget* rows_;
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -96,6 +130,24 @@ class MainWindowTest : public QObject {
         form.close();
     }
 
+    // The first screen never waits for the greeting: when the splash appears, the grid has
+    // painted the table's rows already, and the query of the first activation runs after it.
+    void theSplashComesOnlyAfterTheGridHasPaintedItsRows() {
+        makeCatalogue(3);
+        TForm1 form;
+        QWidget* rows = form.findChild<DBGrid*>(QStringLiteral("DBGrid1"))->viewport();
+        FirstPaints paints(rows);
+        form.show();
+        form.activateWindow();
+        QTRY_VERIFY(paints.splashShown);
+        QVERIFY2(paints.rowsPaintedBeforeSplash, "the splash came before the grid's rows");
+        QCOMPARE(paints.heldRowsAtRowsPaint, 3);
+        QVERIFY(!paints.activatedBeforeRowsPaint);
+        QTRY_VERIFY(form.firstActivationDone());
+        QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv", "", ""}));
+        form.close();
+    }
+
     void aFailureAtTheFirstActivationFindsTheFlagAndTheDirectorySet() {
         makeCatalogue(3);
         TForm1 form;
@@ -130,6 +182,8 @@ class MainWindowTest : public QObject {
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTRY_VERIFY(form.firstActivationDone());
+        // The splash gives the activation back when it closes.
+        QTRY_VERIFY(form.isActiveWindow());
         form.query().MoveBy(2);
         test::Watchdog watchdog;
         test::whenActive([](QWidget* window) { return window->windowTitle() == "Confirm"; },

@@ -69,6 +69,11 @@ TForm1::TForm1()
     setFont(layoutFont());
     setBackgroundRole(QPalette::Button);
 
+    // The files, and the rows the grid first shows, are read while the controls are made; the
+    // table's opening below waits for that. The grid shows about fifteen rows.
+    constexpr int firstScreenRows = 32;
+    engine_.startOpening(firstScreenRows);
+
     clientArea_.reset(new QWidget(this));
     QWidget* client = clientArea_.get();
     client->setObjectName(QStringLiteral("ClientArea"));
@@ -264,7 +269,13 @@ bool TForm1::event(QEvent* event) {
     // modal windows or from another application, and neither is an activation of the form.
     if (event->type() == QEvent::WindowActivate && !activatedBefore_) {
         activatedBefore_ = true;
-        runHandler([this] { FormActivate(); });
+        // The splash and the query of the first activation come after the first screen is
+        // painted, never before it.
+        if (rowsPainted_) {
+            runHandler([this] { FormActivate(); });
+        } else {
+            activationWaitsForRows_ = true;
+        }
     }
     return handled;
 }
@@ -272,10 +283,15 @@ bool TForm1::event(QEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && watched == DBGrid1->viewport()) {
         watched->removeEventFilter(this);
+        rowsPainted_ = true;
         // Once this paint is done: the sort indexes are checked while the user reads the first
         // screen, which never waits for that check; the first sort does, if it comes sooner.
         QTimer::singleShot(
             0, this, [this] { runHandler([this] { engine_.database().startSortIndexCheck(); }); });
+        if (activationWaitsForRows_) {
+            activationWaitsForRows_ = false;
+            QTimer::singleShot(0, this, [this] { runHandler([this] { FormActivate(); }); });
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
