@@ -27,11 +27,17 @@ QString characters(int count) {
     return QStringLiteral("%1 znaků").arg(count);
 }
 
+// An access key's mark: an ampersand not doubled.
+const QRegularExpression& accessKeyMark() {
+    static const QRegularExpression mark(QStringLiteral("&(?!&)"));
+    return mark;
+}
+
 }  // namespace
 
 QString FieldAccessibility::nameFrom(const QString& labelText) {
     QString text = labelText;
-    text.remove(QRegularExpression(QStringLiteral("&(?!&)")));  // access key marks
+    text.remove(accessKeyMark());
     return labelForm().match(text).captured(2);
 }
 
