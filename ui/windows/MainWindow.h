@@ -48,6 +48,7 @@ class TForm1 : public QMainWindow {
     Engine& engine() { return engine_; }
     const StatementClauses& clauses() const { return clauses_; }
     bool firstActivationDone() const { return FirstActivationDone; }
+    bool firstScreenPainted() const { return rowsPainted_; }  // the grid has painted its rows
     const std::string& startDir() const { return StartDir; }
 
   protected:
