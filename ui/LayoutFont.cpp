@@ -12,9 +12,9 @@ QFont layoutFont() {
                       QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                       QStringLiteral("Arial")});
     font.setPixelSize(11);
-    // As the original's text output: glyphs side by side, no kerning pairs or ligatures. It
-    // also spares the shaping of every caption and cell, a fifth of the window's first screen;
-    // scripts that need shaping still get it.
+    // As the original's text output: glyphs side by side with the font's kerning, without
+    // ligatures or other shaping. It also spares the shaping of every caption and cell, about a
+    // tenth of the window's first screen; scripts that need shaping still get it.
     font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }

@@ -70,7 +70,7 @@ TForm1::TForm1()
     setBackgroundRole(QPalette::Button);
 
     // The files, and the rows the grid first shows, are read while the controls are made; the
-    // table's opening below waits for that. The grid shows about fifteen rows.
+    // table's opening below waits for that. The grid shows about a dozen rows.
     constexpr int firstScreenRows = 32;
     engine_.startOpening(firstScreenRows);
 
