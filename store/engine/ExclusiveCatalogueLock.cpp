@@ -17,14 +17,25 @@ ExclusiveCatalogueLock::ExclusiveCatalogueLock(const std::filesystem::path& rows
     : work_(std::move(work)), refuse_(std::move(refuse)) {
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(rowsFile, error))) {
-        holdAlso(rowsFile);
+        try {
+            holdAlso(rowsFile);
+        } catch (...) {
+            // A destructor doesn't run for a constructor that throws.
+            release();
+            throw;
+        }
     }
 }
 
 ExclusiveCatalogueLock::~ExclusiveCatalogueLock() {
+    release();
+}
+
+void ExclusiveCatalogueLock::release() {
     for (const int fd : descriptors_) {
         ::close(fd);
     }
+    descriptors_.clear();
 }
 
 void ExclusiveCatalogueLock::holdAlso(const std::filesystem::path& file) {

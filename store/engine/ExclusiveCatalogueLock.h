@@ -34,6 +34,8 @@ class ExclusiveCatalogueLock {
     void holdAlso(const std::filesystem::path& file);
 
   private:
+    void release();
+
     std::string work_;
     Refusal refuse_;
     std::vector<int> descriptors_;

@@ -536,6 +536,10 @@ TEST(QvtoolRepair, ACopyThatOnlyReadsKeepsARepairOut) {
     char said = 0;
     ASSERT_EQ(::read(opened[0], &said, 1), 1);
     EXPECT_EQ(said, 'o') << "the catalogue didn't open for reading";
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto descriptorsBefore = openDescriptors();
     try {
         repair::RepairLock repairing(dir / "qv.db");
         ADD_FAILURE() << "a repair took the catalogue from a copy that reads it";
@@ -544,6 +548,7 @@ TEST(QvtoolRepair, ACopyThatOnlyReadsKeepsARepairOut) {
                   std::string::npos)
             << failure.what();
     }
+    EXPECT_EQ(openDescriptors(), descriptorsBefore) << "the refused lock kept a descriptor";
     (void)!::write(done[1], "x", 1);
     int status = 0;
     ::waitpid(reader, &status, 0);
