@@ -24,6 +24,7 @@
 #include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteStatement.h"
 #include "sqlite/SqliteUri.h"
+#include "sqlite/TolerantStatement.h"
 
 namespace quorvel {
 
@@ -426,19 +427,15 @@ void Database::findSortIndexes() {
         });
 }
 
-void Database::readAhead(int rows) noexcept {
+void Database::readAhead(int rows) {
     // Another copy's lock is not waited for here: the reading itself waits for it, once.
     sqlite3_busy_timeout(db_, 0);
-    try {
-        sqlite::Statement read(db_,
-                               "SELECT m.obsah IS NULL FROM (SELECT id FROM main.qv ORDER BY rowid "
-                               "LIMIT ?1) q LEFT JOIN mb.memo m ON m.id = q.id");
-        read.bind(1, static_cast<std::int64_t>(rows));
-        while (read.step()) {
-        }
-    } catch (const std::exception&) {
-        // Nothing is lost: the first screen reads the rows itself and reports what fails.
-    }
+    sqlite::TolerantStatement read(db_,
+                                   "SELECT m.obsah IS NULL FROM (SELECT id FROM main.qv ORDER BY "
+                                   "rowid LIMIT ?1) q LEFT JOIN mb.memo m ON m.id = q.id");
+    read.bind(1, static_cast<std::int64_t>(rows));
+    // A failure is left alone: the first screen reads the rows itself and reports what fails.
+    read.run();
     sqlite3_busy_timeout(db_, busyTimeoutMs);
 }
 

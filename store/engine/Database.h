@@ -67,7 +67,7 @@ class Database {
     // Reads the pages of the first rows in stored order, with their memos, into the
     // connection's cache, so that a first screen of that many rows finds them there. Errors are
     // left for the reading itself to report.
-    void readAhead(int rows) noexcept;
+    void readAhead(int rows);
     // Starts the sort indexes' check on the count connection's thread, at most once; when that
     // connection can't be opened, the check is left to settleSortIndexes.
     void startSortIndexCheck();
