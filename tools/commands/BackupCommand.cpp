@@ -12,19 +12,12 @@ int backupCommand(const Arguments& arguments) {
     const std::filesystem::path directory = arguments[1];
     const std::filesystem::path base = arguments[2];
     requireDirectory(directory);
-    std::unique_ptr<Progress> progress;
+    TerminalProgress progress("qvtool: backing up " + base.string() + ":");
     const std::uint64_t bytes =
-        writeBackup(directory, base, [&progress, &base](std::uint64_t copied, std::uint64_t total) {
-            if (!progress) {
-                progress = terminalProgress("qvtool: backing up " + base.string() + ":", total);
-            }
-            if (progress) {
-                progress->advance(copied);
-            }
+        writeBackup(directory, base, [&progress](std::uint64_t copied, std::uint64_t total) {
+            progress.advance(copied, total);
         });
-    if (progress) {
-        progress->finish();
-    }
+    progress.finish();
     std::cout << "Backed up the catalogue in " << directory.string() << " as " << base.string()
               << ".db and " << base.string() << ".mb (" << bytes << " bytes).\n";
     return exitDone;

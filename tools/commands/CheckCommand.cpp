@@ -13,16 +13,10 @@ int checkCommand(const Arguments& arguments) {
     const std::filesystem::path directory = arguments[1];
     requireDirectory(directory);
     check::CatalogueCheck check(directory);
-    const auto progress =
-        terminalProgress("qvtool: checking " + directory.string() + ":", check.work());
-    const std::vector<check::CheckFinding> findings = check.run([&progress](std::uint64_t done) {
-        if (progress) {
-            progress->advance(done);
-        }
-    });
-    if (progress) {
-        progress->finish();
-    }
+    TerminalProgress progress("qvtool: checking " + directory.string() + ":", check.work());
+    const std::vector<check::CheckFinding> findings =
+        check.run([&progress](std::uint64_t done) { progress.advance(done); });
+    progress.finish();
     for (const check::CheckFinding& finding : findings) {
         std::cout << finding.sentence << '\n';
     }

@@ -62,13 +62,46 @@ void checkOpens(const std::filesystem::path& directory) {
     engine.database();
 }
 
-std::unique_ptr<Progress> terminalProgress(const std::string& label, std::uint64_t total) {
-    if (::isatty(STDERR_FILENO) == 0) {
-        return nullptr;
+TerminalProgress::TerminalProgress(std::string label)
+    : label_(std::move(label)), watched_(::isatty(STDERR_FILENO) != 0) {}
+
+TerminalProgress::TerminalProgress(std::string label, std::uint64_t total)
+    : TerminalProgress(std::move(label)) {
+    start(total);
+}
+
+void TerminalProgress::start(std::uint64_t total) {
+    if (watched_ && !line_) {
+        // std::clog: stderr too, but outside the filter that keeps controls from the terminal,
+        // as the line is redrawn by a carriage return.
+        line_ = std::make_unique<Progress>(std::clog, label_, total);
     }
-    // std::clog: stderr too, but outside the filter that keeps controls from the terminal, as
-    // the line is redrawn by a carriage return.
-    return std::make_unique<Progress>(std::clog, label, total);
+}
+
+void TerminalProgress::advance(std::uint64_t done) {
+    if (line_) {
+        line_->advance(done);
+    }
+}
+
+void TerminalProgress::advance(std::uint64_t done, std::uint64_t total) {
+    start(total);
+    advance(done);
+}
+
+void TerminalProgress::finish() {
+    if (line_) {
+        line_->finish();
+    }
+}
+
+std::function<void(const std::string& step)> terminalSteps() {
+    const bool watched = ::isatty(STDERR_FILENO) != 0;
+    return [watched](const std::string& step) {
+        if (watched) {
+            std::cerr << "qvtool: " << step << "...\n";
+        }
+    };
 }
 
 }  // namespace quorvel::tools

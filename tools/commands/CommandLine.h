@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,8 +50,28 @@ void requireDirectory(const std::filesystem::path& directory);
 // Whatever qvtool wrote must open as the program opens it.
 void checkOpens(const std::filesystem::path& directory);
 
-// A progress line only where someone watches it: on a terminal, not in a log or a pipe.
-std::unique_ptr<Progress> terminalProgress(const std::string& label, std::uint64_t total);
+// A progress line only where someone watches it: on a terminal, not in a log or a pipe; there
+// every call does nothing. The total is given at the start, or with the first advance when only
+// the work knows it.
+class TerminalProgress {
+  public:
+    explicit TerminalProgress(std::string label);
+    TerminalProgress(std::string label, std::uint64_t total);
+
+    void advance(std::uint64_t done);
+    void advance(std::uint64_t done, std::uint64_t total);
+    void finish();
+
+  private:
+    void start(std::uint64_t total);
+
+    std::string label_;
+    bool watched_;
+    std::unique_ptr<Progress> line_;
+};
+
+// Tells each step of a long work ("qvtool: STEP...") where someone watches: on a terminal.
+std::function<void(const std::string& step)> terminalSteps();
 
 // The commands, each in a file of its own.
 int importCommand(const Arguments& arguments);

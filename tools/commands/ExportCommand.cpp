@@ -26,22 +26,15 @@ int exportCommand(const Arguments& arguments) {
     const CsvDialect dialect = options.count("--excel") != 0 ? spreadsheetDialect : rfc4180Dialect;
     requireDirectory(directory);
     CsvExport exporter(directory, order);
-    const auto progress =
-        terminalProgress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
-    const auto advance = [&progress](std::uint64_t done) {
-        if (progress) {
-            progress->advance(done);
-        }
-    };
+    TerminalProgress progress("qvtool: exporting " + csv.string() + ":", exporter.rowCount());
+    const auto advance = [&progress](std::uint64_t done) { progress.advance(done); };
     // A workbook by the name's extension, as a spreadsheet program saves one.
     std::string extension = csv.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::uint64_t rows = extension == ".xlsx" ? exporter.writeWorkbook(csv, advance)
                                                     : exporter.write(csv, advance, dialect);
-    if (progress) {
-        progress->finish();
-    }
+    progress.finish();
     std::cout << "Exported " << rows << " issues from " << directory.string() << " to "
               << csv.string() << ".\n";
     return exitDone;

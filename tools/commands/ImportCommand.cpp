@@ -49,16 +49,10 @@ int importCommand(const Arguments& arguments) {
     }
     requireDirectory(directory);
     CsvImport import(csv, directory, read);
-    const auto progress =
-        terminalProgress("qvtool: importing " + csv.string() + ":", import.size());
-    const std::uint64_t rows = import.run([&progress](std::uint64_t bytes) {
-        if (progress) {
-            progress->advance(bytes);
-        }
-    });
-    if (progress) {
-        progress->finish();
-    }
+    TerminalProgress progress("qvtool: importing " + csv.string() + ":", import.size());
+    const std::uint64_t rows =
+        import.run([&progress](std::uint64_t bytes) { progress.advance(bytes); });
+    progress.finish();
     const std::uint64_t empty = import.emptyRecords();
     std::cout << "Imported " << rows << (rows == 1 ? " issue" : " issues") << " from "
               << csv.string() << " into " << directory.string()

@@ -1,8 +1,6 @@
 // qvtool repair DIR: a damaged catalogue mended, the files as they were kept beside it.
 #include "commands/CommandLine.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
 
@@ -17,12 +15,7 @@ int repairCommand(const Arguments& arguments) {
     const std::filesystem::path directory = arguments[1];
     requireDirectory(directory);
     repair::CatalogueRepair repair(directory);
-    const bool watched = ::isatty(STDERR_FILENO) != 0;
-    const repair::RepairReport report = repair.run([watched](const std::string& step) {
-        if (watched) {
-            std::cerr << "qvtool: " << step << "...\n";
-        }
-    });
+    const repair::RepairReport report = repair.run(terminalSteps());
     std::cout << repairReportText(report, directory);
     const bool unmended =
         std::any_of(report.remaining.begin(), report.remaining.end(),

@@ -2,8 +2,6 @@
 // kept first.
 #include "commands/CommandLine.h"
 
-#include <unistd.h>
-
 #include <iostream>
 #include <system_error>
 
@@ -39,12 +37,7 @@ int restoreCommand(const Arguments& arguments) {
     const std::filesystem::path directory = arguments[2];
     requireDirectory(directory);
     restore::CatalogueRestore restore(base, directory);
-    const bool watched = ::isatty(STDERR_FILENO) != 0;
-    const restore::RestoreReport report = restore.run([watched](const std::string& step) {
-        if (watched) {
-            std::cerr << "qvtool: " << step << "...\n";
-        }
-    });
+    const restore::RestoreReport report = restore.run(terminalSteps());
     std::cout << restoreReportText(report, base, directory);
     return restoreSucceeded(report) ? exitDone : exitFailed;
 }
