@@ -270,11 +270,9 @@ bool TForm1::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && !activatedBefore_) {
         activatedBefore_ = true;
         // The splash and the query of the first activation come after the first screen is
-        // painted, never before it.
+        // painted, never before it: until then the paint runs them.
         if (rowsPainted_) {
             runHandler([this] { FormActivate(); });
-        } else {
-            activationWaitsForRows_ = true;
         }
     }
     return handled;
@@ -288,8 +286,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         // screen, which never waits for that check; the first sort does, if it comes sooner.
         QTimer::singleShot(
             0, this, [this] { runHandler([this] { engine_.database().startSortIndexCheck(); }); });
-        if (activationWaitsForRows_) {
-            activationWaitsForRows_ = false;
+        if (activatedBefore_) {
+            // The first activation came before these rows and waits for them.
             QTimer::singleShot(0, this, [this] { runHandler([this] { FormActivate(); }); });
         }
     }

@@ -96,8 +96,7 @@ class TForm1 : public QMainWindow {
     std::unique_ptr<QWidget> clientArea_;
     StatementClauses clauses_;
     bool FirstActivationDone = false;
-    bool rowsPainted_ = false;             // the grid has painted its first rows
-    bool activationWaitsForRows_ = false;  // the first activation came before them
+    bool rowsPainted_ = false;  // the grid has painted its first rows
     std::string StartDir;
     bool activatedBefore_ = false;
 
