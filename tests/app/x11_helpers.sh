@@ -37,12 +37,26 @@ wait_for_splash() {
 
 # Starts openbox and waits up to 30 s until it manages the screen (a window mapped while it
 # starts can stay unmapped), named on the root by a window that exists; sets wm to its process.
+# An openbox that doesn't come up in that time is stopped and started once more (seen once in
+# many runs, with nothing on screen yet); a second failure shows what openbox said.
 start_window_manager() {
-    openbox >/dev/null 2>&1 &
-    wm=$!
-    timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
-        sed -n "s/.*window id # //p") && [ -n "$check" ] && xprop -id "$check" >/dev/null 2>&1
-        do sleep 0.1; done' || fail "the window manager didn't start"
+    wm_log=$(mktemp)
+    for attempt in 1 2; do
+        openbox >"$wm_log" 2>&1 &
+        wm=$!
+        if timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
+            sed -n "s/.*window id # //p") && [ -n "$check" ] && xprop -id "$check" >/dev/null 2>&1
+            do sleep 0.1; done'; then
+            rm -f "$wm_log"
+            return 0
+        fi
+        kill "$wm" 2>/dev/null
+        wait "$wm" 2>/dev/null
+    done
+    echo "openbox said:"
+    cat "$wm_log"
+    rm -f "$wm_log"
+    fail "the window manager didn't start"
 }
 
 # Waits up to 30 s until the window manager manages window $1, which it had mapped before.
