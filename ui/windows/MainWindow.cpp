@@ -20,6 +20,7 @@
 #include "Exceptions.h"
 #include "FrameCentring.h"
 #include "LayoutFont.h"
+#include "PendingGeometry.h"
 #include "engine/CatalogueSchema.h"
 #include "engine/Database.h"
 #include "export/CatalogueExport.h"
@@ -93,6 +94,9 @@ TForm1::TForm1()
     setFixedSize(ClientWidth, ClientHeight + menuBar()->heightForWidth(ClientWidth));
     new FrameCentring(*this, QGuiApplication::primaryScreen()->geometry());
 
+    // Laid out now, while the opening may still be reading the files, rather than between the
+    // window's show() and its first paint.
+    deliverPendingGeometry(*this);
     // The stored layout holds Query1 active with live results requested: the table opens
     // here, before any handler of the window has run, and the controls show it at once.
     Query1.SetRequestLive(true);
