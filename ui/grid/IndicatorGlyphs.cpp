@@ -32,15 +32,24 @@ QImage loadGlyph(const QString& name) {
     return glyph;
 }
 
+std::array<QImage, 4> loadGlyphs() {
+    registerGridResources();
+    std::array<QImage, 4> images;
+    images[static_cast<std::size_t>(IndicatorGlyph::CurrentRow)] =
+        loadGlyph(QStringLiteral("current.xbm"));
+    images[static_cast<std::size_t>(IndicatorGlyph::Edit)] = loadGlyph(QStringLiteral("edit.xbm"));
+    images[static_cast<std::size_t>(IndicatorGlyph::Insert)] =
+        loadGlyph(QStringLiteral("insert.xbm"));
+    return images;
+}
+
 }  // namespace
 
+// Decoded once for the program: the resources never change, and each grid (the main window
+// makes one as it opens) shares the images.
 IndicatorGlyphs::IndicatorGlyphs() {
-    registerGridResources();
-    images_[static_cast<std::size_t>(IndicatorGlyph::CurrentRow)] =
-        loadGlyph(QStringLiteral("current.xbm"));
-    images_[static_cast<std::size_t>(IndicatorGlyph::Edit)] = loadGlyph(QStringLiteral("edit.xbm"));
-    images_[static_cast<std::size_t>(IndicatorGlyph::Insert)] =
-        loadGlyph(QStringLiteral("insert.xbm"));
+    static const std::array<QImage, 4> decoded = loadGlyphs();
+    images_ = decoded;
 }
 
 const QImage& IndicatorGlyphs::image(IndicatorGlyph glyph) const {
