@@ -215,7 +215,11 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
                   (std::string(schema::memoColumnsProbe) + "; SELECT token FROM mb.qv_pair LIMIT 0")
                       .c_str(),
                   "");
-        checkPair();
+        {
+            sqlite::Transaction reading(db_, sqlite::Transaction::Kind::Read);
+            checkPair();
+            reading.commit();
+        }
         // Only a pair that passed every check is changed: an open that fails leaves both files
         // as they were.
         useRollbackJournal("main", rowsPath);
@@ -238,7 +242,11 @@ Database::Database(const std::filesystem::path& directory, const std::string& vf
             }
             sortKeys_ = true;
         }
-        findSortIndexes();
+        {
+            sqlite::Transaction reading(db_, sqlite::Transaction::Kind::Read);
+            findSortIndexes();
+            reading.commit();
+        }
         sqlite3_set_authorizer(db_, authorize, nullptr);
     } catch (...) {
         db_ = nullptr;
@@ -278,6 +286,9 @@ int Database::checkFile(const char* schemaName, std::int32_t applicationId, Engi
         if (std::string_view(schemaName) != "main") {
             connection_->attach(path, schemaName, access());
         }
+        // One read for all of this file's checks, rather than a lock taken and dropped for
+        // each; the other file isn't touched by them.
+        sqlite::Transaction reading(db_, sqlite::Transaction::Kind::Read);
         {
             // Scoped: a statement left on a row would keep a read open.
             sqlite::Statement id(db_, prefix + "application_id");
@@ -298,6 +309,7 @@ int Database::checkFile(const char* schemaName, std::int32_t applicationId, Engi
         if (format == schema::formatVersion) {
             sqlite::execute(db_, keyedProbe);
         }
+        reading.commit();
     } catch (const EDBEngineError& error) {
         const bool named = std::any_of(error.entries().begin(), error.entries().end(),
                                        [&path](const EngineErrorEntry& entry) {
