@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMoveEvent>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QWidget>
 
@@ -22,10 +23,14 @@ void sendPending(QWidget& widget) {
         QResizeEvent resize(widget.size(), QSize());
         QCoreApplication::sendEvent(&widget, &resize);
     }
-    // A copy: a handler may add or remove children.
-    const QObjectList children = widget.children();
-    for (QObject* object : children) {
-        auto* child = qobject_cast<QWidget*>(object);
+    // Taken first and guarded: a handler may add or remove children.
+    QList<QPointer<QWidget>> children;
+    for (QObject* object : widget.children()) {
+        if (auto* child = qobject_cast<QWidget*>(object)) {
+            children.append(child);
+        }
+    }
+    for (const QPointer<QWidget>& child : children) {
         if (child != nullptr && !child->isWindow() &&
             !child->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
             sendPending(*child);
