@@ -44,19 +44,15 @@ start_window_manager() {
     for attempt in 1 2; do
         openbox >"$wm_log" 2>&1 &
         wm=$!
-        if timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
+        timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
             sed -n "s/.*window id # //p") && [ -n "$check" ] && xprop -id "$check" >/dev/null 2>&1
-            do sleep 0.1; done'; then
-            rm -f "$wm_log"
-            return 0
-        fi
+            do sleep 0.1; done' && { rm -f "$wm_log"; return 0; }
         kill "$wm" 2>/dev/null
         wait "$wm" 2>/dev/null
     done
-    echo "openbox said:"
     cat "$wm_log"
     rm -f "$wm_log"
-    fail "the window manager didn't start"
+    fail "the window manager didn't start (openbox's output above)"
 }
 
 # Waits up to 30 s until the window manager manages window $1, which it had mapped before.
