@@ -35,18 +35,35 @@ wait_for_splash() {
         sleep 0.2; done" || fail "the splash did not close"
 }
 
-# Starts openbox and waits up to 30 s until it manages the screen (a window mapped while it
-# starts can stay unmapped), named on the root by a window that exists; sets wm to its process.
-# An openbox that doesn't come up in that time is stopped and started once more (seen once in
-# many runs, with nothing on screen yet); a second failure shows what openbox said.
+# True once openbox manages the screen (a window mapped while it starts can stay unmapped): it
+# names on the root a check window that exists. Woken by the X server's notice of each change on
+# the root (xprop -spy), not by a clock; the 30 s bound only turns a hang into a failure.
+wm_manages_screen() {
+    spy_out=$(mktemp -u) && mkfifo "$spy_out"
+    timeout 30 xprop -root -spy >"$spy_out" 2>/dev/null &
+    spy=$!
+    managed=1
+    while read -r line; do
+        case $line in
+            "_NET_SUPPORTING_WM_CHECK(WINDOW): window id # "*)
+                xprop -id "${line##*# }" >/dev/null 2>&1 && { managed=0; break; } ;;
+        esac
+    done <"$spy_out"
+    kill "$spy" 2>/dev/null
+    wait "$spy" 2>/dev/null
+    rm -f "$spy_out"
+    return $managed
+}
+
+# Starts openbox and waits until it manages the screen; sets wm to its process. An openbox that
+# doesn't come up in 30 s is stopped and started once more (seen once in many runs, with nothing
+# on screen yet); a second failure shows what openbox said.
 start_window_manager() {
     wm_log=$(mktemp)
     for attempt in 1 2; do
         openbox >"$wm_log" 2>&1 &
         wm=$!
-        timeout 30 sh -c 'until check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null |
-            sed -n "s/.*window id # //p") && [ -n "$check" ] && xprop -id "$check" >/dev/null 2>&1
-            do sleep 0.1; done' && { rm -f "$wm_log"; return 0; }
+        wm_manages_screen && { rm -f "$wm_log"; return 0; }
         kill "$wm" 2>/dev/null
         wait "$wm" 2>/dev/null
     done
